@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds every configuration and runs every test:
+# the normal build, address + undefined sanitizers, the thread sanitizer on the
+# link, and the formatting check.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+jobs=$(nproc)
+
+echo "== normal build"
+cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build/release -j"$jobs"
+ctest --test-dir build/release --output-on-failure -j"$jobs" --timeout 600
+
+echo "== address and undefined sanitizers"
+cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVZ_SANITIZE=address -DVZ_GUI=OFF -DVZ_BENCH=OFF
+cmake --build build/asan -j"$jobs"
+ctest --test-dir build/asan --output-on-failure -j"$jobs" --timeout 900 -LE nosan
+
+echo "== thread sanitizer (threaded code)"
+cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVZ_SANITIZE=thread -DVZ_GUI=OFF -DVZ_BENCH=OFF
+cmake --build build/tsan -j"$jobs"
+ctest --test-dir build/tsan --output-on-failure -j"$jobs" --timeout 900 -L threads
+
+echo "== formatting"
+git ls-files '*.cpp' '*.h' | xargs -r clang-format --dry-run --Werror
+
+echo "All tests passed."
