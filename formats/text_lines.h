@@ -15,7 +15,8 @@ enum class LoadResult { Ok, Missing, Unreadable };
 
 // Reads a whole file as plain 8-bit text. `reason` gets the system's explanation
 // when the result is not Ok.
-LoadResult LoadTextLines(const std::string& path, std::vector<std::string>& lines, std::string* reason = nullptr);
+LoadResult LoadTextLines(const std::string& path, std::vector<std::string>& lines,
+                         std::string* reason = nullptr);
 
 // Blanks and control characters removed at both ends.
 std::string TrimBoth(std::string_view text);

@@ -1,0 +1,104 @@
+#include "formats/hex.h"
+
+#include <array>
+#include <memory>
+
+namespace vz {
+
+namespace {
+constexpr char kDigits[] = "0123456789ABCDEF";
+constexpr std::size_t kImageSize = 0x10000;
+// ":" + count(2) + address(4) + type(2)
+constexpr std::size_t kHeaderLength = 9;
+} // namespace
+
+char NibbleToHexChar(unsigned value) {
+    return kDigits[value & 0x0F];
+}
+
+std::uint8_t HexCharToNibble(char c) {
+    if (c >= '0' && c <= '9') return static_cast<std::uint8_t>(c - '0');
+    if (c >= 'A' && c <= 'F') return static_cast<std::uint8_t>(c - 'A' + 10);
+    return 0;
+}
+
+std::uint8_t HexPairAt(std::string_view text, std::size_t pos) {
+    const char high = pos < text.size() ? text[pos] : '0';
+    const char low = pos + 1 < text.size() ? text[pos + 1] : '0';
+    return static_cast<std::uint8_t>(HexCharToNibble(high) * 16 + HexCharToNibble(low));
+}
+
+std::string ByteToHex(std::uint8_t value) {
+    return {NibbleToHexChar(value >> 4), NibbleToHexChar(value)};
+}
+
+std::string WordToHex(std::uint16_t value) {
+    return {NibbleToHexChar(value >> 12), NibbleToHexChar(value >> 8), NibbleToHexChar(value >> 4),
+            NibbleToHexChar(value)};
+}
+
+std::string LongToHex(std::uint32_t value) {
+    return WordToHex(static_cast<std::uint16_t>(value >> 16)) + WordToHex(static_cast<std::uint16_t>(value));
+}
+
+std::uint16_t HexToWord(std::string_view text) {
+    unsigned value = 0;
+    for (std::size_t i = 0; i < 4; ++i)
+        value = value * 16 + (i < text.size() ? HexCharToNibble(text[i]) : 0);
+    return static_cast<std::uint16_t>(value);
+}
+
+bool ParseHexRecord(std::string_view line, HexRecord& out) {
+    if (line.size() < kHeaderLength) return false;
+    out.count = HexPairAt(line, 1);
+    out.address = static_cast<std::uint16_t>(HexPairAt(line, 3) * 256 + HexPairAt(line, 5));
+    out.type = HexPairAt(line, 7);
+    // A line too short for its announced data is never read past its end.
+    if (line.size() < kHeaderLength + 2 * std::size_t{out.count}) return false;
+    out.data.resize(out.count);
+    for (std::size_t k = 0; k < out.count; ++k)
+        out.data[k] = HexPairAt(line, kHeaderLength + 2 * k);
+    return true;
+}
+
+std::uint16_t HexImageSum(const std::vector<std::string>& lines, std::uint16_t first, std::uint16_t last) {
+    auto image = std::make_unique<std::array<std::uint8_t, kImageSize>>();
+    image->fill(0xFF);
+    HexRecord record;
+    for (const std::string& line : lines) {
+        if (line.empty() || line[0] != ':') continue;
+        if (!ParseHexRecord(line, record)) continue;
+        if (record.type == 0x01) break;
+        if (record.type != 0x00) continue;
+        for (std::size_t k = 0; k < record.data.size(); ++k) {
+            const std::size_t address = std::size_t{record.address} + k;
+            // Bytes beyond the 16-bit space are dropped rather than wrapped onto low memory.
+            if (address >= kImageSize) break;
+            (*image)[address] = record.data[k];
+        }
+    }
+    unsigned sum = 0;
+    for (std::size_t a = first; a <= last && first <= last; ++a)
+        sum += (*image)[a];
+    return static_cast<std::uint16_t>(sum);
+}
+
+std::string BuildHexRecord(std::uint8_t type, std::uint16_t address, std::string_view dataText) {
+    const std::size_t count = dataText.size() / 2;
+    std::string line;
+    line.reserve(11 + dataText.size());
+    line += ':';
+    line += ByteToHex(static_cast<std::uint8_t>(count));
+    line += WordToHex(address);
+    line += ByteToHex(type);
+    line += dataText;
+    unsigned sum = 0;
+    for (std::size_t pos = 1; pos + 1 < kHeaderLength; pos += 2)
+        sum += HexPairAt(line, pos);
+    for (std::size_t k = 0; k < count; ++k)
+        sum += HexPairAt(dataText, 2 * k);
+    line += ByteToHex(static_cast<std::uint8_t>((256 - (sum & 0xFF)) & 0xFF));
+    return line;
+}
+
+} // namespace vz
