@@ -1,0 +1,34 @@
+#include "engines/constante.h"
+
+#include <stdexcept>
+
+namespace vz {
+
+const device_rec& DeviceRecordAt(int number) {
+    if (number < 1 || number > kDeviceCount) {
+        throw std::out_of_range("Device record number out of range: " + std::to_string(number));
+    }
+    return device_table[static_cast<std::size_t>(number - 1)];
+}
+
+int FindDeviceRecord(std::uint8_t code) {
+    for (int number = 1; number <= kDeviceCount; ++number) {
+        if (DeviceRecordAt(number).code == code) return number;
+    }
+    return 0;
+}
+
+std::string NativeDirectory(const device_rec& record) {
+#ifdef _WIN32
+    constexpr char kSeparator = '\\';
+#else
+    constexpr char kSeparator = '/';
+#endif
+    std::string path(record.directory);
+    for (char& c : path) {
+        if (c == '\\') c = kSeparator;
+    }
+    return path;
+}
+
+} // namespace vz

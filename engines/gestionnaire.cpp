@@ -1,0 +1,107 @@
+#include "engines/gestionnaire.h"
+
+#include <utility>
+
+namespace vz {
+
+TGestionnaire::TGestionnaire(EngineClock clock) : clock_(std::move(clock)) {
+    // Every field starts zero or empty; the idle values come from Reset, which the
+    // derived engines have not overridden yet at this point.
+    TGestionnaire::Reset();
+}
+
+void TGestionnaire::Raise(const TNotifyEvent& event) {
+    if (event) event(*this);
+}
+
+void TGestionnaire::Error(const std::string& text) {
+    errorText_ = text;
+    Raise(OnError);
+}
+
+void TGestionnaire::Reset() {
+    currentLine_.clear();
+    rxBuffer_.clear();
+    txText_.clear();
+    errorText_.clear();
+    statusText_.clear();
+    progressMax_ = 100;
+    busy_ = false;
+    deviceId_ = 0;
+    retryCount_ = 0;
+    slowMode_ = false;
+}
+
+void TGestionnaire::SetBusy() {
+    busy_ = true;
+    Raise(OnBusyChanged);
+}
+
+void TGestionnaire::ClearBusy() {
+    busy_ = false;
+    Raise(OnBusyChanged);
+}
+
+void TGestionnaire::ShowStatus(const std::string& text) {
+    statusText_ = text;
+    Raise(OnStatus);
+}
+
+void TGestionnaire::SetProgressMax(std::int32_t n) {
+    progressMax_ = n;
+    Raise(OnProgressMax);
+}
+
+void TGestionnaire::StepProgress() {
+    Raise(OnProgressStep);
+}
+
+void TGestionnaire::Send(const std::string& text) {
+    txText_ = text;
+    Raise(OnSend);
+}
+
+void TGestionnaire::RequestRx() {
+    Raise(OnRxRequest);
+}
+
+void TGestionnaire::Consume(std::string_view text) {
+    if (text.size() >= rxBuffer_.size()) {
+        rxBuffer_.clear();
+    } else {
+        rxBuffer_.erase(0, text.size());
+    }
+    Raise(OnRxChanged);
+}
+
+void TGestionnaire::ClearRx() {
+    rxBuffer_.clear();
+    Raise(OnRxChanged);
+}
+
+void TGestionnaire::SetDeviceId(std::int32_t n) {
+    deviceId_ = n;
+    Raise(OnDeviceId);
+}
+
+void TGestionnaire::LinkFast() {
+    Raise(OnLinkFast);
+}
+
+void TGestionnaire::LinkSlow() {
+    Raise(OnLinkSlow);
+}
+
+void TGestionnaire::RaiseModelFound(std::uint8_t code) {
+    if (OnModelFound) OnModelFound(*this, code);
+}
+
+void TGestionnaire::RaiseOptions(std::int32_t bits) {
+    if (OnOptions) OnOptions(*this, bits);
+}
+
+void TGestionnaire::RaiseReportedModel(std::uint8_t code) {
+    if (OnReportedModel) OnReportedModel(*this, code);
+}
+
+} // namespace vz

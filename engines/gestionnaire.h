@@ -1,0 +1,118 @@
+// Base of the four programming engines. An engine never touches the link or the
+// screen: it raises these events and its owner services them before the raising
+// call returns.
+#pragma once
+
+#include "engines/clock.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace vz {
+
+class TGestionnaire {
+public:
+    using TNotifyEvent = std::function<void(TGestionnaire& Sender)>;
+    using TCodeEvent = std::function<void(TGestionnaire& Sender, std::uint8_t code)>;
+    using TBitsEvent = std::function<void(TGestionnaire& Sender, std::int32_t bits)>;
+
+    explicit TGestionnaire(EngineClock clock = EngineClock::System());
+    virtual ~TGestionnaire() = default;
+    TGestionnaire(const TGestionnaire&) = delete;
+    TGestionnaire& operator=(const TGestionnaire&) = delete;
+
+    // ErrorText := text, then OnError. Engines park themselves first.
+    virtual void Error(const std::string& text);
+    // Back to the idle values; keeps the identity values and raises no event.
+    virtual void Reset();
+    // One step of the engine's own step machine.
+    virtual void Execute() = 0;
+
+    void SetCurrentLine(const std::string& text) { currentLine_ = text; }
+    void SetBusy();
+    void ClearBusy();
+    void ShowStatus(const std::string& text);
+    void SetProgressMax(std::int32_t n);
+    void StepProgress();
+    void Send(const std::string& text);
+    void RequestRx();
+    // Drops as many leading characters as `text` has, without comparing them.
+    void Consume(std::string_view text);
+    void ClearRx();
+    void SetRxBuffer(const std::string& text) { rxBuffer_ = text; }
+    void SetDeviceId(std::int32_t n);
+    void LinkFast();
+    void LinkSlow();
+    void SetSlowMode(bool slow) { slowMode_ = slow; }
+    void SetModelCode(std::uint8_t code) { modelCode_ = code; }
+    void SetReportedModelCode(std::uint8_t code) { reportedModelCode_ = code; }
+    void SetOptions(std::int32_t bits) { options_ = bits; }
+    void SetScriptDir(const std::string& dir) { scriptDir_ = dir; }
+    void SetMenuModel(std::uint8_t code) { menuModel_ = code; }
+
+    const std::string& CurrentLine() const { return currentLine_; }
+    const std::string& RxBuffer() const { return rxBuffer_; }
+    const std::string& TxText() const { return txText_; }
+    const std::string& ErrorText() const { return errorText_; }
+    const std::string& StatusText() const { return statusText_; }
+    std::int32_t ProgressMax() const { return progressMax_; }
+    std::int32_t DeviceId() const { return deviceId_; }
+    std::int32_t RetryCount() const { return retryCount_; }
+    bool SlowMode() const { return slowMode_; }
+    bool Busy() const { return busy_; }
+    std::uint8_t ModelCode() const { return modelCode_; }
+    std::uint8_t ReportedModelCode() const { return reportedModelCode_; }
+    std::int32_t Options() const { return options_; }
+    const std::string& ScriptDir() const { return scriptDir_; }
+    std::uint8_t MenuModel() const { return menuModel_; }
+
+    TNotifyEvent OnSend;
+    TNotifyEvent OnRxChanged;
+    TNotifyEvent OnRxRequest;
+    TNotifyEvent OnProgressStep;
+    TNotifyEvent OnProgressMax;
+    TNotifyEvent OnStatus;
+    TNotifyEvent OnError;
+    TNotifyEvent OnBusyChanged;
+    TNotifyEvent OnDeviceId;
+    TNotifyEvent OnLinkFast;
+    TNotifyEvent OnLinkSlow;
+    // Raised by the boot loader engine only.
+    TCodeEvent OnModelFound;
+    TBitsEvent OnOptions;
+    TCodeEvent OnReportedModel;
+
+protected:
+    void RaiseModelFound(std::uint8_t code);
+    void RaiseOptions(std::int32_t bits);
+    void RaiseReportedModel(std::uint8_t code);
+
+    // Checked look at the first received character: the device can send anything,
+    // including nothing.
+    bool RxBeginsWith(char c) const { return !rxBuffer_.empty() && rxBuffer_.front() == c; }
+
+    EngineClock clock_;
+
+    std::string currentLine_;
+    std::string rxBuffer_;
+    std::string txText_;
+    std::string errorText_;
+    std::string statusText_;
+    std::int32_t progressMax_ = 0;
+    std::int32_t deviceId_ = 0;
+    std::int32_t retryCount_ = 0;
+    bool slowMode_ = false;
+    bool busy_ = false;
+    std::uint8_t modelCode_ = 0;
+    std::uint8_t reportedModelCode_ = 0;
+    std::int32_t options_ = 0;
+    std::string scriptDir_;
+    std::uint8_t menuModel_ = 0;
+
+private:
+    void Raise(const TNotifyEvent& event);
+};
+
+} // namespace vz

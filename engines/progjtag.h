@@ -1,0 +1,61 @@
+// Engine of the two PROM devices on the device's JTAG chain: read their
+// identification ("D"), update them by playing an Effect file ("P"), the "F" command.
+#pragma once
+
+#include "engines/gestionnaire.h"
+#include "formats/effect.h"
+
+#include <cstdint>
+#include <string>
+
+namespace vz {
+
+class TProgJtag : public TGestionnaire {
+public:
+    explicit TProgJtag(EngineClock clock = EngineClock::System());
+    ~TProgJtag() override;
+
+    void Execute() override;
+    void Error(const std::string& text) override;
+    void Reset() override;
+
+    // The first ".", "X" or "R" anywhere in RxBuffer; empty when there is none.
+    std::string FindReplyCode() const;
+
+    std::uint8_t Step() const { return step_; }
+    const std::string& EffectLine() const { return effectLine_; }
+    std::int32_t EffectLineCount() const { return effectLineCount_; }
+    std::int32_t EffectLineNumber() const { return effectLineNumber_; }
+    const std::string& PromSelector() const { return promSelector_; }
+    const TranslationState& Translation() const { return translation_; }
+    bool EffectFileOpen() const { return effectFile_.IsOpen(); }
+
+private:
+    void Recognise();
+    void AwaitSlowStart();
+    void AwaitIdentificationAccepted();
+    void ReadIdentification();
+    void StartUpdate();
+    void AwaitUpdateAccepted();
+    void RunStatement();
+    void CheckTdoAnswer();
+    void AwaitEnd();
+    void AwaitF();
+    // Reads on to the next line that yields a command and sends it, or the end record.
+    void SendNextCommand();
+    // "." or "I" at the start of the reply to a one-letter command; "." stays in place.
+    bool CommandAccepted();
+    void AskFastLink();
+
+    std::uint8_t step_ = 0;
+    std::string effectLine_;
+    std::int32_t effectLineCount_ = 0;
+    std::int32_t effectLineNumber_ = 0;
+    std::string promSelector_;
+    TranslationState translation_;
+    TEffectFile effectFile_;
+    // The slow link was asked for and the fast one not yet again.
+    bool slowLink_ = false;
+};
+
+} // namespace vz
