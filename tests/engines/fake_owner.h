@@ -1,0 +1,198 @@
+// Test owner for the engines: binds every event, plays the device's side from a
+// transcript and records everything the engine does, in order.
+#pragma once
+
+#include "engines/gestionnaire.h"
+#include "engines/inst_courante.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace vz::test {
+
+// Line ends and ESC made readable in failure messages.
+inline std::string Visible(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        if (c == '\r')
+            out += "\\r";
+        else if (c == '\n')
+            out += "\\n";
+        else if (c == '\x1B')
+            out += "<ESC>";
+        else
+            out += c;
+    }
+    return out;
+}
+
+// A millisecond clock that moves only when told to; pauses are recorded and pass at once.
+class FakeClock {
+public:
+    std::uint32_t now = 0;
+    std::vector<std::uint32_t> pauses;
+
+    EngineClock Clock() {
+        return EngineClock{[this] { return now; },
+                           [this](std::uint32_t ms) {
+                               pauses.push_back(ms);
+                               now += ms;
+                           }};
+    }
+};
+
+// A directory of data files, removed with the object.
+class TempDir {
+public:
+    TempDir() {
+        static std::mt19937 seed(std::random_device{}());
+        path_ = std::filesystem::temp_directory_path() / ("vz_engines_" + std::to_string(seed()));
+        std::filesystem::create_directories(path_);
+    }
+    ~TempDir() {
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
+    }
+    // The directory with its trailing separator, as engines take it.
+    std::string Dir() const { return path_.string() + "/"; }
+    void Write(const std::string& name, const std::string& content) const {
+        std::ofstream(path_ / name, std::ios::binary) << content;
+    }
+
+private:
+    std::filesystem::path path_;
+};
+
+class FakeOwner {
+public:
+    explicit FakeOwner(TGestionnaire& engine) : engine_(engine) {
+        engine.OnSend = [this](TGestionnaire& e) { Sent(e.TxText()); };
+        engine.OnRxRequest = [this](TGestionnaire& e) { e.SetRxBuffer(rx); };
+        engine.OnRxChanged = [this](TGestionnaire& e) { rx = e.RxBuffer(); };
+        engine.OnBusyChanged = [this](TGestionnaire& e) { Log(e.Busy() ? "busy" : "idle"); };
+        engine.OnProgressStep = [this](TGestionnaire&) { ++progressSteps, Log("step"); };
+        engine.OnProgressMax = [this](TGestionnaire& e) { Log("max:" + std::to_string(e.ProgressMax())); };
+        engine.OnStatus = [this](TGestionnaire& e) {
+            statuses.push_back(e.StatusText()), Log("status:" + e.StatusText());
+        };
+        engine.OnError = [this](TGestionnaire& e) {
+            errors.push_back(e.ErrorText()), Log("error:" + e.ErrorText());
+        };
+        engine.OnDeviceId = [this](TGestionnaire& e) { Log("id:" + std::to_string(e.DeviceId())); };
+        engine.OnLinkFast = [this](TGestionnaire&) { Log("fast"); };
+        engine.OnLinkSlow = [this](TGestionnaire&) { Log("slow"); };
+        // The identity values go back into the engine, as the main window pushes them.
+        engine.OnModelFound = [this](TGestionnaire& e, std::uint8_t code) {
+            e.SetModelCode(code), Log("model:" + std::to_string(code));
+        };
+        engine.OnReportedModel = [this](TGestionnaire& e, std::uint8_t code) {
+            e.SetReportedModelCode(code), Log("reported:" + std::to_string(code));
+        };
+        engine.OnOptions = [this](TGestionnaire& e, std::int32_t bits) {
+            e.SetOptions(bits), Log("options:" + std::to_string(bits));
+        };
+        if (auto* inst = dynamic_cast<TInstCrt*>(&engine)) {
+            inst->OnVersionSame = [this](TGestionnaire&, std::int32_t c) {
+                Log("same:" + std::to_string(c));
+            };
+        }
+    }
+
+    // Transcript: the engine's next send must be `text`; Answer chunks that follow
+    // it arrive one per step after that send.
+    FakeOwner& Expect(const std::string& text) { return Add(true, text); }
+    FakeOwner& Answer(const std::string& chunk) { return Add(false, chunk); }
+    // Both at once: an item beginning with '>' is an expected send (without the
+    // '>'), any other item is an answer chunk.
+    FakeOwner& Transcript(const std::vector<std::string>& items) {
+        for (const std::string& item : items)
+            item.starts_with('>') ? Expect(item.substr(1)) : Answer(item);
+        return *this;
+    }
+
+    // Offers a script line as the sequencer does, then one Execute.
+    void Dispatch(const std::string& line) {
+        engine_.SetCurrentLine(line);
+        Step();
+    }
+    // Delivers at most one waiting chunk, then one Execute.
+    void Step() {
+        TakeLeadingAnswers();
+        if (!arriving_.empty()) rx += arriving_.front(), arriving_.pop_front();
+        sendsThisStep_ = 0;
+        engine_.Execute();
+        maxSendsPerStep = std::max(maxSendsPerStep, sendsThisStep_);
+    }
+    // Steps while the engine is busy; returns the number of steps taken.
+    int Run(int limit = 5000) {
+        int steps = 0;
+        while (engine_.Busy() && steps < limit)
+            Step(), ++steps;
+        return steps;
+    }
+    // Fails on transcript lines and answers left over.
+    void VerifyDone() {
+        TakeLeadingAnswers();
+        for (const Item& item : script_)
+            ADD_FAILURE() << "Never sent: " << Visible(item.text);
+        for (const std::string& chunk : arriving_)
+            ADD_FAILURE() << "Answer never delivered: " << Visible(chunk);
+    }
+    std::vector<std::string> LogOf(const std::string& prefix) const {
+        std::vector<std::string> out;
+        for (const std::string& entry : log)
+            if (entry.starts_with(prefix)) out.push_back(entry.substr(prefix.size()));
+        return out;
+    }
+
+    bool strict = true; // false: sends are recorded, not checked
+    std::string rx;     // the shared receive text
+    std::deque<std::string> arriving_;
+    std::vector<std::string> sent, statuses, errors, log;
+    int progressSteps = 0;
+    int maxSendsPerStep = 0;
+
+private:
+    struct Item {
+        bool isSend;
+        std::string text;
+    };
+    FakeOwner& Add(bool isSend, const std::string& text) {
+        script_.push_back({isSend, text});
+        return *this;
+    }
+    void TakeLeadingAnswers() {
+        while (!script_.empty() && !script_.front().isSend) {
+            arriving_.push_back(script_.front().text);
+            script_.pop_front();
+        }
+    }
+    void Log(const std::string& entry) { log.push_back(entry); }
+    void Sent(const std::string& text) {
+        ++sendsThisStep_;
+        sent.push_back(text);
+        Log("send:" + Visible(text));
+        if (!strict) return;
+        TakeLeadingAnswers();
+        if (script_.empty()) {
+            ADD_FAILURE() << "Unexpected send: " << Visible(text);
+        } else if (script_.front().text != text) {
+            ADD_FAILURE() << "Sent " << Visible(text) << " instead of " << Visible(script_.front().text);
+        } else {
+            script_.pop_front();
+        }
+    }
+
+    TGestionnaire& engine_;
+    std::deque<Item> script_;
+    int sendsThisStep_ = 0;
+};
+
+} // namespace vz::test

@@ -1,0 +1,138 @@
+// Random script lines and random device streams for every engine: whatever
+// arrives, an engine never reads outside a text, sends at most one command per
+// step (the boot loader's repeated type number excepted) and is always either
+// busy, idle or parked.
+#include "engines/inst_courante.h"
+#include "engines/progboot.h"
+#include "engines/progjtag.h"
+#include "engines/progpsd.h"
+#include "fake_owner.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <random>
+
+namespace vz::test {
+namespace {
+
+struct Subject {
+    std::unique_ptr<TGestionnaire> engine;
+    std::function<int()> step;
+    int parked;
+    int repeatingStep; // the one step allowed to send more than once, or -1
+};
+
+Subject Make(int kind, FakeClock& clock) {
+    switch (kind) {
+    case 0: {
+        auto e = std::make_unique<TInstCrt>(clock.Clock());
+        auto* p = e.get();
+        return {std::move(e), [p] { return p->Step(); }, 9, -1};
+    }
+    case 1: {
+        auto e = std::make_unique<TProgBoot>(clock.Clock());
+        auto* p = e.get();
+        return {std::move(e), [p] { return p->Step(); }, 7, 5};
+    }
+    case 2: {
+        auto e = std::make_unique<TProgPsd>(clock.Clock());
+        auto* p = e.get();
+        return {std::move(e), [p] { return p->Step(); }, 4, -1};
+    }
+    default: {
+        auto e = std::make_unique<TProgJtag>(clock.Clock());
+        auto* p = e.get();
+        return {std::move(e), [p] { return p->Step(); }, 1, -1};
+    }
+    }
+}
+
+class Noise {
+public:
+    explicit Noise(unsigned seed) : rng_(seed) {}
+    int Below(int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng_); }
+    template <typename T> const T& Pick(const std::vector<T>& items) {
+        return items[Below(int(items.size()))];
+    }
+    std::string Text(const std::string& alphabet, int maxLength) {
+        std::string out(Below(maxLength + 1), ' ');
+        for (char& c : out)
+            c = Below(8) == 0 ? char(Below(256)) : alphabet[Below(int(alphabet.size()))];
+        return out;
+    }
+
+private:
+    std::mt19937 rng_;
+};
+
+const std::vector<std::string> kHeads = {"SYN", "PB ", "P B",    "P",     "P ",   "D",  "F",  "V",   "T",
+                                         "UV",  "OP",  "prompt", "wait ", "wait", "RS", "NP", "FI",  "P8 ",
+                                         "P9 ", "D9",  "F8",     "P0 ",   "P7 ",  "D3", "F1", "rem", ""};
+const std::vector<std::string> kTails = {"",     "boot.hex", "k.hex", "a.svf", "r.svf",   "e.svf",
+                                         "1A2B", "0105",     " 12",   "x",     "missing", "."};
+
+TEST(RandomEngines, NoFaultWhateverTheScriptAndTheDevice) {
+    TempDir dir;
+    dir.Write("boot.hex", ":0440000001020304B2\n:02400\n:FF\n\n:00000001FF\n");
+    dir.Write("k.hex", ":0480000001020304\n:0000000\nnot hex\n");
+    dir.Write("a.svf", "STATE RESET;\nSDR 16 TDI (1234) TDO (abcd);\nSIR 8 TDI (fe);\n");
+    dir.Write("e.svf", "");
+    Noise noise(20240611);
+    std::string svf;
+    const std::vector<std::string> statements = {"// c",
+                                                 "TRST OFF;",
+                                                 "ENDIR IDLE;",
+                                                 "STATE RESET IDLE;",
+                                                 "RUNTEST 10 TCK;",
+                                                 "SIR 8 TDI (fe);",
+                                                 "SDR 8 TDI (A5) TDO (5A) MASK (FF);",
+                                                 "SDR 32 TDI (00000000) TDO (f5046093);",
+                                                 "SDR",
+                                                 "SIR 9 TDI (1",
+                                                 "SDR 24 TDI (123) SMASK (FF);",
+                                                 "BAD",
+                                                 ""};
+    for (int i = 0; i < 40; ++i)
+        svf += noise.Pick(statements) + "\n";
+    dir.Write("r.svf", svf);
+    const std::string answers = std::string(".....XRI%") + "\x1B" + "0123456789ABCDEF";
+
+    for (int iteration = 0; iteration < 2000; ++iteration) {
+        FakeClock clock;
+        Subject s = Make(iteration % 4, clock);
+        TGestionnaire& engine = *s.engine;
+        FakeOwner owner(engine);
+        owner.strict = false;
+        engine.SetScriptDir(dir.Dir());
+        engine.SetSlowMode(noise.Below(2) == 0);
+        engine.SetMenuModel(static_cast<std::uint8_t>(noise.Below(9)));
+        engine.SetModelCode(static_cast<std::uint8_t>(noise.Below(8)));
+        const std::string line = noise.Pick(kHeads) + noise.Text(" 0189", 2) + noise.Pick(kTails);
+        owner.Dispatch(line);
+        for (int step = 0; step < 150; ++step) {
+            if (noise.Below(3) == 0) owner.rx += noise.Text(answers, 20);
+            if (noise.Below(50) == 0) engine.SetCurrentLine(noise.Text(answers, 3)); // a careless owner
+            clock.now += static_cast<std::uint32_t>(noise.Below(400));
+            const int before = s.step();
+            const std::size_t sent = owner.sent.size();
+            owner.Step();
+            if (before != s.repeatingStep) {
+                ASSERT_LE(owner.sent.size() - sent, 1u) << line << " step " << before;
+            }
+            const int now = s.step();
+            ASSERT_EQ(engine.Busy(), now != 0 && now != s.parked) << line << " step " << now;
+            if (now == s.parked) {
+                ASSERT_FALSE(owner.errors.empty()) << line;
+            }
+        }
+        if (noise.Below(4) == 0) {
+            engine.Reset();
+            ASSERT_EQ(s.step(), 0);
+            ASSERT_FALSE(engine.Busy());
+        }
+    }
+}
+
+} // namespace
+} // namespace vz::test
