@@ -66,10 +66,15 @@ private:
     std::mt19937 rng_;
 };
 
-const std::vector<std::string> kHeads = {"SYN", "PB ", "P B",    "P",     "P ",   "D",  "F",  "V",   "T",
-                                         "UV",  "OP",  "prompt", "wait ", "wait", "RS", "NP", "FI",  "P8 ",
-                                         "P9 ", "D9",  "F8",     "P0 ",   "P7 ",  "D3", "F1", "rem", ""};
-const std::vector<std::string> kTails = {"",     "boot.hex", "k.hex", "a.svf", "r.svf",   "e.svf",
+// Line starts each engine takes (by kind), then a few that belong to no one.
+const std::vector<std::string> kHeads[5] = {
+    {"prompt", "wait ", "wait", "RS", "NP", "FI", "V", "T", "UV", "OP"},
+    {"SYN", "PB ", "P B", "PB"},
+    {"P0 ", "P 7", "D3", "F1", "D 0"},
+    {"P8 ", "P 9 ", "D9", "F8", "D 8"},
+    {"P", "P ", "D", "F", "rem", "", "P7 x"},
+};
+const std::vector<std::string> kTails = {"",     "boot.hex", "k.hex", "a.svf", "r.svf",   "e.svf", "s.svf",
                                          "1A2B", "0105",     " 12",   "x",     "missing", "."};
 
 TEST(RandomEngines, NoFaultWhateverTheScriptAndTheDevice) {
@@ -78,6 +83,7 @@ TEST(RandomEngines, NoFaultWhateverTheScriptAndTheDevice) {
     dir.Write("k.hex", ":0480000001020304\n:0000000\nnot hex\n");
     dir.Write("a.svf", "STATE RESET;\nSDR 16 TDI (1234) TDO (abcd);\nSIR 8 TDI (fe);\n");
     dir.Write("e.svf", "");
+    dir.Write("s.svf", "// c\nSTATE RESET;\n");
     Noise noise(20240611);
     std::string svf;
     const std::vector<std::string> statements = {"// c",
@@ -96,9 +102,11 @@ TEST(RandomEngines, NoFaultWhateverTheScriptAndTheDevice) {
     for (int i = 0; i < 40; ++i)
         svf += noise.Pick(statements) + "\n";
     dir.Write("r.svf", svf);
-    const std::string answers = std::string(".....XRI%") + "\x1B" + "0123456789ABCDEF";
+    // A noisy device, and a mostly willing one that lets runs get deep into their steps.
+    const std::string noisy = std::string(".....XRI%") + "\x1B" + "0123456789ABCDEF";
+    const std::string willing = std::string("...............R%") + "\x1B";
 
-    for (int iteration = 0; iteration < 2000; ++iteration) {
+    for (int iteration = 0; iteration < 4000; ++iteration) {
         FakeClock clock;
         Subject s = Make(iteration % 4, clock);
         TGestionnaire& engine = *s.engine;
@@ -108,10 +116,13 @@ TEST(RandomEngines, NoFaultWhateverTheScriptAndTheDevice) {
         engine.SetSlowMode(noise.Below(2) == 0);
         engine.SetMenuModel(static_cast<std::uint8_t>(noise.Below(9)));
         engine.SetModelCode(static_cast<std::uint8_t>(noise.Below(8)));
-        const std::string line = noise.Pick(kHeads) + noise.Text(" 0189", 2) + noise.Pick(kTails);
+        const std::string& answers = noise.Below(2) == 0 ? noisy : willing;
+        const std::string middle = noise.Below(2) == 0 ? noise.Text(" 0189", 2) : "";
+        const std::string line = noise.Pick(kHeads[noise.Below(4) == 0 ? noise.Below(5) : iteration % 4]) +
+                                 middle + noise.Pick(kTails);
         owner.Dispatch(line);
-        for (int step = 0; step < 150; ++step) {
-            if (noise.Below(3) == 0) owner.rx += noise.Text(answers, 20);
+        for (int step = 0; step < 200; ++step) {
+            if (noise.Below(3) == 0) owner.rx += noise.Text(answers, 8);
             if (noise.Below(50) == 0) engine.SetCurrentLine(noise.Text(answers, 3)); // a careless owner
             clock.now += static_cast<std::uint32_t>(noise.Below(400));
             const int before = s.step();
