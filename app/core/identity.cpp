@@ -1,0 +1,36 @@
+#include "app/core/identity.h"
+
+#include "engines/constante.h"
+#include "formats/hex.h"
+
+namespace vz {
+
+namespace {
+const char kProduct[] = "Zentrik Vorna-Zadod Updater  (";
+}
+
+std::string DeviceText(std::uint8_t modelCode) {
+    std::string name;
+    // The last matching record counts.
+    for (const device_rec& record : device_table)
+        if (record.code == modelCode) name = record.name;
+    return name.empty() ? "Device Unknown" : "Device " + name;
+}
+
+std::string OptionText(std::int32_t options) {
+    return ((options & 6) == 2 || (options & 8) != 0) ? "Option Logo" : "";
+}
+
+std::string IdText(std::int32_t deviceId) {
+    return deviceId != 0 ? "Id : " + WordToHex(static_cast<std::uint16_t>(deviceId)) : "Id Unknown";
+}
+
+std::string TitleText(std::uint8_t modelCode, std::int32_t options, std::int32_t deviceId) {
+    return kProduct + DeviceText(modelCode) + "  " + OptionText(options) + "  " + IdText(deviceId) + ")";
+}
+
+std::string InitialTitleText(std::uint8_t modelCode, std::int32_t deviceId) {
+    return kProduct + DeviceText(modelCode) + " " + IdText(deviceId) + ")";
+}
+
+} // namespace vz

@@ -1,0 +1,26 @@
+// What the sequencer asks of the serial link. The communication thread serves it
+// in the programs; tests put a scripted device behind it.
+#pragma once
+
+#include <string>
+
+namespace vz {
+
+class TLinkControl {
+public:
+    virtual ~TLinkControl() = default;
+    // COM n, 1 to 9 from the Port menu.
+    virtual void SelectLinkPort(int n) = 0;
+    // A device path that takes the place of the port number; empty for none.
+    virtual void SelectLinkPath(const std::string& path) = 0;
+    // False when the link could not be told to run.
+    virtual bool SetLinkRun(bool run) = 0;
+    // Replaces any text not yet sent.
+    virtual void PostTx(const std::string& text) = 0;
+    // The last received chunk, emptied.
+    virtual std::string TakeReceived() = 0;
+    virtual void SetSpeedFast() = 0;
+    virtual void SetSpeedSlow() = 0;
+};
+
+} // namespace vz

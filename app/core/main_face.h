@@ -1,0 +1,40 @@
+// What the sequencer needs from a face: the window or the command line.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace vz {
+
+// The menu and dialog choices, read when a run needs them.
+struct RunChoices {
+    int port = 1;               // checked Port item, 1 to 9
+    std::string portPath;       // a device path instead of the number (command line)
+    bool slow = false;          // Speed: Slow checked
+    std::uint8_t menuModel = 0; // Device menu: 0 Auto, 1, 2, 3, 4, 7
+    bool manual = false;        // Mode: Manual checked
+    bool keyb = true;           // component boxes "Keyb 350", "Prom 1", "Prom 2"
+    bool prom1 = true;
+    bool prom2 = true;
+};
+
+class TMainFace {
+public:
+    virtual ~TMainFace() = default;
+    // A line was appended to the status memo.
+    virtual void MemoLineAdded(const std::string& line) = 0;
+    // Either progress bar changed; read them from the core.
+    virtual void ProgressChanged() = 0;
+    // Button captions, enables and menu enables changed; read them from the core.
+    virtual void ControlsChanged() = 0;
+    // The identity behind the title changed; the face repaints its caption.
+    virtual void Repaint() = 0;
+    // The modal error box; returns when the operator has answered it.
+    virtual void ShowErrorBox(const std::string& text) = 0;
+    virtual void SetTimerInterval(int milliseconds) = 0;
+    virtual RunChoices Choices() = 0;
+    // The Quit button, or START while it reads QUIT.
+    virtual void CloseWindow() = 0;
+};
+
+} // namespace vz

@@ -1,0 +1,340 @@
+#include "app/core/updater_core.h"
+
+#include "app/core/identity.h"
+#include "engines/constante.h"
+
+#include <exception>
+#include <filesystem>
+
+namespace vz {
+
+namespace {
+
+constexpr int kIdleInterval = 500;
+constexpr int kRunInterval = 10;
+const char kIdleStatus[] = "Click on button START to begin program operation";
+
+// Clears the sequencer's re-entrancy flag however a step ends.
+class StepGuard {
+public:
+    explicit StepGuard(bool& flag) : flag_(flag) { flag_ = true; }
+    ~StepGuard() { flag_ = false; }
+    StepGuard(const StepGuard&) = delete;
+    StepGuard& operator=(const StepGuard&) = delete;
+
+private:
+    bool& flag_;
+};
+
+} // namespace
+
+TUpdaterCore::TUpdaterCore(TMainFace& face, std::unique_ptr<TLinkControl> link, EngineClock clock)
+    : face_(face), link_(std::move(link)), boot_(clock), inst_(clock), psd_(clock), jtag_(clock) {
+    for (TGestionnaire* engine : Engines())
+        BindEngine(*engine);
+    boot_.OnModelFound = [this](TGestionnaire&, std::uint8_t code) { SetModelCode(code); };
+    boot_.OnReportedModel = [this](TGestionnaire&, std::uint8_t code) { SetReportedModelCode(code); };
+    boot_.OnOptions = [this](TGestionnaire&, std::int32_t bits) { SetOptions(bits); };
+    inst_.OnVersionSame = [this](TGestionnaire& sender, std::int32_t component) {
+        SkipSameVersion(sender, component);
+    };
+}
+
+TUpdaterCore::~TUpdaterCore() {
+    if (link_) link_->SetLinkRun(false);
+}
+
+void TUpdaterCore::BindEngine(TGestionnaire& engine) {
+    engine.OnSend = [this](TGestionnaire& e) { link_->PostTx(e.TxText()); };
+    engine.OnRxRequest = [this](TGestionnaire& e) { e.SetRxBuffer(rxText_); };
+    engine.OnRxChanged = [this](TGestionnaire& e) { rxText_ = e.RxBuffer(); };
+    engine.OnBusyChanged = [this](TGestionnaire& e) { engineBusy_ = e.Busy(); };
+    engine.OnProgressStep = [this](TGestionnaire&) {
+        progressBar1_.StepIt();
+        face_.ProgressChanged();
+    };
+    engine.OnProgressMax = [this](TGestionnaire& e) {
+        progressBar1_.Max = e.ProgressMax();
+        face_.ProgressChanged();
+    };
+    engine.OnStatus = [this](TGestionnaire& e) { ShowStatus(e.StatusText()); };
+    engine.OnError = [this](TGestionnaire& e) { ShowError(e.ErrorText()); };
+    engine.OnDeviceId = [this](TGestionnaire& e) { OnDeviceId(e); };
+    engine.OnLinkFast = [this](TGestionnaire&) { link_->SetSpeedFast(); };
+    engine.OnLinkSlow = [this](TGestionnaire&) { link_->SetSpeedSlow(); };
+}
+
+void TUpdaterCore::FormCreate() {
+    inStep_ = false;
+    scriptLines_.clear();
+    state_ = kIdle;
+    face_.SetTimerInterval(kIdleInterval);
+    memo_.clear();
+    deviceId_ = 0;
+    SetModelCode(0);
+    SetReportedModelCode(0);
+    SetOptions(0);
+    deviceRecord_ = 0;
+    TControls controls = controls_;
+    std::error_code ec;
+    controls.ReadIdVisible = std::filesystem::exists("readid.ini", ec);
+    controls.QuitVisible = controls.ReadIdVisible;
+    SetControls(controls);
+}
+
+void TUpdaterCore::FormClose() {
+    link_->SetLinkRun(false);
+}
+
+void TUpdaterCore::SetRootDir(const std::string& dir) {
+    rootDir_ = dir;
+    const char separator = static_cast<char>(std::filesystem::path::preferred_separator);
+    if (!rootDir_.empty() && rootDir_.back() != separator && rootDir_.back() != '/') rootDir_ += separator;
+}
+
+void TUpdaterCore::StartClick() {
+    TControls controls = controls_;
+    if (state_ == kIdle) {
+        readIdMode_ = false;
+        controls.QuitEnabled = false;
+        SetControls(controls);
+        state_ = kStarting;
+    } else if (state_ == kCompleted) {
+        face_.CloseWindow();
+    } else {
+        state_ = kIdle;
+        controls.QuitEnabled = true;
+        SetControls(controls);
+    }
+}
+
+void TUpdaterCore::ReadIdClick() {
+    readIdMode_ = true;
+    state_ = kStarting;
+}
+
+void TUpdaterCore::QuitClick() {
+    face_.CloseWindow();
+}
+
+void TUpdaterCore::SequencerStep() {
+    if (inStep_) return;
+    StepGuard guard(inStep_);
+    try {
+        RunState();
+    } catch (const std::exception& e) {
+        // A fault of our own ends the run like any error instead of killing the program.
+        ShowError(std::string("Internal error: ") + e.what());
+    }
+}
+
+void TUpdaterCore::DataReceived() {
+    rxText_ += link_->TakeReceived();
+    if (state_ != kIdle) SequencerStep();
+}
+
+void TUpdaterCore::RunState() {
+    switch (state_) {
+    case kIdle:
+        StepIdle();
+        break;
+    case kStarting:
+        StepStarting();
+        break;
+    case kLinkStarted:
+        state_ = kSynchronise;
+        break;
+    case kSynchronise:
+        rxText_.clear();
+        ShowStatus("Start the device while pushing the ENTER button");
+        boot_.SetCurrentLine("SYN");
+        boot_.Execute();
+        state_ = kWaitSync;
+        break;
+    case kWaitSync:
+        StepWaitSync();
+        break;
+    case kNextLine:
+        DispatchNextLine();
+        break;
+    case kLineRunning:
+        StepLineRunning();
+        break;
+    case kFinishing:
+        inst_.Execute();
+        if (!engineBusy_ && state_ != kError) state_ = kCompleted;
+        break;
+    case kCompleted:
+        StepCompleted();
+        break;
+    case kError:
+        rxText_.clear();
+        state_ = kErrorShown;
+        break;
+    case kErrorShown:
+        face_.ShowErrorBox(errorMessage_);
+        state_ = kIdle;
+        break;
+    default:
+        state_ = kIdle;
+        break;
+    }
+}
+
+void TUpdaterCore::StepIdle() {
+    face_.SetTimerInterval(kIdleInterval);
+    TControls controls = controls_;
+    controls.PortMenuEnabled = controls.SpeedMenuEnabled = controls.ModeMenuEnabled = true;
+    controls.DeviceMenuEnabled = true;
+    controls.StartCaption = "START";
+    if (controls.ReadIdVisible) controls.ReadIdEnabled = true;
+    SetControls(controls);
+    SetProgress(progressBar1_, 0);
+    ShowStatus(kIdleStatus);
+    for (TGestionnaire* engine : Engines())
+        engine->Reset();
+    link_->SetLinkRun(false);
+}
+
+void TUpdaterCore::StepStarting() {
+    deviceId_ = 0;
+    SetModelCode(0);
+    SetReportedModelCode(0);
+    SetOptions(0);
+    deviceRecord_ = 0;
+    face_.SetTimerInterval(kRunInterval);
+    const RunChoices choices = face_.Choices();
+    link_->SelectLinkPort(choices.port);
+    link_->SelectLinkPath(choices.portPath);
+    TControls controls = controls_;
+    controls.PortMenuEnabled = controls.ModeMenuEnabled = controls.DeviceMenuEnabled = false;
+    controls.StartCaption = "STOP";
+    if (controls.ReadIdVisible) controls.ReadIdEnabled = false;
+    SetControls(controls);
+    progressBar1_.Position = 0;
+    SetProgress(progressBar2_, 0);
+    for (TGestionnaire* engine : Engines())
+        engine->SetSlowMode(choices.slow);
+    SetMenuModel(choices.menuModel);
+    state_ = kLinkStarted;
+    // A run that follows an error or a STOP during a slow PROM update must still
+    // meet the boot loader at the normal speed.
+    link_->SetSpeedFast();
+    if (!link_->SetLinkRun(true)) ShowError("Error while opening ");
+}
+
+void TUpdaterCore::StepWaitSync() {
+    if (boot_.Busy()) boot_.Execute();
+    if (engineBusy_ || state_ == kError) return;
+    if (!LocateAndLoadScript()) return;
+    lineIndex_ = 0;
+    ApplyComponentFilter();
+    state_ = kNextLine;
+    progressBar2_.StepIt();
+    face_.ProgressChanged();
+}
+
+void TUpdaterCore::StepLineRunning() {
+    for (TGestionnaire* engine : Engines())
+        if (engine->Busy()) engine->Execute();
+    if (!engineBusy_ && state_ != kError) {
+        state_ = kNextLine;
+        progressBar2_.StepIt();
+        face_.ProgressChanged();
+    }
+}
+
+void TUpdaterCore::StepCompleted() {
+    rxText_.clear();
+    ShowStatus("Program operation completed");
+    TControls controls = controls_;
+    controls.QuitEnabled = true;
+    if (controls.ReadIdVisible) {
+        controls.ReadIdEnabled = true;
+        controls.StartCaption = "START";
+    } else {
+        controls.StartCaption = "QUIT";
+    }
+    controls.PortMenuEnabled = controls.SpeedMenuEnabled = controls.ModeMenuEnabled = true;
+    SetControls(controls);
+    SetProgress(progressBar1_, 0);
+    state_ = kIdle;
+}
+
+bool TUpdaterCore::WaitingForDevice() const {
+    if (state_ != kWaitSync && state_ != kLineRunning && state_ != kFinishing) return false;
+    // "wait" counts the clock, not the device.
+    const bool instWaiting = inst_.Busy() && (inst_.Step() == 2 || inst_.Step() == 3);
+    return !instWaiting;
+}
+
+void TUpdaterCore::ShowStatus(const std::string& text) {
+    if (!memo_.empty() && memo_.back() == text) return;
+    memo_.push_back(text);
+    face_.MemoLineAdded(text);
+}
+
+void TUpdaterCore::ShowError(const std::string& text) {
+    errorMessage_ = text;
+    state_ = kError;
+    ShowStatus(text);
+}
+
+void TUpdaterCore::OnDeviceId(TGestionnaire& engine) {
+    deviceId_ = engine.DeviceId();
+    if (deviceRecord_ >= 1 && deviceRecord_ <= kDeviceCount && DeviceRecordAt(deviceRecord_).code == 2 &&
+        deviceId_ >= 32768)
+        SetModelCode(6);
+    face_.Repaint();
+}
+
+void TUpdaterCore::SetModelCode(std::uint8_t code) {
+    modelCode_ = code;
+    // A KRB350 whose identifier has the top bit set is the "_256" variant.
+    if (modelCode_ == 2 && deviceId_ >= 32768) modelCode_ = 6;
+    for (TGestionnaire* engine : Engines())
+        engine->SetModelCode(modelCode_);
+    if (const int record = FindDeviceRecord(modelCode_); record != 0) deviceRecord_ = record;
+    face_.Repaint();
+}
+
+void TUpdaterCore::SetReportedModelCode(std::uint8_t code) {
+    reportedModelCode_ = code;
+    for (TGestionnaire* engine : Engines())
+        engine->SetReportedModelCode(code);
+    if (const int record = FindDeviceRecord(code); record != 0) deviceRecord_ = record;
+    face_.Repaint();
+}
+
+void TUpdaterCore::SetOptions(std::int32_t bits) {
+    options_ = bits;
+    for (TGestionnaire* engine : Engines())
+        engine->SetOptions(bits);
+    face_.Repaint();
+}
+
+void TUpdaterCore::SetMenuModel(std::uint8_t code) {
+    menuModel_ = code;
+    for (TGestionnaire* engine : Engines())
+        engine->SetMenuModel(code);
+}
+
+std::string TUpdaterCore::Title() const {
+    return TitleText(modelCode_, options_, deviceId_);
+}
+
+std::string TUpdaterCore::InitialTitle() const {
+    return InitialTitleText(modelCode_, deviceId_);
+}
+
+void TUpdaterCore::SetControls(const TControls& controls) {
+    controls_ = controls;
+    face_.ControlsChanged();
+}
+
+void TUpdaterCore::SetProgress(TProgressBar& bar, int position) {
+    bar.Position = position;
+    face_.ProgressChanged();
+}
+
+} // namespace vz

@@ -1,0 +1,181 @@
+// The operation sequencer and script runner behind both faces: it owns the four
+// engines, drives them one step at a time and services their events.
+#pragma once
+
+#include "app/core/link_control.h"
+#include "app/core/main_face.h"
+#include "engines/clock.h"
+#include "engines/inst_courante.h"
+#include "engines/progboot.h"
+#include "engines/progjtag.h"
+#include "engines/progpsd.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace vz {
+
+struct TProgressBar {
+    int Min = 0;
+    int Max = 100;
+    int Position = 0;
+    // Steps by one and stays full at the maximum.
+    void StepIt() {
+        if (Position < Max) ++Position;
+    }
+};
+
+// Captions and enables of the buttons and menus.
+struct TControls {
+    std::string StartCaption = "Start";
+    bool StartEnabled = true;
+    bool ReadIdVisible = false;
+    bool ReadIdEnabled = true;
+    bool QuitVisible = false;
+    bool QuitEnabled = true;
+    bool PortMenuEnabled = true;
+    bool SpeedMenuEnabled = true;
+    bool ModeMenuEnabled = true;
+    bool DeviceMenuEnabled = true;
+};
+
+class TUpdaterCore {
+public:
+    // Sequencer states; 9 is not used.
+    enum : std::uint8_t {
+        kIdle = 0,
+        kSynchronise = 1,
+        kWaitSync = 2,
+        kStarting = 3,
+        kLinkStarted = 4,
+        kError = 5,
+        kErrorShown = 6,
+        kFinishing = 7,
+        kCompleted = 8,
+        kNextLine = 10,
+        kLineRunning = 11,
+    };
+
+    TUpdaterCore(TMainFace& face, std::unique_ptr<TLinkControl> link,
+                 EngineClock clock = EngineClock::System());
+    ~TUpdaterCore();
+    TUpdaterCore(const TUpdaterCore&) = delete;
+    TUpdaterCore& operator=(const TUpdaterCore&) = delete;
+
+    // Start-up: identity cleared, memo emptied, "readid.ini" in the current
+    // directory shows Read Id and Quit.
+    void FormCreate();
+    // Stops the link before the window goes.
+    void FormClose();
+
+    // The first command-line argument: a script whose directory holds every file.
+    void SetScriptArgument(const std::string& path) { scriptArgument_ = path; }
+    // The base directory that holds one directory per model.
+    void SetRootDir(const std::string& dir);
+
+    void StartClick();
+    void ReadIdClick();
+    void QuitClick();
+    // One sequencer step; never nested.
+    void SequencerStep();
+    // Takes the link's received chunk and steps at once during a run.
+    void DataReceived();
+    // A fault outside the engines that ends the run (for example a face's time-out).
+    void ShowError(const std::string& text);
+
+    void ShowStatus(const std::string& text);
+    void SetScriptDir(const std::string& dir);
+    void ApplyComponentFilter();
+    void SkipSameVersion(TGestionnaire& Sender, std::int32_t component);
+    void SetModelCode(std::uint8_t code);
+    void SetReportedModelCode(std::uint8_t code);
+    void SetOptions(std::int32_t bits);
+    void SetMenuModel(std::uint8_t code);
+
+    std::string Title() const;
+    std::string InitialTitle() const;
+
+    std::uint8_t State() const { return state_; }
+    bool RunInProgress() const { return state_ != kIdle; }
+    // True while a busy engine waits for the device rather than for the clock.
+    bool WaitingForDevice() const;
+    const std::vector<std::string>& Memo() const { return memo_; }
+    const TProgressBar& ProgressBar1() const { return progressBar1_; }
+    const TProgressBar& ProgressBar2() const { return progressBar2_; }
+    const TControls& Controls() const { return controls_; }
+    const std::string& ErrorMessage() const { return errorMessage_; }
+    const std::string& ScriptDir() const { return scriptDir_; }
+    const std::vector<std::string>& ScriptLines() const { return scriptLines_; }
+    std::int32_t LineIndex() const { return lineIndex_; }
+    std::int32_t DeviceRecord() const { return deviceRecord_; }
+    std::int32_t DeviceId() const { return deviceId_; }
+    std::uint8_t ModelCode() const { return modelCode_; }
+    std::uint8_t ReportedModelCode() const { return reportedModelCode_; }
+    std::int32_t Options() const { return options_; }
+    std::uint8_t MenuModel() const { return menuModel_; }
+    bool ReadIdMode() const { return readIdMode_; }
+    const std::string& RxText() const { return rxText_; }
+
+    TProgBoot& BootEngine() { return boot_; }
+    TInstCrt& InstEngine() { return inst_; }
+    TProgPsd& KeybEngine() { return psd_; }
+    TProgJtag& JtagEngine() { return jtag_; }
+
+private:
+    void RunState();
+    void StepIdle();
+    void StepStarting();
+    void StepWaitSync();
+    void StepLineRunning();
+    void StepCompleted();
+    void BindEngine(TGestionnaire& engine);
+    void OnDeviceId(TGestionnaire& engine);
+    // Every engine, in the order lines are offered to them.
+    std::array<TGestionnaire*, 4> Engines() { return {&boot_, &inst_, &psd_, &jtag_}; }
+
+    // Script runner.
+    bool LocateAndLoadScript();
+    void DispatchNextLine();
+    void ReplaceComponentLines(char digit);
+
+    void SetControls(const TControls& controls);
+    void SetProgress(TProgressBar& bar, int position);
+
+    TMainFace& face_;
+    std::unique_ptr<TLinkControl> link_;
+
+    TProgBoot boot_;
+    TInstCrt inst_;
+    TProgPsd psd_;
+    TProgJtag jtag_;
+
+    std::vector<std::string> memo_;
+    TProgressBar progressBar1_;
+    TProgressBar progressBar2_;
+    TControls controls_;
+
+    std::vector<std::string> scriptLines_;
+    std::int32_t lineIndex_ = 0;
+    std::uint8_t state_ = kIdle;
+    std::int32_t deviceRecord_ = 0;
+    std::int32_t deviceId_ = 0;
+    bool readIdMode_ = false;
+    std::string errorMessage_;
+    std::string scriptDir_;
+    std::uint8_t modelCode_ = 0;
+    std::uint8_t reportedModelCode_ = 0;
+    std::int32_t options_ = 0;
+    std::uint8_t menuModel_ = 0;
+    bool inStep_ = false;
+    bool engineBusy_ = false;
+    std::string lineText_;
+    std::string rxText_;
+
+    std::string scriptArgument_;
+    std::string rootDir_;
+};
+
+} // namespace vz

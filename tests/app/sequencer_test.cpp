@@ -1,0 +1,264 @@
+#include "app/core/updater_core.h"
+#include "tests/app/recording_face.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace vz {
+namespace {
+
+using testing::RecordingFace;
+using testing::ScriptedLink;
+using Lines = std::vector<std::string>;
+
+const char kIdle[] = "Click on button START to begin program operation";
+const char kSync[] = "Start the device while pushing the ENTER button";
+
+class SequencerTest : public ::testing::Test {
+protected:
+    std::filesystem::path root_ = std::filesystem::temp_directory_path() / "vz_sequencer_test";
+    RecordingFace face_;
+    ScriptedLink* link_ = nullptr;
+    std::uint32_t now_ = 1000;
+    std::unique_ptr<TUpdaterCore> core_;
+
+    void SetUp() override {
+        std::filesystem::remove_all(root_);
+        std::filesystem::create_directories(root_);
+        auto link = std::make_unique<ScriptedLink>();
+        link_ = link.get();
+        EngineClock clock{[this] { return now_; }, [this](std::uint32_t ms) { now_ += ms; }};
+        core_ = std::make_unique<TUpdaterCore>(face_, std::move(link), clock);
+        face_.core = core_.get();
+        core_->SetRootDir(root_.string());
+        core_->FormCreate();
+        core_->SequencerStep();
+    }
+    void TearDown() override { std::filesystem::remove_all(root_); }
+
+    void WriteFile(const std::string& relative, const std::string& content) {
+        const auto path = root_ / relative;
+        std::filesystem::create_directories(path.parent_path());
+        std::ofstream(path, std::ios::binary) << content;
+    }
+
+    // A KRA350 refusing 21 and taking 18, with options 2 and identifier 8012.
+    void ExpectKra350Sync() {
+        link_->onRun = "%";
+        link_->script.push_back({"%", "."});
+        link_->script.push_back({"21", "X"});
+        link_->script.push_back({"18", ".ABCD8012000212."});
+    }
+    void Expect(const std::string& sent, const std::string& reply) { link_->script.push_back({sent, reply}); }
+
+    // Steps like the timer and the data path until the sequencer is idle again.
+    void RunToIdle(int maxSteps = 5000) {
+        for (int i = 0; i < maxSteps; ++i) {
+            now_ += 10;
+            core_->SequencerStep();
+            link_->Tick();
+            if (!link_->pendingRx.empty()) core_->DataReceived();
+            if (core_->State() == TUpdaterCore::kIdle) {
+                core_->SequencerStep();
+                return;
+            }
+        }
+        FAIL() << "run did not end, state " << int(core_->State());
+    }
+};
+
+TEST_F(SequencerTest, CompleteRunShowsEveryStepAndEndsIdle) {
+    WriteFile("KRA350/script.ini",
+              "rem sample\r\nprompt Hello operator\r\n\r\nRS\r\nV1 0105\r\nT2 0105\r\nwait 20\r\n");
+    ExpectKra350Sync();
+    Expect("RS", ".");
+    Expect("V1", ".");
+    Expect("0105", ".");
+    Expect("T2", ".0104.");
+    Expect("FI", ".");
+    core_->StartClick();
+    RunToIdle();
+    EXPECT_EQ(face_.memo,
+              (Lines{kIdle, kSync, "Verify Device Type", "Boot Checksum : 4BCD", "Device ID : 8012",
+                     "Hello operator", "Reset", "Program operation completed", kIdle}));
+    EXPECT_TRUE(link_->unexpected.empty()) << link_->unexpected.front();
+    EXPECT_TRUE(link_->script.empty());
+    EXPECT_TRUE(face_.errorBoxes.empty());
+    EXPECT_EQ(core_->Title(), "Zentrik Vorna-Zadod Updater  (Device KRA350  Option Logo  Id : 8012)");
+    EXPECT_EQ(core_->ScriptDir(), root_.string() + "/" + "/KRA350/");
+    // Maximum: 1 + the lines that are not empty and hold no "rem"; every run line and the sync step it.
+    EXPECT_EQ(core_->ProgressBar2().Max, 6);
+    EXPECT_EQ(core_->ProgressBar2().Position, 6);
+    EXPECT_EQ(face_.interval, 500);
+    EXPECT_FALSE(link_->running);
+    EXPECT_EQ(link_->speeds.front(), "fast");
+    // START, STOP during the run, QUIT for one step, then START again.
+    ASSERT_GE(face_.captions.size(), 3u);
+    EXPECT_EQ(face_.captions[face_.captions.size() - 2], "QUIT");
+    EXPECT_EQ(face_.captions.back(), "START");
+    EXPECT_TRUE(core_->Controls().QuitEnabled);
+}
+
+TEST_F(SequencerTest, LineNumbersOfSyntaxErrorsCountEveryLine) {
+    WriteFile("KRA350/script.ini", "rem x\n\n   \nNP\nREM upper case is no comment\n");
+    ExpectKra350Sync();
+    Expect("NP", ".");
+    core_->StartClick();
+    RunToIdle();
+    EXPECT_EQ(face_.errorBoxes, Lines{"Syntax Error in script file line : 5"});
+    EXPECT_EQ(face_.memo[face_.memo.size() - 2], "Syntax Error in script file line : 5");
+    // An error leaves Quit disabled until a run completes or is stopped.
+    EXPECT_FALSE(core_->Controls().QuitEnabled);
+}
+
+TEST_F(SequencerTest, MissingScriptNamesItsFullPath) {
+    ExpectKra350Sync();
+    core_->StartClick();
+    RunToIdle();
+    const std::string path = root_.string() + "/" + "/KRA350/script.ini";
+    EXPECT_EQ(face_.errorBoxes, Lines{path + " File not found !!!"});
+}
+
+TEST_F(SequencerTest, ScriptArgumentMovesEveryDataFile) {
+    WriteFile("elsewhere/mine.ini", "PB boot.hex\n");
+    core_->SetScriptArgument((root_ / "elsewhere" / "mine.ini").string());
+    ExpectKra350Sync();
+    core_->StartClick();
+    RunToIdle();
+    EXPECT_EQ(core_->ScriptDir(), (root_ / "elsewhere").string() + "/");
+    EXPECT_EQ(face_.errorBoxes, Lines{(root_ / "elsewhere").string() + "/boot.hex File not found !!!"});
+}
+
+TEST_F(SequencerTest, StopDuringALineResetsEverything) {
+    WriteFile("KRA350/script.ini", "wait 100000\n");
+    ExpectKra350Sync();
+    core_->StartClick();
+    for (int i = 0; i < 200; ++i) {
+        now_ += 10;
+        core_->SequencerStep();
+        link_->Tick();
+        if (!link_->pendingRx.empty()) core_->DataReceived();
+    }
+    ASSERT_EQ(core_->State(), TUpdaterCore::kLineRunning);
+    EXPECT_TRUE(core_->InstEngine().Busy());
+    EXPECT_FALSE(core_->Controls().QuitEnabled);
+    core_->StartClick();
+    core_->SequencerStep();
+    EXPECT_FALSE(core_->InstEngine().Busy());
+    EXPECT_EQ(core_->InstEngine().Step(), 0);
+    EXPECT_FALSE(link_->running);
+    EXPECT_TRUE(core_->Controls().QuitEnabled);
+    EXPECT_EQ(face_.memo.back(), kIdle);
+    EXPECT_TRUE(face_.errorBoxes.empty());
+}
+
+TEST_F(SequencerTest, ManualModeTurnsDeselectedComponentsIntoNoOps) {
+    WriteFile("KRA350/script.ini", "P0 k.hex\n V8 0101\nF9\nD0\nprompt done\n");
+    face_.choices.manual = true;
+    face_.choices.keyb = face_.choices.prom1 = face_.choices.prom2 = false;
+    ExpectKra350Sync();
+    Expect("NP", ".");
+    Expect("NP", ".");
+    Expect("NP", ".");
+    Expect("D0", ".4F.");
+    Expect("FI", ".");
+    core_->StartClick();
+    RunToIdle();
+    EXPECT_TRUE(face_.errorBoxes.empty()) << face_.errorBoxes.front();
+    EXPECT_EQ(core_->ScriptLines(), (Lines{"NP", "NP", "NP", "D0", "prompt done"}));
+    EXPECT_TRUE(link_->unexpected.empty());
+}
+
+TEST_F(SequencerTest, SameVersionSkipsTheWholeKeyboardOrOnePromDevice) {
+    WriteFile("KRA350/script.ini", "T3 0105\nP0 k.hex\nV5 0105\nF8\nT9 0200\nP9 b.svf\nF9\n");
+    ExpectKra350Sync();
+    Expect("T3", ".0105.");
+    Expect("NP", ".");
+    Expect("NP", ".");
+    Expect("F8", ".");
+    Expect("T9", ".0200.");
+    Expect("NP", ".");
+    Expect("NP", ".");
+    Expect("FI", ".");
+    core_->StartClick();
+    RunToIdle();
+    EXPECT_TRUE(face_.errorBoxes.empty()) << face_.errorBoxes.front();
+    EXPECT_EQ(core_->ScriptLines(), (Lines{"T3 0105", "NP", "NP", "F8", "T9 0200", "NP", "NP"}));
+    EXPECT_TRUE(link_->unexpected.empty());
+}
+
+TEST_F(SequencerTest, Krb350WithHighIdentifierTakesThe256Directory) {
+    WriteFile("KRB350_256/script.ini", "prompt variant\n");
+    link_->onRun = "%";
+    Expect("%", ".");
+    Expect("21", ".0000800100001"
+                 "5.");
+    Expect("FI", ".");
+    core_->StartClick();
+    RunToIdle();
+    EXPECT_TRUE(face_.errorBoxes.empty()) << face_.errorBoxes.front();
+    EXPECT_EQ(core_->ModelCode(), 6);
+    EXPECT_EQ(core_->DeviceRecord(), 7);
+    EXPECT_EQ(core_->Title(), "Zentrik Vorna-Zadod Updater  (Device KRB350    Id : 8001)");
+    EXPECT_TRUE(core_->ScriptDir().ends_with("/KRB350_256/"));
+}
+
+TEST_F(SequencerTest, ReadIdRunsTheReadIdScript) {
+    WriteFile("KRA350/readid.ini", "D0\n");
+    ExpectKra350Sync();
+    Expect("D0", ".4F.");
+    Expect("FI", ".");
+    core_->ReadIdClick();
+    RunToIdle();
+    EXPECT_TRUE(face_.errorBoxes.empty()) << face_.errorBoxes.front();
+    EXPECT_EQ(face_.memo[face_.memo.size() - 3], "ID Number : 4F");
+    EXPECT_TRUE(core_->ReadIdMode());
+}
+
+TEST_F(SequencerTest, ChosenModelAndPortReachTheEnginesAndLink) {
+    face_.choices.menuModel = 3;
+    face_.choices.port = 4;
+    face_.choices.slow = true;
+    link_->onRun = "%";
+    Expect("%", ".");
+    Expect("22", "X");
+    core_->StartClick();
+    RunToIdle();
+    EXPECT_EQ(link_->port, 4);
+    EXPECT_EQ(core_->MenuModel(), 3);
+    EXPECT_EQ(face_.errorBoxes, Lines{"Bad type of device !!! If you attempt to update a VORNA-PLUS, Select "
+                                      "manualy the model in the DEVICE menu."});
+}
+
+TEST_F(SequencerTest, LinkThatCannotRunEndsTheRun) {
+    link_->refuseRun = true;
+    core_->StartClick();
+    RunToIdle();
+    EXPECT_EQ(face_.errorBoxes, Lines{"Error while opening "});
+}
+
+TEST_F(SequencerTest, StatusLinesRepeatOnlyWhenTheyDiffer) {
+    core_->ShowStatus("a");
+    core_->ShowStatus("a");
+    core_->ShowStatus("b");
+    core_->ShowError("b");
+    EXPECT_EQ(face_.memo, (Lines{kIdle, "a", "b"}));
+    EXPECT_EQ(core_->ErrorMessage(), "b");
+    EXPECT_EQ(core_->State(), TUpdaterCore::kError);
+}
+
+TEST_F(SequencerTest, ReadIdAndQuitFollowTheCurrentDirectory) {
+    EXPECT_FALSE(core_->Controls().ReadIdVisible);
+    const auto previous = std::filesystem::current_path();
+    std::filesystem::current_path(root_);
+    WriteFile("readid.ini", "D0\n");
+    core_->FormCreate();
+    std::filesystem::current_path(previous);
+    EXPECT_TRUE(core_->Controls().ReadIdVisible);
+    EXPECT_TRUE(core_->Controls().QuitVisible);
+}
+
+} // namespace
+} // namespace vz
