@@ -1,0 +1,37 @@
+// The sequencer's link served by the communication thread on a real port.
+#pragma once
+
+#include "app/core/link_control.h"
+#include "link/com_thread.h"
+
+#include <functional>
+#include <memory>
+
+namespace vz {
+
+class TComThreadLink : public TLinkControl {
+public:
+    TComThreadLink();
+    // On another port implementation (tests).
+    explicit TComThreadLink(std::unique_ptr<PortBackend> backend);
+
+    void SelectLinkPort(int n) override { thread_.SelectLinkPort(n); }
+    void SelectLinkPath(const std::string& path) override { thread_.SelectLinkPath(path); }
+    bool SetLinkRun(bool run) override {
+        thread_.SetLinkRun(run);
+        return true;
+    }
+    void PostTx(const std::string& text) override { thread_.PostTx(text); }
+    std::string TakeReceived() override { return thread_.TakeReceived(); }
+    void SetSpeedFast() override { thread_.SetSpeedFast(); }
+    void SetSpeedSlow() override { thread_.SetSpeedSlow(); }
+
+    // The handlers run on the link's own thread: a face hands the work over to its
+    // own thread (the chunk) or blocks until the operator has answered (the failures).
+    ComThread& Thread() { return thread_; }
+
+private:
+    ComThread thread_;
+};
+
+} // namespace vz
