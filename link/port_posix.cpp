@@ -1,0 +1,421 @@
+// Serial ports on Linux and macOS through termios. The descriptor is opened
+// non-blocking and every wait is a poll() on it together with a wake-up pipe,
+// so the driver's loops sleep in the kernel instead of spinning.
+#include "link/port_backend.h"
+#include "link/port_names.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/utsname.h>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
+
+#ifdef __linux__
+#include <linux/serial.h>
+#endif
+
+namespace vz {
+
+namespace {
+
+struct SpeedEntry {
+    std::uint32_t baud;
+    speed_t code;
+};
+
+// Only the speeds this system has; others are refused.
+constexpr SpeedEntry kSpeeds[] = {
+    {110, B110},     {300, B300},     {600, B600},     {1200, B1200},   {2400, B2400},     {4800, B4800},
+    {9600, B9600},   {19200, B19200}, {38400, B38400}, {57600, B57600}, {115200, B115200},
+#ifdef B14400
+    {14400, B14400},
+#endif
+#ifdef B56000
+    {56000, B56000},
+#endif
+};
+
+bool IsDeviceGone(int error) {
+    return error == EIO || error == ENXIO || error == ENODEV || error == EBADF;
+}
+
+std::string ErrorText(int error) {
+    return std::strerror(error);
+}
+
+class PosixPort : public PortBackend {
+public:
+    PosixPort() {
+        if (::pipe(wakePipe_) == 0) {
+            for (int fd : wakePipe_) {
+                ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+                ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+            }
+        } else {
+            wakePipe_[0] = wakePipe_[1] = -1;
+        }
+    }
+
+    ~PosixPort() override {
+        Close();
+        for (int fd : wakePipe_)
+            if (fd >= 0) ::close(fd);
+    }
+
+    std::string DeviceName(int comNumber) const override { return PosixComDeviceName(comNumber); }
+
+    bool Open(const std::string& name) override {
+        if (fd_ >= 0) return true;
+        const int fd = ::open(name.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) return FailOpen(errno);
+        // The advisory lock also binds root, which the terminal's own exclusive
+        // mode does not: a second updater must not share the port.
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            const int error = errno == EWOULDBLOCK ? EBUSY : errno;
+            ::close(fd);
+            return FailOpen(error);
+        }
+        if (::tcgetattr(fd, &original_) != 0) {
+            const int error = errno;
+            ::close(fd);
+            return FailOpen(error);
+        }
+        ::ioctl(fd, TIOCEXCL);
+        RequestLowLatency(fd);
+        fd_ = fd;
+        failed_ = false;
+        lostReason_.clear();
+        pushback_.reset();
+        return true;
+    }
+
+    void Close() override {
+        if (fd_ < 0) return;
+        // Unsent output is dropped so that closing never waits for a stalled line.
+        ::tcflush(fd_, TCIOFLUSH);
+        ::tcsetattr(fd_, TCSANOW, &original_);
+        // The exclusive mode outlives us if another process keeps the device open.
+        ::ioctl(fd_, TIOCNXCL);
+        ::close(fd_);
+        fd_ = -1;
+        pushback_.reset();
+    }
+
+    bool IsOpen() const override { return fd_ >= 0; }
+
+    bool ApplySettings(const LineSettings& s) override {
+        if (fd_ < 0) return false;
+        termios t{};
+        if (::tcgetattr(fd_, &t) != 0) return FailSetting(ErrorText(errno));
+        const auto speed = std::find_if(std::begin(kSpeeds), std::end(kSpeeds),
+                                        [&](const SpeedEntry& e) { return e.baud == s.baud; });
+        if (speed == std::end(kSpeeds))
+            return FailSetting("Speed of " + std::to_string(s.baud) + " bit/s not supported by this system");
+
+        t.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON |
+                                            IXOFF | IXANY | INPCK | IGNPAR);
+        t.c_oflag &= ~static_cast<tcflag_t>(OPOST);
+        t.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
+        t.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
+#ifdef CMSPAR
+        t.c_cflag &= ~static_cast<tcflag_t>(CMSPAR);
+#endif
+        t.c_cflag |= CLOCAL | CREAD;
+
+        switch (s.dataBits) {
+        case 5:
+            t.c_cflag |= CS5;
+            break;
+        case 6:
+            t.c_cflag |= CS6;
+            break;
+        case 7:
+            t.c_cflag |= CS7;
+            break;
+        default:
+            t.c_cflag |= CS8;
+            break;
+        }
+        switch (s.parity) {
+        case LineParity::None:
+            break;
+        case LineParity::Odd:
+            t.c_cflag |= PARENB | PARODD;
+            break;
+        case LineParity::Even:
+            t.c_cflag |= PARENB;
+            break;
+        case LineParity::Mark:
+        case LineParity::Space:
+#ifdef CMSPAR
+            t.c_cflag |= PARENB | CMSPAR | (s.parity == LineParity::Mark ? PARODD : 0);
+            break;
+#else
+            return FailSetting("Mark and space parity not supported by this system");
+#endif
+        }
+        // No 1.5 stop bits here: the nearest longer setting.
+        if (s.stopBits != LineStopBits::One) t.c_cflag |= CSTOPB;
+        if (s.rtsCtsFlow) t.c_cflag |= CRTSCTS;
+        if (s.xonXoff) {
+            t.c_iflag |= IXON | IXOFF;
+            t.c_cc[VSTART] = static_cast<cc_t>(s.xonChar);
+            t.c_cc[VSTOP] = static_cast<cc_t>(s.xoffChar);
+        }
+        t.c_cc[VMIN] = 0;
+        t.c_cc[VTIME] = 0;
+        ::cfsetispeed(&t, speed->code);
+        ::cfsetospeed(&t, speed->code);
+        if (::tcsetattr(fd_, TCSANOW, &t) != 0) return FailSetting(ErrorText(errno));
+
+        // Modem control lines; a terminal without them (a pseudo-terminal) refuses quietly.
+        SetModemLine(TIOCM_DTR, s.dtrOn);
+        SetModemLine(TIOCM_RTS, s.rtsOn || s.rtsCtsFlow);
+        return true;
+    }
+
+    // The kernel's queues have fixed sizes.
+    bool SetQueueSizes(std::uint32_t, std::uint32_t) override {
+        return fd_ >= 0;
+    }
+
+    void Purge(bool input, bool output) override {
+        if (fd_ < 0) return;
+        if (input && output)
+            ::tcflush(fd_, TCIOFLUSH);
+        else if (input)
+            ::tcflush(fd_, TCIFLUSH);
+        else if (output)
+            ::tcflush(fd_, TCOFLUSH);
+        if (input) pushback_.reset();
+    }
+
+    std::optional<std::uint32_t> BytesWaiting() override {
+        if (fd_ < 0) return std::nullopt;
+        int count = 0;
+        if (::ioctl(fd_, FIONREAD, &count) != 0) {
+            NoteError(errno);
+            return std::nullopt;
+        }
+        return static_cast<std::uint32_t>(std::max(count, 0)) + (pushback_ ? 1u : 0u);
+    }
+
+    std::optional<std::uint32_t> OutputQueued() override {
+        if (fd_ < 0) return std::nullopt;
+        int count = 0;
+        if (::ioctl(fd_, TIOCOUTQ, &count) != 0) {
+            NoteError(errno);
+            return std::nullopt;
+        }
+        return static_cast<std::uint32_t>(std::max(count, 0));
+    }
+
+    std::optional<TModemLines> ModemLines() override {
+        if (fd_ < 0) return std::nullopt;
+        int bits = 0;
+        if (::ioctl(fd_, TIOCMGET, &bits) != 0) return std::nullopt;
+        TModemLines lines = 0;
+        if (bits & TIOCM_CTS) lines |= mlCTS;
+        if (bits & TIOCM_DSR) lines |= mlDSR;
+        if (bits & TIOCM_RNG) lines |= mlRING;
+        if (bits & TIOCM_CAR) lines |= mlDCD;
+        return lines;
+    }
+
+    std::size_t Read(void* buffer, std::size_t count) override {
+        if (fd_ < 0 || count == 0) return 0;
+        auto* out = static_cast<unsigned char*>(buffer);
+        std::size_t total = 0;
+        if (pushback_) {
+            out[total++] = *pushback_;
+            pushback_.reset();
+        }
+        if (total == count) return total;
+        const ssize_t got = ::read(fd_, out + total, count - total);
+        if (got > 0) return total + static_cast<std::size_t>(got);
+        if (got < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) NoteError(errno);
+        return total;
+    }
+
+    std::size_t Write(const void* data, std::size_t count) override {
+        if (fd_ < 0 || count == 0) return 0;
+        const ssize_t put = ::write(fd_, data, count);
+        if (put > 0) return static_cast<std::size_t>(put);
+        if (put < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) NoteError(errno);
+        return 0;
+    }
+
+    WaitResult WaitReadable(int timeoutMs, bool watchData) override {
+        if (failed_) return WaitResult::Failed;
+        if (watchData && pushback_) return WaitResult::Ready;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        for (;;) {
+            pollfd fds[2] = {{fd_, static_cast<short>(watchData ? POLLIN : 0), 0}, {wakePipe_[0], POLLIN, 0}};
+            const int ready = ::poll(fds, 2, RemainingMs(timeoutMs, deadline));
+            if (ready < 0) {
+                if (errno == EINTR) continue;
+                return WaitResult::TimedOut;
+            }
+            if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) {
+                MarkLost("The device hung up");
+                return WaitResult::Failed;
+            }
+            if (fds[1].revents & POLLIN) {
+                DrainWakePipe();
+                return WaitResult::Woken;
+            }
+            if (fds[0].revents & POLLIN) return CheckReadable();
+            return WaitResult::TimedOut;
+        }
+    }
+
+    WaitResult WaitWritable(int timeoutMs) override {
+        if (failed_ || fd_ < 0) return failed_ ? WaitResult::Failed : WaitResult::TimedOut;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        for (;;) {
+            pollfd fd = {fd_, POLLOUT, 0};
+            const int ready = ::poll(&fd, 1, RemainingMs(timeoutMs, deadline));
+            if (ready < 0) {
+                if (errno == EINTR) continue;
+                return WaitResult::TimedOut;
+            }
+            if (fd.revents & (POLLHUP | POLLERR | POLLNVAL)) {
+                MarkLost("The device hung up");
+                return WaitResult::Failed;
+            }
+            return ready == 0 ? WaitResult::TimedOut : WaitResult::Ready;
+        }
+    }
+
+    void Pause(int ms) override {
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    }
+
+    void Interrupt() override {
+        const char byte = 1;
+        // A full pipe already holds a wake-up.
+        [[maybe_unused]] const ssize_t put = ::write(wakePipe_[1], &byte, 1);
+    }
+
+    std::string PlatformName() const override {
+        utsname name{};
+        return ::uname(&name) == 0 ? name.sysname : "??";
+    }
+
+    int PlatformMajorVersion() const override {
+        utsname name{};
+        return ::uname(&name) == 0 ? std::atoi(name.release) : 0;
+    }
+
+    std::string LastError() const override {
+        return lastError_;
+    }
+    bool LastErrorAccessDenied() const override {
+        return lastErrorAccessDenied_;
+    }
+    bool Failed() const override {
+        return failed_;
+    }
+    std::string LostReason() const override {
+        return lostReason_;
+    }
+
+private:
+    static int RemainingMs(int timeoutMs, std::chrono::steady_clock::time_point deadline) {
+        if (timeoutMs < 0) return -1;
+        const auto left =
+            std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        return static_cast<int>(std::max<std::chrono::milliseconds::rep>(left.count(), 0));
+    }
+
+    // A raw terminal that polls readable has at least one byte, unless it hung
+    // up: a read of 0 bytes then is the only sign some systems give.
+    WaitResult CheckReadable() {
+        int count = 0;
+        if (::ioctl(fd_, FIONREAD, &count) != 0) {
+            NoteError(errno);
+            return failed_ ? WaitResult::Failed : WaitResult::Ready;
+        }
+        if (count > 0) return WaitResult::Ready;
+        unsigned char byte = 0;
+        const ssize_t got = ::read(fd_, &byte, 1);
+        if (got == 1) {
+            pushback_ = byte;
+            return WaitResult::Ready;
+        }
+        if (got == 0) {
+            MarkLost("The device hung up");
+            return WaitResult::Failed;
+        }
+        if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) NoteError(errno);
+        return failed_ ? WaitResult::Failed : WaitResult::Ready;
+    }
+
+    void DrainWakePipe() {
+        char bytes[64];
+        while (::read(wakePipe_[0], bytes, sizeof bytes) > 0) {
+        }
+    }
+
+    void SetModemLine(int line, bool on) {
+        ::ioctl(fd_, on ? TIOCMBIS : TIOCMBIC, &line);
+    }
+
+    static void RequestLowLatency([[maybe_unused]] int fd) {
+#ifdef __linux__
+        // USB adapters otherwise hold received bytes back for several ms.
+        serial_struct serial{};
+        if (::ioctl(fd, TIOCGSERIAL, &serial) == 0) {
+            serial.flags |= ASYNC_LOW_LATENCY;
+            ::ioctl(fd, TIOCSSERIAL, &serial);
+        }
+#endif
+    }
+
+    bool FailOpen(int error) {
+        lastError_ = ErrorText(error);
+        lastErrorAccessDenied_ = error == EACCES || error == EPERM;
+        return false;
+    }
+
+    bool FailSetting(std::string reason) {
+        lastError_ = std::move(reason);
+        lastErrorAccessDenied_ = false;
+        return false;
+    }
+
+    void NoteError(int error) {
+        if (IsDeviceGone(error)) MarkLost(ErrorText(error));
+    }
+
+    void MarkLost(std::string reason) {
+        if (failed_) return;
+        failed_ = true;
+        lostReason_ = std::move(reason);
+    }
+
+    int fd_ = -1;
+    int wakePipe_[2] = {-1, -1};
+    termios original_{};
+    std::optional<unsigned char> pushback_;
+    bool failed_ = false;
+    std::string lostReason_;
+    std::string lastError_;
+    bool lastErrorAccessDenied_ = false;
+};
+
+} // namespace
+
+std::unique_ptr<PortBackend> MakeSystemPort() {
+    return std::make_unique<PosixPort>();
+}
+
+} // namespace vz

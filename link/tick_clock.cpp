@@ -1,0 +1,13 @@
+#include "link/tick_clock.h"
+
+#include <chrono>
+
+namespace vz {
+
+std::uint32_t SystemTickCount() {
+    const auto sinceEpoch = std::chrono::steady_clock::now().time_since_epoch();
+    return static_cast<std::uint32_t>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(sinceEpoch).count());
+}
+
+} // namespace vz
