@@ -152,6 +152,10 @@ TEST_F(JtagFixture, FailuresParkTheEngineWithTheirTexts) {
         {"P8 tdo.svf",
          {">P8", ".", kTdoRecord, "936004A59C" + kEsc + ".", ">."},
          "Error while executing Effect file line : 1"},
+        // An odd digit before the checksum is not summed, but it is compared.
+        {"P8 tdo.svf",
+         {">P8", ".", kTdoRecord, "936004F50EC" + kEsc + ".", ">."},
+         "Error while executing Effect file line : 1"},
         {"P8 notes.svf", {">P8", ".", kEndRecord, "X"}, "Instruction unknown"},
         {"P8 notes.svf", {">P8", ".", kEndRecord, "R"}, "Too Many Transmission Error !!!"},
         {"P8 a.svf", {">P8", "I"}, "Instruction unknown"},
