@@ -1,0 +1,45 @@
+// The command line as a face of the sequencer: memo lines on stdout, bars on stderr.
+#pragma once
+
+#include "app/cli/progress_display.h"
+#include "app/core/main_face.h"
+#include "app/core/updater_core.h"
+
+#include <ostream>
+
+namespace vz::cli {
+
+class CliFace : public TMainFace {
+public:
+    CliFace(std::ostream& out, ProgressDisplay& progress, RunChoices choices)
+        : out_(out), progress_(progress), choices_(std::move(choices)) {}
+
+    void Attach(TUpdaterCore& core) { core_ = &core; }
+
+    void MemoLineAdded(const std::string& line) override;
+    void ProgressChanged() override;
+    void ControlsChanged() override {}
+    void Repaint() override {}
+    void ShowErrorBox(const std::string&) override { errorShown_ = true; }
+    void SetTimerInterval(int milliseconds) override { interval_ = milliseconds; }
+    RunChoices Choices() override { return choices_; }
+    void CloseWindow() override {}
+
+    // A line printed outside the memo (the identity, a face's own message).
+    void PrintLine(const std::string& line);
+
+    int Interval() const { return interval_; }
+    bool ErrorShown() const { return errorShown_; }
+    bool Completed() const { return completed_; }
+
+private:
+    std::ostream& out_;
+    ProgressDisplay& progress_;
+    RunChoices choices_;
+    TUpdaterCore* core_ = nullptr;
+    int interval_ = 500;
+    bool errorShown_ = false;
+    bool completed_ = false;
+};
+
+} // namespace vz::cli

@@ -1,0 +1,35 @@
+// `vzflash run`: a whole update from the command line, on the window's core.
+#pragma once
+
+#include <atomic>
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+namespace vz::cli {
+
+struct RunOptions {
+    std::string port = "1"; // 1 to 9, or a device path
+    std::string device = "auto";
+    std::string mode = "auto";
+    std::vector<std::string> components{"keyb", "prom1", "prom2"};
+    std::string speed = "fast";
+    bool readId = false;
+    std::string root;   // empty: the program's own directory
+    std::string script; // empty: the model's script below the root
+    double timeout = 0; // seconds without an answer; 0: none
+    bool quiet = false;
+    std::string log;
+};
+
+enum ExitCode { kCompleted = 0, kRunFailed = 1, kPortFailed = 2, kBadArguments = 3, kInterrupted = 130 };
+
+// Set from a signal handler to stop the run as STOP does.
+extern std::atomic<bool> g_interrupted;
+
+int RunUpdate(const RunOptions& options, std::ostream& out, std::ostream& err);
+
+// The directory of the running program, with its trailing separator.
+std::string ProgramDirectory();
+
+} // namespace vz::cli
