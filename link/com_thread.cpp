@@ -53,6 +53,11 @@ TComPortNumber ComThread::LinkPort() {
     return LinkPort_;
 }
 
+bool ComThread::HasReceived() {
+    std::lock_guard lock(LinkLock);
+    return !ReceivedChunk_.empty();
+}
+
 void ComThread::SetLinkRun(bool run) {
     {
         std::lock_guard lock(LinkLock);

@@ -68,6 +68,8 @@ public:
     void SetOnPortLost(FailureHandler handler);
 
     TComPortNumber LinkPort();
+    // A chunk has been read and waits for TakeReceived.
+    bool HasReceived();
     // Observation for the owner and for tests.
     bool IsPortOpen() const { return portOpen_.load(); }
     // Passes of the loop completed so far.
