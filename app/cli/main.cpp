@@ -1,4 +1,5 @@
 // vzflash: the updater's command-line face.
+#include "app/cli/check_command.h"
 #include "app/cli/inspect_commands.h"
 #include "app/cli/run_command.h"
 
@@ -45,6 +46,16 @@ int main(int argc, char** argv) {
     runCommand->add_flag("--quiet", run.quiet, "No progress output");
     runCommand->add_option("--log", run.log, "Write a timestamped transcript of the line to this file");
 
+    vz::cli::CheckOptions check;
+    auto* checkCommand = app.add_subcommand("check", "Find what would stop a script, without a device");
+    checkCommand->add_option("SCRIPT", check.script,
+                             "Script file (default: every model's scripts below --root)");
+    checkCommand->add_option("--root", check.root,
+                             "Directory holding one directory per model (default: the program's)");
+    checkCommand->add_option("--device", check.device, "Check only this model's directory")
+        ->check(CLI::IsMember({"auto", "KRA350", "KRB350", "KRC350", "KRD350", "KRT120"}))
+        ->capture_default_str();
+
     std::string hexFile, first, last;
     auto* hexsum =
         app.add_subcommand("hexsum", "Print the 16-bit image sum of an Intel HEX file over a range");
@@ -63,6 +74,7 @@ int main(int argc, char** argv) {
         std::signal(SIGTERM, OnInterrupt);
         return vz::cli::RunUpdate(run, std::cout, std::cerr);
     }
+    if (*checkCommand) return vz::cli::RunCheck(check, std::cout, std::cerr);
     if (*hexsum) return vz::cli::RunHexSum(hexFile, first, last, std::cout, std::cerr);
     if (*effect) return vz::cli::RunEffect(effectFile, std::cout, std::cerr);
     return 2;

@@ -24,7 +24,7 @@ protected:
 };
 
 TEST_F(InspectCommands, HexSumPrintsFourDigits) {
-    const std::string file = Write("boot.hex", ":0440000001020304B0\r\n:00000001FF\r\n");
+    const std::string file = Write("boot.hex", ":0440000001020304B2\r\n:00000001FF\r\n");
     EXPECT_EQ(RunHexSum(file, "0x4000", "5FFF", out_, err_), 0);
     EXPECT_EQ(out_.str(), "DC0E\n");
 }

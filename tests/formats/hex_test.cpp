@@ -53,7 +53,7 @@ TEST(BuildHexRecord, OddDataCountsAndSumsOnlyWholePairs) {
 
 TEST(ParseHexRecord, ReadsFieldsAndData) {
     HexRecord record;
-    ASSERT_TRUE(ParseHexRecord(":0440000001020304B0", record));
+    ASSERT_TRUE(ParseHexRecord(":0440000001020304B2", record));
     EXPECT_EQ(record.count, 4);
     EXPECT_EQ(record.address, 0x4000);
     EXPECT_EQ(record.type, 0x00);
@@ -77,7 +77,7 @@ TEST(HexImageSum, EmptyRangesSumToErasedBytes) {
 }
 
 TEST(HexImageSum, FourBytesInTheBootArea) {
-    EXPECT_EQ(HexImageSum({":0440000001020304B0", ":00000001FF"}, 0x4000, 0x5FFF), 0xDC0E);
+    EXPECT_EQ(HexImageSum({":0440000001020304B2", ":00000001FF"}, 0x4000, 0x5FFF), 0xDC0E);
 }
 
 TEST(HexImageSum, StopsAtEndOfFileRecord) {

@@ -11,7 +11,7 @@ namespace vz {
 namespace {
 
 const std::vector<std::string> kSeeds{
-    ":0440000001020304B0",
+    ":0440000001020304B2",
     ":00000001FF",
     ":020000040001F9",
     ":02FFFF001122CD",
