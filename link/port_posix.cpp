@@ -256,10 +256,10 @@ public:
     WaitResult WaitReadable(int timeoutMs, bool watchData) override {
         if (failed_) return WaitResult::Failed;
         if (watchData && pushback_) return WaitResult::Ready;
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        const auto deadline = TickDeadline(timeoutMs);
         for (;;) {
             pollfd fds[2] = {{fd_, static_cast<short>(watchData ? POLLIN : 0), 0}, {wakePipe_[0], POLLIN, 0}};
-            const int ready = ::poll(fds, 2, RemainingMs(timeoutMs, deadline));
+            const int ready = PollUntil(fds, 2, timeoutMs, deadline);
             if (ready < 0) {
                 if (errno == EINTR) continue;
                 return WaitResult::TimedOut;
@@ -279,10 +279,10 @@ public:
 
     WaitResult WaitWritable(int timeoutMs) override {
         if (failed_ || fd_ < 0) return failed_ ? WaitResult::Failed : WaitResult::TimedOut;
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        const auto deadline = TickDeadline(timeoutMs);
         for (;;) {
             pollfd fd = {fd_, POLLOUT, 0};
-            const int ready = ::poll(&fd, 1, RemainingMs(timeoutMs, deadline));
+            const int ready = PollUntil(&fd, 1, timeoutMs, deadline);
             if (ready < 0) {
                 if (errno == EINTR) continue;
                 return WaitResult::TimedOut;
@@ -329,11 +329,28 @@ public:
     }
 
 private:
-    static int RemainingMs(int timeoutMs, std::chrono::steady_clock::time_point deadline) {
-        if (timeoutMs < 0) return -1;
-        const auto left =
-            std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        return static_cast<int>(std::max<std::chrono::milliseconds::rep>(left.count(), 0));
+    using TimePoint = std::chrono::steady_clock::time_point;
+
+    // A wait of n ms ends when the system tick count (milliseconds of this same
+    // clock) has moved on by n, not a full n ms later: a read that waits for
+    // the tick to change then waits less than a millisecond on average.
+    static TimePoint TickDeadline(int timeoutMs) {
+        const auto now = std::chrono::steady_clock::now();
+        return std::chrono::floor<std::chrono::milliseconds>(now) +
+               std::chrono::milliseconds(std::max(timeoutMs, 0));
+    }
+
+    static int PollUntil(pollfd* fds, nfds_t count, int timeoutMs, TimePoint deadline) {
+        if (timeoutMs < 0) return ::poll(fds, count, -1);
+        const auto left = std::max(deadline - std::chrono::steady_clock::now(), TimePoint::duration::zero());
+#ifdef __linux__
+        const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
+        const timespec span{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
+        return ::ppoll(fds, count, &span, nullptr);
+#else
+        return ::poll(fds, count,
+                      static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(left).count()));
+#endif
     }
 
     // A raw terminal that polls readable has at least one byte, unless it hung
