@@ -1,0 +1,199 @@
+#include "emulator/runner.h"
+
+#include "emulator/device.h"
+#include "emulator/pacer.h"
+#include "emulator/pty_port.h"
+#include "emulator/state_file.h"
+#include "emulator/transcript.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <poll.h>
+#include <sys/signalfd.h>
+#include <system_error>
+#include <unistd.h>
+
+namespace vz::emu {
+
+namespace {
+
+constexpr std::size_t kMaxQueuedOutput = 4096;
+constexpr Micros kSaveInterval = 1000 * kMillisecond;
+
+class SignalFd {
+public:
+    SignalFd() {
+        sigset_t set;
+        sigemptyset(&set);
+        sigaddset(&set, SIGTERM);
+        sigaddset(&set, SIGINT);
+        if (sigprocmask(SIG_BLOCK, &set, nullptr) != 0)
+            throw std::system_error(errno, std::generic_category(), "sigprocmask");
+        fd_ = signalfd(-1, &set, SFD_NONBLOCK | SFD_CLOEXEC);
+        if (fd_ < 0) throw std::system_error(errno, std::generic_category(), "signalfd");
+    }
+    ~SignalFd() { ::close(fd_); }
+    int fd() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+class Link {
+public:
+    Link(const std::string& path, const std::string& target) : path_(path) {
+        if (path_.empty()) return;
+        std::error_code ec;
+        if (std::filesystem::is_symlink(path_, ec)) std::filesystem::remove(path_, ec);
+        std::filesystem::create_symlink(target, path_, ec);
+        if (ec) throw std::runtime_error("cannot make link " + path_ + " -> " + target + ": " + ec.message());
+    }
+    ~Link() {
+        std::error_code ec;
+        if (!path_.empty()) std::filesystem::remove(path_, ec);
+    }
+
+private:
+    std::string path_;
+};
+
+Micros Elapsed(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start)
+        .count();
+}
+
+} // namespace
+
+int RunDevice(const DeviceConfig& config, const RunnerOptions& options, std::ostream& out) {
+    DeviceMemory memory;
+    if (!options.statePath.empty()) LoadState(options.statePath, memory);
+
+    std::unique_ptr<std::ofstream> logFile;
+    if (!options.logPath.empty()) {
+        logFile = std::make_unique<std::ofstream>(options.logPath, std::ios::trunc);
+        if (!*logFile) throw std::runtime_error("cannot write log file " + options.logPath);
+    }
+    Transcript transcript(logFile.get());
+
+    SignalFd signals;
+    PtyPort port;
+    Link link(options.linkPath, port.terminalPath());
+    OpenWatch watch(port.terminalPath());
+    out << port.terminalPath() << std::endl;
+
+    const auto start = std::chrono::steady_clock::now();
+    Device device(config, memory, 0);
+    LinePacer pacer(options.baudPacing);
+    long received = 0;
+    bool dirty = false;
+    Micros lastSave = 0;
+    int lastSpeed = device.lineSpeed();
+    std::string stopReason = "stopped";
+
+    auto save = [&](Micros now) {
+        if (!options.statePath.empty()) SaveState(options.statePath, device.memory());
+        dirty = false;
+        lastSave = now;
+    };
+
+    for (;;) {
+        Micros now = Elapsed(start);
+
+        for (const auto& in : pacer.dueInput(now))
+            device.receive(in.byte, now, in.hostBaud);
+        device.tick(now);
+        for (const auto& e : device.takeOutput())
+            pacer.queueOutput(e, now);
+        for (const auto& n : device.takeNotes())
+            transcript.note(now, n);
+        if (device.lineSpeed() != lastSpeed) {
+            lastSpeed = device.lineSpeed();
+            transcript.note(now, "speed " + std::to_string(lastSpeed));
+        }
+        if (device.takeMemoryChanged()) dirty = true;
+        if (std::size_t dropped = pacer.trimOutput(kMaxQueuedOutput))
+            transcript.note(now, "nobody reads the line: " + std::to_string(dropped) + " bytes dropped");
+
+        bool blocked = false;
+        for (std::string due = pacer.dueOutput(now); !due.empty(); due = pacer.dueOutput(now)) {
+            ssize_t n = ::write(port.masterFd(), due.data(), due.size());
+            if (n <= 0) {
+                if (n < 0 && errno != EAGAIN && errno != EINTR)
+                    throw std::system_error(errno, std::generic_category(),
+                                            "write to " + port.terminalPath());
+                blocked = true;
+                break;
+            }
+            transcript.bytes(Transcript::Direction::DeviceToHost, due.substr(0, static_cast<std::size_t>(n)),
+                             now, lastSpeed);
+            pacer.consumeOutput(static_cast<std::size_t>(n));
+        }
+        transcript.idle(now);
+
+        if (options.exitAfterFi && device.finishAcknowledged() && !pacer.outputPending()) {
+            stopReason = "finished";
+            break;
+        }
+        if (dirty && now - lastSave >= kSaveInterval) save(now);
+
+        Micros deadline =
+            std::min({device.nextDeadline(), pacer.nextInputAt(), blocked ? kNever : pacer.nextOutputAt(),
+                      dirty ? lastSave + kSaveInterval : kNever, now + 50 * kMillisecond});
+        int timeoutMs = static_cast<int>(std::max<Micros>(0, (deadline - now + 999) / 1000));
+
+        pollfd fds[3] = {{port.masterFd(), static_cast<short>(POLLIN | (blocked ? POLLOUT : 0)), 0},
+                         {signals.fd(), POLLIN, 0},
+                         {watch.fd(), POLLIN, 0}};
+        int ready = ::poll(fds, watch.fd() >= 0 ? 3 : 2, timeoutMs);
+        if (ready < 0) {
+            if (errno == EINTR) continue;
+            throw std::system_error(errno, std::generic_category(), "poll");
+        }
+        now = Elapsed(start);
+        if (fds[1].revents & POLLIN) break;
+        if (watch.fd() >= 0 && (fds[2].revents & POLLIN) && watch.takeOpens() > 0 && options.rebootOnOpen) {
+            // The host opened the port: the operator starts the device again for the new run.
+            port.flushTowardsHost();
+            pacer.dropOutput();
+            device.reboot(now);
+            transcript.note(now, "host opened the port: device restarted");
+        }
+        if (fds[0].revents & POLLIN) {
+            char buffer[512];
+            ssize_t n = ::read(port.masterFd(), buffer, sizeof buffer);
+            if (n > 0) {
+                if (options.hangupAfter >= 0 && received + n >= options.hangupAfter)
+                    n = static_cast<ssize_t>(options.hangupAfter - received);
+                std::string_view bytes(buffer, static_cast<std::size_t>(n));
+                received += n;
+                int hostBaud = port.hostBaud();
+                transcript.bytes(Transcript::Direction::HostToDevice, bytes, now,
+                                 hostBaud ? hostBaud : lastSpeed);
+                pacer.received(bytes, now, hostBaud, device.lineSpeed());
+                if (options.hangupAfter >= 0 && received >= options.hangupAfter) {
+                    for (const auto& in : pacer.dueInput(kNever))
+                        device.receive(in.byte, now, in.hostBaud);
+                    stopReason = "hung up";
+                    port.close();
+                    break;
+                }
+            } else if (n < 0 && errno != EAGAIN && errno != EINTR && errno != EIO) {
+                throw std::system_error(errno, std::generic_category(), "read from " + port.terminalPath());
+            }
+        }
+    }
+
+    Micros end = Elapsed(start);
+    transcript.note(end, stopReason);
+    transcript.flush();
+    if (!options.statePath.empty()) save(end);
+    if (!options.dumpDir.empty()) WriteDump(options.dumpDir, device.memory());
+    return 0;
+}
+
+} // namespace vz::emu
