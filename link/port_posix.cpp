@@ -3,6 +3,7 @@
 // so the driver's loops sleep in the kernel instead of spinning.
 #include "link/port_backend.h"
 #include "link/port_names.h"
+#include "link/posix_termios.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -25,23 +26,6 @@
 namespace vz {
 
 namespace {
-
-struct SpeedEntry {
-    std::uint32_t baud;
-    speed_t code;
-};
-
-// Only the speeds this system has; others are refused.
-constexpr SpeedEntry kSpeeds[] = {
-    {110, B110},     {300, B300},     {600, B600},     {1200, B1200},   {2400, B2400},     {4800, B4800},
-    {9600, B9600},   {19200, B19200}, {38400, B38400}, {57600, B57600}, {115200, B115200},
-#ifdef B14400
-    {14400, B14400},
-#endif
-#ifdef B56000
-    {56000, B56000},
-#endif
-};
 
 bool IsDeviceGone(int error) {
     return error == EIO || error == ENXIO || error == ENODEV || error == EBADF;
@@ -115,65 +99,8 @@ public:
         if (fd_ < 0) return false;
         termios t{};
         if (::tcgetattr(fd_, &t) != 0) return FailSetting(ErrorText(errno));
-        const auto speed = std::find_if(std::begin(kSpeeds), std::end(kSpeeds),
-                                        [&](const SpeedEntry& e) { return e.baud == s.baud; });
-        if (speed == std::end(kSpeeds))
-            return FailSetting("Speed of " + std::to_string(s.baud) + " bit/s not supported by this system");
-
-        t.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON |
-                                            IXOFF | IXANY | INPCK | IGNPAR);
-        t.c_oflag &= ~static_cast<tcflag_t>(OPOST);
-        t.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
-        t.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
-#ifdef CMSPAR
-        t.c_cflag &= ~static_cast<tcflag_t>(CMSPAR);
-#endif
-        t.c_cflag |= CLOCAL | CREAD;
-
-        switch (s.dataBits) {
-        case 5:
-            t.c_cflag |= CS5;
-            break;
-        case 6:
-            t.c_cflag |= CS6;
-            break;
-        case 7:
-            t.c_cflag |= CS7;
-            break;
-        default:
-            t.c_cflag |= CS8;
-            break;
-        }
-        switch (s.parity) {
-        case LineParity::None:
-            break;
-        case LineParity::Odd:
-            t.c_cflag |= PARENB | PARODD;
-            break;
-        case LineParity::Even:
-            t.c_cflag |= PARENB;
-            break;
-        case LineParity::Mark:
-        case LineParity::Space:
-#ifdef CMSPAR
-            t.c_cflag |= PARENB | CMSPAR | (s.parity == LineParity::Mark ? PARODD : 0);
-            break;
-#else
-            return FailSetting("Mark and space parity not supported by this system");
-#endif
-        }
-        // No 1.5 stop bits here: the nearest longer setting.
-        if (s.stopBits != LineStopBits::One) t.c_cflag |= CSTOPB;
-        if (s.rtsCtsFlow) t.c_cflag |= CRTSCTS;
-        if (s.xonXoff) {
-            t.c_iflag |= IXON | IXOFF;
-            t.c_cc[VSTART] = static_cast<cc_t>(s.xonChar);
-            t.c_cc[VSTOP] = static_cast<cc_t>(s.xoffChar);
-        }
-        t.c_cc[VMIN] = 0;
-        t.c_cc[VTIME] = 0;
-        ::cfsetispeed(&t, speed->code);
-        ::cfsetospeed(&t, speed->code);
+        std::string refused;
+        if (!ToTermios(s, t, refused)) return FailSetting(refused);
         if (::tcsetattr(fd_, TCSANOW, &t) != 0) return FailSetting(ErrorText(errno));
 
         // Modem control lines; a terminal without them (a pseudo-terminal) refuses quietly.
@@ -183,9 +110,7 @@ public:
     }
 
     // The kernel's queues have fixed sizes.
-    bool SetQueueSizes(std::uint32_t, std::uint32_t) override {
-        return fd_ >= 0;
-    }
+    bool SetQueueSizes(std::uint32_t, std::uint32_t) override { return fd_ >= 0; }
 
     void Purge(bool input, bool output) override {
         if (fd_ < 0) return;
@@ -295,9 +220,7 @@ public:
         }
     }
 
-    void Pause(int ms) override {
-        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-    }
+    void Pause(int ms) override { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
     void Interrupt() override {
         const char byte = 1;
@@ -315,18 +238,10 @@ public:
         return ::uname(&name) == 0 ? std::atoi(name.release) : 0;
     }
 
-    std::string LastError() const override {
-        return lastError_;
-    }
-    bool LastErrorAccessDenied() const override {
-        return lastErrorAccessDenied_;
-    }
-    bool Failed() const override {
-        return failed_;
-    }
-    std::string LostReason() const override {
-        return lostReason_;
-    }
+    std::string LastError() const override { return lastError_; }
+    bool LastErrorAccessDenied() const override { return lastErrorAccessDenied_; }
+    bool Failed() const override { return failed_; }
+    std::string LostReason() const override { return lostReason_; }
 
 private:
     using TimePoint = std::chrono::steady_clock::time_point;

@@ -262,17 +262,6 @@ TEST_F(ComThreadTest, StopClosesThePortWithinOnePass) {
     EXPECT_FALSE(link.IsPortOpen());
 }
 
-TEST_F(ComThreadTest, StopRightAfterStartLeavesThePortClosed) {
-    link.SelectLinkPath(pty.Path());
-    link.SetLinkRun(true);
-    link.SetLinkRun(false);
-    std::this_thread::sleep_for(50ms);
-    ASSERT_TRUE(WaitUntil([&] { return !link.IsPortOpen(); }));
-    TCommPortDriver other;
-    other.SetComPortPath(pty.Path());
-    EXPECT_TRUE(other.OpenPort()) << other.LastError();
-}
-
 TEST_F(ComThreadTest, OpenFailureIsReportedWithTheReasonAndRetried) {
     std::mutex mutex;
     std::vector<LinkFailure> failures;

@@ -166,19 +166,5 @@ TEST_F(SimDriverTest, ReadStopsWhenThePortGoesAway) {
     EXPECT_EQ(driver->PollingPauseCount(), 0);
 }
 
-TEST_F(SimDriverTest, WaitForEventReportsWhatEndedIt) {
-    OpenFresh();
-    EXPECT_EQ(driver->WaitForEvent(30, true), WaitResult::TimedOut);
-    EXPECT_EQ(sim->NowTick(), 30u);
-    driver->Interrupt();
-    EXPECT_EQ(driver->WaitForEvent(30, true), WaitResult::Woken);
-    sim->PushInput("z");
-    EXPECT_EQ(driver->WaitForEvent(30, true), WaitResult::Ready);
-    // Input is not watched while the owner does not want it.
-    EXPECT_EQ(driver->WaitForEvent(30, false), WaitResult::TimedOut);
-    sim->HangUp("gone");
-    EXPECT_EQ(driver->WaitForEvent(30, false), WaitResult::Failed);
-}
-
 } // namespace
 } // namespace vz::test
