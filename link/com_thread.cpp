@@ -195,10 +195,15 @@ void ComThread::ExchangePass() {
 
     std::string tx;
     bool chunkWaiting = false;
+    TComPortBaudRate speed = br57600;
     {
         std::lock_guard lock(LinkLock);
         tx.swap(PendingTx_);
+        speed = wantedSpeed_;
     }
+    // A speed asked for before this text was posted must be in force when it
+    // goes out, even if it was asked after this pass began.
+    if (driver_.ComPortSpeed() != speed) driver_.SetComPortSpeed(speed);
     // Whatever cannot be written within the output time-out is dropped.
     if (!tx.empty()) driver_.WriteText(tx);
 

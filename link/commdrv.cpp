@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <iterator>
 
 namespace vz {
 
@@ -153,7 +154,7 @@ LineSettings TCommPortDriver::BuildLineSettings() const {
     s.rtsOn = hwHandshaking_ == hhNONERTSON;
     s.rtsCtsFlow = hwHandshaking_ == hhRTSCTS;
     s.xonXoff = swHandshaking_ == shXONXOFF;
-    std::uint16_t limit = inBufSize_ / 4;
+    auto limit = static_cast<std::uint16_t>(inBufSize_ / 4);
     if (backend_->PlatformName() == "WNT" && backend_->PlatformMajorVersion() >= kNtCapFromMajorVersion)
         limit = std::min(limit, kNtXonXoffCap);
     s.xonLimit = limit;
