@@ -2,6 +2,7 @@
 
 #include "emulator/hex_text.h"
 
+#include <algorithm>
 #include <charconv>
 #include <sstream>
 #include <vector>
@@ -73,7 +74,7 @@ SvfStatement ReadScan(bool ir, char letter, const std::vector<std::string>& word
     long length = 0;
     if (words.size() < 2 || !ParseNumber(words[1], length) || length > 512) return Error("bad scan length");
     c.length = static_cast<int>(length);
-    Bytes smask;
+    Bytes smask, tdo, mask;
     bool haveTdi = false;
     for (std::size_t i = 2; i + 1 < words.size(); i += 2) {
         const std::string& key = words[i];
@@ -86,9 +87,12 @@ SvfStatement ReadScan(bool ir, char letter, const std::vector<std::string>& word
             haveTdi = true;
         } else if (key == "TDO") {
             c.wantTdo = true;
+            tdo = bytes;
         } else if (key == "SMASK") {
             smask = bytes;
-        } else if (key != "MASK") {
+        } else if (key == "MASK") {
+            mask = bytes;
+        } else {
             return Error("unknown part " + key);
         }
     }
@@ -98,7 +102,10 @@ SvfStatement ReadScan(bool ir, char letter, const std::vector<std::string>& word
         for (std::size_t k = 0; k < smask.size(); ++k)
             c.tdi[k] &= smask[k];
     c.tdi.resize(std::max(c.tdi.size(), (static_cast<std::size_t>(c.length) + 7) / 8), 0);
-    return Ready(std::move(c));
+    SvfStatement s = Ready(std::move(c));
+    s.expectedTdo = std::move(tdo);
+    s.mask = std::move(mask);
+    return s;
 }
 
 } // namespace

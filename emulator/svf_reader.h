@@ -13,6 +13,8 @@ struct SvfStatement {
     enum class Kind { Nothing, Command, Error };
     Kind kind = Kind::Nothing;
     JtagCommand command;
+    Bytes expectedTdo; // TDO value of the statement, least significant byte first (empty: none)
+    Bytes mask;        // MASK value, same order (empty: all bits count)
     std::string problem;
 };
 
