@@ -178,7 +178,7 @@ void TInstCrt::Execute() {
             Error("Missing component in script line : V");
             break;
         }
-        Send("V" + currentLine_.substr(0, 1));
+        Send(std::string("V") + currentLine_.front());
         step_ = 13;
         break;
     case 13:

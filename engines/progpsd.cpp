@@ -41,8 +41,8 @@ void TProgPsd::Reset() {
     step_ = kIdle;
 }
 
-std::string TProgPsd::Digit() const {
-    return std::string(1, NibbleToHexChar(static_cast<unsigned>(bank_)));
+char TProgPsd::Digit() const {
+    return NibbleToHexChar(static_cast<unsigned>(bank_));
 }
 
 void TProgPsd::Recognise() {
@@ -75,7 +75,7 @@ void TProgPsd::LoadFile() {
         Error(scriptDir_ + currentLine_ + " File not found !!!");
         return;
     }
-    Send("P" + Digit());
+    Send(std::string("P") + Digit());
     step_ = 2;
 }
 
@@ -104,7 +104,7 @@ void TProgPsd::AwaitErase() {
             Error("Keyb File Empty !!!");
             return;
         }
-        ShowStatus("Upload Bank" + Digit());
+        ShowStatus(std::string("Upload Bank") + Digit());
         SendFileLine(0);
         step_ = 6;
     } else if (RxBeginsWith('X')) {
@@ -141,7 +141,7 @@ void TProgPsd::Upload() {
 }
 
 void TProgPsd::SendChecksum() {
-    ShowStatus("Verify Bank" + Digit());
+    ShowStatus(std::string("Verify Bank") + Digit());
     // Bank 0 lives in the lower half of the address space, every other bank in the upper.
     const std::uint16_t sum =
         bank_ == 0 ? HexImageSum(fileLines_, 0x0000, 0x7FFF) : HexImageSum(fileLines_, 0x8000, 0xFFFF);
@@ -186,7 +186,7 @@ void TProgPsd::Execute() {
     case 2:
         if (CommandAccepted()) {
             Consume(".");
-            ShowStatus("Erase Bank" + Digit());
+            ShowStatus(std::string("Erase Bank") + Digit());
             step_ = 3;
         }
         break;
@@ -203,7 +203,7 @@ void TProgPsd::Execute() {
         AwaitChecksum();
         break;
     case 9:
-        Send("D" + Digit());
+        Send(std::string("D") + Digit());
         step_ = 10;
         break;
     case 10:
@@ -217,7 +217,7 @@ void TProgPsd::Execute() {
         ReadIdNumber();
         break;
     case 12:
-        Send("F" + Digit());
+        Send(std::string("F") + Digit());
         step_ = 13;
         break;
     case 13:

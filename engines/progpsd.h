@@ -38,7 +38,7 @@ private:
     void ReadIdNumber();
     void SendFileLine(std::int32_t index);
     // The bank digit as the device and the status lines show it.
-    std::string Digit() const;
+    char Digit() const;
 
     std::uint8_t step_ = 0;
     std::vector<std::string> fileLines_;

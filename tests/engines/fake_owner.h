@@ -20,16 +20,8 @@ namespace vz::test {
 // Line ends and ESC made readable in failure messages.
 inline std::string Visible(const std::string& text) {
     std::string out;
-    for (char c : text) {
-        if (c == '\r')
-            out += "\\r";
-        else if (c == '\n')
-            out += "\\n";
-        else if (c == '\x1B')
-            out += "<ESC>";
-        else
-            out += c;
-    }
+    for (char c : text)
+        out += c == '\r' ? "\\r" : c == '\n' ? "\\n" : c == '\x1B' ? "<ESC>" : std::string(1, c);
     return out;
 }
 
@@ -77,11 +69,9 @@ public:
         engine.OnRxRequest = [this](TGestionnaire& e) { e.SetRxBuffer(rx); };
         engine.OnRxChanged = [this](TGestionnaire& e) { rx = e.RxBuffer(); };
         engine.OnBusyChanged = [this](TGestionnaire& e) { Log(e.Busy() ? "busy" : "idle"); };
-        engine.OnProgressStep = [this](TGestionnaire&) { ++progressSteps, Log("step"); };
+        engine.OnProgressStep = [this](TGestionnaire&) { Log("step"); };
         engine.OnProgressMax = [this](TGestionnaire& e) { Log("max:" + std::to_string(e.ProgressMax())); };
-        engine.OnStatus = [this](TGestionnaire& e) {
-            statuses.push_back(e.StatusText()), Log("status:" + e.StatusText());
-        };
+        engine.OnStatus = [this](TGestionnaire& e) { Log("status:" + e.StatusText()); };
         engine.OnError = [this](TGestionnaire& e) {
             errors.push_back(e.ErrorText()), Log("error:" + e.ErrorText());
         };
@@ -105,16 +95,11 @@ public:
         }
     }
 
-    // Transcript: the engine's next send must be `text`; Answer chunks that follow
-    // it arrive one per step after that send.
-    FakeOwner& Expect(const std::string& text) { return Add(true, text); }
-    FakeOwner& Answer(const std::string& chunk) { return Add(false, chunk); }
-    // Both at once: an item beginning with '>' is an expected send (without the
-    // '>'), any other item is an answer chunk.
-    FakeOwner& Transcript(const std::vector<std::string>& items) {
+    // An item beginning with '>' is the engine's next send (without the '>'); the
+    // other items are the device's answer chunks that follow it, one per step.
+    void Transcript(const std::vector<std::string>& items) {
         for (const std::string& item : items)
-            item.starts_with('>') ? Expect(item.substr(1)) : Answer(item);
-        return *this;
+            script_.push_back(item.starts_with('>') ? Item{true, item.substr(1)} : Item{false, item});
     }
 
     // Offers a script line as the sequencer does, then one Execute.
@@ -126,9 +111,7 @@ public:
     void Step() {
         TakeLeadingAnswers();
         if (!arriving_.empty()) rx += arriving_.front(), arriving_.pop_front();
-        sendsThisStep_ = 0;
         engine_.Execute();
-        maxSendsPerStep = std::max(maxSendsPerStep, sendsThisStep_);
     }
     // Steps while the engine is busy; returns the number of steps taken.
     int Run(int limit = 5000) {
@@ -136,6 +119,13 @@ public:
         while (engine_.Busy() && steps < limit)
             Step(), ++steps;
         return steps;
+    }
+    // Offers the line, steps until the engine is no longer busy, checks the transcript.
+    void Play(const std::string& line, const std::vector<std::string>& transcript, int limit = 5000) {
+        Transcript(transcript);
+        Dispatch(line);
+        Run(limit);
+        VerifyDone();
     }
     // Fails on transcript lines and answers left over.
     void VerifyDone() {
@@ -145,29 +135,24 @@ public:
         for (const std::string& chunk : arriving_)
             ADD_FAILURE() << "Answer never delivered: " << Visible(chunk);
     }
-    std::vector<std::string> LogOf(const std::string& prefix) const {
+    // The log without sends and busy changes, which transcripts and Busy() cover.
+    std::vector<std::string> Events() const {
         std::vector<std::string> out;
         for (const std::string& entry : log)
-            if (entry.starts_with(prefix)) out.push_back(entry.substr(prefix.size()));
+            if (!entry.starts_with("send:") && entry != "busy" && entry != "idle") out.push_back(entry);
         return out;
     }
 
     bool strict = true; // false: sends are recorded, not checked
     std::string rx;     // the shared receive text
     std::deque<std::string> arriving_;
-    std::vector<std::string> sent, statuses, errors, log;
-    int progressSteps = 0;
-    int maxSendsPerStep = 0;
+    std::vector<std::string> sent, errors, log;
 
 private:
     struct Item {
         bool isSend;
         std::string text;
     };
-    FakeOwner& Add(bool isSend, const std::string& text) {
-        script_.push_back({isSend, text});
-        return *this;
-    }
     void TakeLeadingAnswers() {
         while (!script_.empty() && !script_.front().isSend) {
             arriving_.push_back(script_.front().text);
@@ -176,7 +161,6 @@ private:
     }
     void Log(const std::string& entry) { log.push_back(entry); }
     void Sent(const std::string& text) {
-        ++sendsThisStep_;
         sent.push_back(text);
         Log("send:" + Visible(text));
         if (!strict) return;
@@ -192,7 +176,33 @@ private:
 
     TGestionnaire& engine_;
     std::deque<Item> script_;
-    int sendsThisStep_ = 0;
 };
+
+// `list` followed by `more`.
+inline std::vector<std::string> Join(std::vector<std::string> list, const std::vector<std::string>& more) {
+    list.insert(list.end(), more.begin(), more.end());
+    return list;
+}
+
+// One script line against a scripted device, on a freshly reset engine.
+struct EngineCase {
+    std::string line;
+    std::vector<std::string> transcript;
+    std::vector<std::string> events; // as FakeOwner::Events gives them
+    std::string rxLeft = "";
+};
+
+inline void CheckCase(TGestionnaire& engine, const EngineCase& c) {
+    engine.Reset();
+    FakeOwner owner(engine);
+    owner.Play(c.line, c.transcript);
+    EXPECT_EQ(owner.Events(), c.events) << c.line;
+    EXPECT_EQ(owner.rx, c.rxLeft) << c.line;
+    if (owner.errors.empty()) return;
+    owner.strict = false;
+    owner.Dispatch(c.line);
+    EXPECT_FALSE(engine.Busy()) << c.line << ": an engine that failed stays parked until Reset";
+    EXPECT_EQ(owner.errors.size(), 1u) << c.line;
+}
 
 } // namespace vz::test

@@ -17,7 +17,6 @@ TEST(Gestionnaire, ConsumeCutsByLengthAndAlwaysReports) {
     FakeOwner owner(engine);
     engine.SetRxBuffer("abcdef");
     engine.Consume("xy"); // characters are not compared
-    EXPECT_EQ(engine.RxBuffer(), "cdef");
     EXPECT_EQ(owner.rx, "cdef");
     engine.Consume("0123456789");
     EXPECT_EQ(engine.RxBuffer(), "");
@@ -29,7 +28,7 @@ TEST(Gestionnaire, ConsumeCutsByLengthAndAlwaysReports) {
 TEST(Gestionnaire, EventsSeeTheFieldAlreadySet) {
     BareEngine engine;
     FakeOwner owner(engine);
-    owner.Expect("PB");
+    owner.Transcript({">PB"});
     engine.SetProgressMax(7);
     engine.ShowStatus("hello");
     engine.Send("PB");
@@ -42,35 +41,23 @@ TEST(Gestionnaire, EventsSeeTheFieldAlreadySet) {
 TEST(Gestionnaire, ResetRestoresIdleValuesKeepsIdentityAndRaisesNothing) {
     BareEngine engine;
     EXPECT_EQ(engine.ProgressMax(), 100);
-    engine.SetModelCode(6);
-    engine.SetReportedModelCode(2);
-    engine.SetOptions(8);
-    engine.SetScriptDir("/upd/");
-    engine.SetMenuModel(1);
-    engine.SetSlowMode(true);
-    engine.SetCurrentLine("PB x");
-    engine.SetRxBuffer("..");
-    engine.SetProgressMax(9);
-    engine.SetDeviceId(5);
-    engine.ShowStatus("s");
-    engine.Send("t");
-    engine.Error("e");
-    engine.SetBusy();
+    engine.SetModelCode(6), engine.SetReportedModelCode(2), engine.SetOptions(8);
+    engine.SetScriptDir("/upd/"), engine.SetMenuModel(1), engine.SetSlowMode(true);
+    engine.SetCurrentLine("PB x"), engine.SetRxBuffer(".."), engine.SetProgressMax(9), engine.SetDeviceId(5);
+    engine.ShowStatus("s"), engine.Send("t"), engine.Error("e"), engine.SetBusy();
     FakeOwner owner(engine);
     engine.Reset();
     EXPECT_TRUE(owner.log.empty());
-    EXPECT_FALSE(engine.Busy());
-    EXPECT_FALSE(engine.SlowMode());
+    EXPECT_FALSE(engine.Busy() || engine.SlowMode());
     EXPECT_EQ(engine.ProgressMax(), 100);
     EXPECT_EQ(engine.DeviceId(), 0);
     EXPECT_EQ(engine.CurrentLine() + engine.RxBuffer() + engine.TxText() + engine.ErrorText() +
                   engine.StatusText(),
               "");
-    EXPECT_EQ(engine.ModelCode(), 6);
-    EXPECT_EQ(engine.ReportedModelCode(), 2);
-    EXPECT_EQ(engine.Options(), 8);
+    EXPECT_EQ(engine.ModelCode() * 1000 + engine.ReportedModelCode() * 100 + engine.Options() * 10 +
+                  engine.MenuModel(),
+              6281);
     EXPECT_EQ(engine.ScriptDir(), "/upd/");
-    EXPECT_EQ(engine.MenuModel(), 1);
 }
 
 TEST(Gestionnaire, UnboundEngineRunsWithoutEffect) {
@@ -90,14 +77,14 @@ TEST(Gestionnaire, SystemClockAdvancesAcrossAPause) {
 }
 
 TEST(DeviceTable, RecordsInTypeCheckOrder) {
-    const int codes[] = {2, 1, 3, 4, 7, 5, 6};
-    const int types[] = {21, 18, 22, 23, 26, 25, 21};
+    const int codes[] = {2, 1, 3, 4, 7, 5, 6}, types[] = {21, 18, 22, 23, 26, 25, 21};
     const char* names[] = {"KRB350", "KRA350", "KRC350", "KRD350", "KRT120", "KRA350", "KRB350"};
     for (int n = 1; n <= kDeviceCount; ++n) {
-        EXPECT_EQ(DeviceRecordAt(n).code, codes[n - 1]) << n;
-        EXPECT_EQ(DeviceRecordAt(n).type_number, types[n - 1]) << n;
-        EXPECT_EQ(DeviceRecordAt(n).name, names[n - 1]) << n;
-        EXPECT_EQ(FindDeviceRecord(DeviceRecordAt(n).code), n);
+        const device_rec& r = DeviceRecordAt(n);
+        EXPECT_EQ(r.code, codes[n - 1]);
+        EXPECT_EQ(r.type_number, types[n - 1]);
+        EXPECT_EQ(r.name, names[n - 1]);
+        EXPECT_EQ(FindDeviceRecord(r.code), n);
     }
     EXPECT_EQ(DeviceRecordAt(6).directory, "\\KRA350_256\\");
     EXPECT_EQ(FindDeviceRecord(0), 0);

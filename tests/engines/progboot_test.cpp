@@ -6,199 +6,103 @@
 namespace vz::test {
 namespace {
 
-using Log = std::vector<std::string>;
-
-const std::string kBadType =
-    "Bad type of device !!! If you attempt to update a VORNA-PLUS, Select manualy the "
-    "model in the DEVICE menu.";
+const std::string kBadType = "error:Bad type of device !!! If you attempt to update a VORNA-PLUS, Select "
+                             "manualy the model in the DEVICE menu.";
 // Data at 0x4000-0x4003 = 01 02 03 04, a record outside the checked range, the end record.
-const std::string L0 = ":0440000001020304B2", L1 = ":02700000AABB29", L2 = ":00000001FF";
+const std::string L0 = ":0440000001020304B2\r\n", L1 = ":02700000AABB29\r\n", L2 = ":00000001FF\r\n";
 
-struct BootFixture : ::testing::Test {
-    BootFixture() {
-        engine.SetScriptDir(dir.Dir());
-        dir.Write("boot.hex", L0 + "\r\n" + L1 + "\n" + L2 + "\n");
-    }
-    // Runs "SYN" up to the type check; the device has called and synchronised.
-    void StartTypeCheck(std::uint8_t menuModel) {
-        engine.SetMenuModel(menuModel);
-        owner.Transcript({"%", ">%", "."});
-        owner.Dispatch("SYN");
-    }
-    FakeClock clock;
-    TProgBoot engine{clock.Clock()};
-    FakeOwner owner{engine};
-    TempDir dir;
-};
-
-TEST_F(BootFixture, SynchronisesAndReadsTheShortReply) {
-    owner.Transcript({"ab%cd", ">%", "x.", ">21", ".", "1234ABCD."});
-    owner.Dispatch("SYN");
-    owner.Run();
-    owner.VerifyDone();
-    EXPECT_EQ(owner.statuses, (Log{"Verify Device Type", "Boot Checksum : B234", "Device ID : ABCD"}));
-    EXPECT_EQ(owner.LogOf("model:"), (Log{"2"}));
-    EXPECT_EQ(owner.LogOf("id:"), (Log{std::to_string(0xABCD)}));
-    EXPECT_EQ(owner.LogOf("options:"), (Log{"0"}));
-    EXPECT_EQ(owner.LogOf("reported:"), (Log{"2"}));
-    EXPECT_EQ(owner.rx, "");
-}
-
-TEST_F(BootFixture, LongReplyReportsTheTypeByteModels) {
-    StartTypeCheck(0);
-    owner.Transcript({">21", ".", "0000123400", "0215.rest"});
-    owner.Run();
-    owner.VerifyDone();
-    EXPECT_EQ(owner.statuses, (Log{"Verify Device Type", "Boot Checksum : A000", "Device ID : 1234"}));
-    EXPECT_EQ(owner.LogOf("options:"), (Log{"2"}));
-    EXPECT_EQ(owner.LogOf("reported:"), (Log{"2", "2", "6"}));
-    EXPECT_EQ(owner.rx, "");
-}
-
-TEST_F(BootFixture, ReplyWithDotElsewhereIsNotTaken) {
-    StartTypeCheck(0);
-    owner.Transcript({">21", ".", "00001234 000215."});
-    owner.Run(30);
-    EXPECT_TRUE(engine.Busy());
-    EXPECT_EQ(engine.Step(), 6);
-    EXPECT_EQ(owner.rx, "00001234 000215.");
-}
-
-TEST_F(BootFixture, EveryFurtherDotStartsTheTypeCheckAgain) {
-    owner.Transcript({"%", ">%", "..", ">21", ">21"});
-    owner.Dispatch("SYN");
-    owner.Run(10);
-    owner.VerifyDone();
-    EXPECT_EQ(engine.Step(), 9);
-    EXPECT_EQ(engine.Cursor(), 1);
-}
-
-TEST_F(BootFixture, TypeCheckSequences) {
+TEST(ProgBoot, Synchronisation) {
+    const std::string verify = "status:Verify Device Type";
+    const std::vector<std::string> sync = {"%", ">%", "."};
+    auto after = [&](const std::vector<std::string>& more) { return Join(sync, more); };
     const struct {
         std::uint8_t menuModel;
-        std::vector<std::string> transcript;
-        Log models;
-        bool fails;
+        EngineCase c;
     } cases[] = {
-        {0, {">21", "X", ">18", "X", ">22", "X", ">23", "X", ">26", "X", ">25", "X", ">21", "X"}, {}, true},
-        {0, {">21", "X", ">18", "X", ">22", "."}, {"3"}, false},
-        {3, {">22", "X"}, {}, true},
-        {7, {">26", "."}, {"7"}, false},
-        {1, {">18", "X", ">25", "."}, {"5"}, false},
-        {1, {">18", "X", ">25", "X"}, {}, true},
-        {9, {">21", "."}, {"2"}, false}, // a code outside the table starts at the first position
+        {0,
+         {"SYN",
+          {"ab%cd", ">%", "x.", ">21", ".", "1234ABCD."},
+          {verify, "model:2", "status:Boot Checksum : B234", "status:Device ID : ABCD", "id:43981",
+           "options:0", "reported:2"}}},
+        {0,
+         {"SYN",
+          after({">21", ".", "0000123400", "0215.rest"}),
+          {verify, "model:2", "status:Boot Checksum : A000", "status:Device ID : 1234", "id:4660",
+           "options:2", "reported:2", "reported:2", "reported:6"}}},
+        {0, {"SYN", after({">21", ".", "00001234 000215."}), {verify, "model:2"}, "00001234 000215."}},
+        {0, {"SYN", {"%", ">%", "..", ">21", ">21"}, {verify, verify}}}, // every further "." starts over
+        {0,
+         {"SYN",
+          after({">21", "X", ">18", "X", ">22", "X", ">23", "X", ">26", "X", ">25", "X", ">21", "X"}),
+          {verify, kBadType}}},
+        {0, {"SYN", after({">21", "X", ">18", "X", ">22", "."}), {verify, "model:3"}}},
+        {3, {"SYN", after({">22", "X"}), {verify, kBadType}}},
+        {7, {"SYN", after({">26", "."}), {verify, "model:7"}}},
+        {1, {"SYN", after({">18", "X", ">25", "."}), {verify, "model:5"}}},
+        {1, {"SYN", after({">18", "X", ">25", "X"}), {verify, kBadType}}},
+        {9, {"SYN", after({">21", "."}), {verify, "model:2"}}}, // codes outside the table start at the top
     };
-    for (const auto& c : cases) {
-        engine.Reset();
-        FakeOwner owner(engine);
-        engine.SetMenuModel(c.menuModel);
-        owner.Transcript({"%", ">%", "."}).Transcript(c.transcript);
-        owner.Dispatch("SYN");
-        owner.Run(40);
-        owner.VerifyDone();
-        EXPECT_EQ(owner.LogOf("model:"), c.models) << int(c.menuModel);
-        EXPECT_EQ(owner.errors, c.fails ? Log{kBadType} : Log{}) << int(c.menuModel);
+    FakeClock clock; // never moves: no type check times out here
+    TProgBoot engine(clock.Clock());
+    for (const auto& [menuModel, c] : cases) {
+        engine.SetMenuModel(menuModel);
+        CheckCase(engine, c);
     }
 }
 
-TEST_F(BootFixture, TypeCheckTimesOutAfterOneSecond) {
-    StartTypeCheck(0);
-    owner.Transcript({">21", "Z"});
-    owner.Run(5);
+TEST(ProgBoot, TypeCheckTimesOutAfterOneSecond) {
+    FakeClock clock;
+    TProgBoot engine(clock.Clock());
+    FakeOwner owner(engine);
+    owner.Play("SYN", {"%", ">%", ".", ">21", "Z"}, 5);
     clock.now += 1000;
     owner.Step();
     EXPECT_TRUE(owner.errors.empty());
     EXPECT_EQ(owner.rx, "Z"); // an unknown character stays in place
     clock.now += 1;
     owner.Step();
-    EXPECT_EQ(owner.errors, (Log{kBadType}));
+    EXPECT_EQ(owner.errors.size(), 1u);
     EXPECT_EQ(engine.Step(), 7);
 }
 
-TEST_F(BootFixture, ProgramsThreeLineFile) {
-    owner.Transcript({">PB", ".", ".", ">" + L0 + "\r\n", ".", ">" + L0 + "\r\n", ".", ">" + L1 + "\r\n", ".",
-                      ">" + L2 + "\r\n", ".", ">:0200000CDC0E08\r\n", "."});
-    owner.Dispatch("PB boot.hex");
-    owner.Run();
-    owner.VerifyDone();
-    EXPECT_EQ(owner.statuses, (Log{"Erase Extended Boot", "Upload Extended Boot", "Verify Checksum"}));
-    EXPECT_EQ(owner.LogOf("max:"), (Log{"5"}));
-    EXPECT_EQ(owner.progressSteps, 5);
-    EXPECT_FALSE(engine.Busy());
-}
-
-TEST_F(BootFixture, ScriptChecksumIsUsedUnchanged) {
-    owner.Transcript({">PB", ".", ".", ">" + L0 + "\r\n", ".", ">" + L0 + "\r\n", ".", ">" + L1 + "\r\n", ".",
-                      ">" + L2 + "\r\n", ".", ">:0200000C1A2BAD\r\n", "."});
-    owner.Dispatch("P Bboot.hex   1A2B ");
-    owner.Run();
-    owner.VerifyDone();
-}
-
-TEST_F(BootFixture, MissingOrUnreadableFileNamesTheWholeRest) {
-    engine.SetScriptDir("D:\\upd\\KRA350\\");
-    owner.Dispatch("PB missing.hex");
-    owner.Run();
-    engine.Reset();
-    engine.SetScriptDir(dir.Dir());
-    owner.Dispatch("PB . 1A2B"); // a directory cannot be read
-    owner.Run();
-    EXPECT_EQ(owner.errors, (Log{"D:\\upd\\KRA350\\missing.hex File not found !!!",
-                                 dir.Dir() + ". 1A2B File not found !!!"}));
-    EXPECT_TRUE(owner.sent.empty());
-}
-
-TEST_F(BootFixture, ResendsTheLastLineAndCountsRetriesPerFile) {
-    owner.Transcript({">PB", ".", ".", ">" + L0 + "\r\n", ".", ">" + L0 + "\r\n", ".", ">" + L1 + "\r\n", "R",
-                      ">" + L1 + "\r\n"});
-    owner.Dispatch("PB boot.hex");
-    owner.Run(30);
-    owner.VerifyDone();
-    EXPECT_EQ(engine.RetryCount(), 1);
-
-    engine.Reset();
-    FakeOwner limit(engine);
-    // Before the first acknowledgement the line to repeat is line 0.
-    limit.Transcript({">PB", ".", ".", ">" + L0 + "\r\n"});
-    for (int i = 0; i < 299; ++i)
-        limit.Transcript({"R", ">" + L0 + "\r\n"});
-    limit.Transcript({".", ">" + L0 + "\r\n", "R", ">" + L0 + "\r\n", "R"});
-    limit.Dispatch("PB boot.hex");
-    limit.Run();
-    limit.VerifyDone();
-    EXPECT_EQ(limit.errors, (Log{"Too Many Transmission Error !!!"}));
-}
-
-TEST_F(BootFixture, DeviceRefusalsParkTheEngine) {
+TEST(ProgBoot, ProgramsTheExtendedBoot) {
+    TempDir dir;
+    dir.Write("boot.hex", L0 + L1 + L2);
     dir.Write("empty.hex", "");
-    const std::string first = ">" + L0 + "\r\n";
-    const struct {
-        const char* line;
-        std::vector<std::string> transcript;
-        const char* error;
-    } cases[] = {
-        {"PB boot.hex", {">PB", "I"}, "Instruction unknown"},
-        {"PB boot.hex", {">PB", ".", "X"}, "Error while erasing !!!"},
-        {"PB empty.hex", {">PB", ".", "."}, "Boot File Empty !!!"},
-        {"PB boot.hex", {">PB", ".", ".", first, ".", first, "X"}, "Error while writing!!!"},
-        {"PB boot.hex 1234",
-         {">PB", ".", ".", first, ".", first, ".", ">" + L1 + "\r\n", ".", ">" + L2 + "\r\n", ".",
-          ">:0200000C1234AC\r\n", "X"},
-         "Checksum Error"},
+    const std::vector<std::string> upload = {">PB", ".",      ".", ">" + L0, ".", ">" + L0,
+                                             ".",   ">" + L1, ".", ">" + L2, "."};
+    auto then = [&](const std::vector<std::string>& more) { return Join(upload, more); };
+    const std::vector<std::string> done = {
+        "max:5", "status:Erase Extended Boot", "step", "status:Upload Extended Boot", "step", "step", "step",
+        "step",  "status:Verify Checksum"};
+    std::vector<std::string> retry = {">PB", ".", ".", ">" + L0};
+    for (int i = 0; i < 299; ++i) // before the first acknowledgement the line to repeat is line 0
+        retry.insert(retry.end(), {"R", ">" + L0});
+    retry.insert(retry.end(), {".", ">" + L0, "R", ">" + L0, "R"});
+    const std::string erased = "status:Erase Extended Boot";
+    const EngineCase cases[] = {
+        {"PB boot.hex", then({">:0200000CDC0E08\r\n", "."}), done},
+        {"P Bboot.hex   1A2B ", then({">:0200000C1A2BAD\r\n", "."}), done},
+        {"PB boot.hex 1234", then({">:0200000C1234AC\r\n", "X"}), Join(done, {"error:Checksum Error"})},
+        {"PB boot.hex",
+         {">PB", ".", ".", ">" + L0, ".", ">" + L0, ".", ">" + L1, "R", ">" + L1, "X"},
+         {"max:5", erased, "step", "status:Upload Extended Boot", "step", "step",
+          "error:Error while writing!!!"}},
+        {"PB boot.hex",
+         retry,
+         {"max:5", erased, "step", "status:Upload Extended Boot", "step",
+          "error:Too Many Transmission Error !!!"}},
+        {"PB boot.hex", {">PB", "I"}, {"max:5", "error:Instruction unknown"}},
+        {"PB boot.hex", {">PB", ".", "X"}, {"max:5", erased, "error:Error while erasing !!!"}},
+        {"PB empty.hex", {">PB", ".", "."}, {"max:2", erased, "step", "error:Boot File Empty !!!"}},
+        {"PB . 1A2B", {}, {"error:" + dir.Dir() + ". 1A2B File not found !!!"}}, // a directory cannot be read
     };
-    for (const auto& c : cases) {
-        engine.Reset();
-        FakeOwner owner(engine);
-        owner.Transcript(c.transcript);
-        owner.Dispatch(c.line);
-        owner.Run();
-        owner.VerifyDone();
-        EXPECT_EQ(owner.errors, (Log{c.error})) << c.error;
-        EXPECT_EQ(owner.rx, "") << c.error;
-        EXPECT_EQ(engine.Step(), 7);
-        owner.Dispatch("SYN");
-        EXPECT_FALSE(engine.Busy()) << "parked until Reset";
-    }
+    TProgBoot engine;
+    engine.SetScriptDir(dir.Dir());
+    for (const EngineCase& c : cases)
+        CheckCase(engine, c);
+    engine.SetScriptDir("D:\\upd\\KRA350\\");
+    CheckCase(engine, {"PB missing.hex", {}, {"error:D:\\upd\\KRA350\\missing.hex File not found !!!"}});
 }
 
 } // namespace

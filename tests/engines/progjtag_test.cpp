@@ -8,10 +8,10 @@ namespace {
 
 using Log = std::vector<std::string>;
 
-const std::string kEndRecord = ">:00000001FF\r\n";
-const std::string kEsc = "\x1B";
-// SDR 32 with all-zero TDI and TDO f5046093: expected answer 936004F5, sum EC.
+const std::string kEnd = ">:00000001FF\r\n", kEsc = "\x1B", kUpdating = "status:Updating Prom Devices";
+// SDR 32 with all-zero TDI and TDO f5046093: the answer 936004F5 has the sum EC.
 const std::string kTdoRecord = ">:010020F300EC\r\n";
+const std::string kState = ">:0100000500FA\r\n", kSir = ">:01000862FE97\r\n";
 
 struct JtagFixture : ::testing::Test {
     JtagFixture() {
@@ -25,167 +25,117 @@ struct JtagFixture : ::testing::Test {
         dir.Write("mask.svf", "SDR 32 TDI (00000000) TDO (f5046093) MASK (0fffffff);\n");
         dir.Write("esc.svf", "SDR 16 TDI (0000) TDO (1b00);\n");
     }
-    void Play(const std::string& line, const std::vector<std::string>& transcript) {
-        owner.Transcript(transcript);
-        owner.Dispatch(line);
-        owner.Run();
-        owner.VerifyDone();
-    }
     FakeClock clock;
     TProgJtag engine{clock.Clock()};
-    FakeOwner owner{engine};
     TempDir dir;
 };
 
 TEST_F(JtagFixture, PlaysTheWorkedExample) {
-    Play("P8 a.svf", {">P8", ".", ">:0100000500FA\r\n", ".", ">:01000862FE97\r\n", ".", ">:010010730676\r\n",
-                      kEsc + ".", ">341246", "CDAB78" + kEsc + ".", ">.", ".", kEndRecord, "."});
-    EXPECT_EQ(owner.statuses, (Log{"Updating Prom Devices"}));
-    EXPECT_EQ(owner.LogOf("max:"), (Log{"4"}));
-    EXPECT_EQ(owner.progressSteps, 3);
+    FakeOwner owner(engine);
+    owner.Play("P8 a.svf", {">P8", ".", kState, ".", kSir, ".", ">:010010730676\r\n", kEsc + ".", ">341246",
+                            "CDAB78" + kEsc + ".", ">.", ".", kEnd, "."});
+    EXPECT_EQ(owner.Events(), (Log{"max:4", kUpdating, "step", "step", "step", "fast"}));
     EXPECT_EQ(clock.pauses, (std::vector<std::uint32_t>{1000}));
-    EXPECT_EQ(owner.LogOf("fast"), (Log{""}));
-    EXPECT_FALSE(engine.Busy());
     EXPECT_FALSE(engine.EffectFileOpen());
 }
 
-TEST_F(JtagFixture, ReadsTheIdentificationInPieces) {
-    Play("D9", {">D9", ".", "0123456789", "ABCDEF."});
-    EXPECT_EQ(owner.statuses, (Log{"Extract Prom Devices ID", "ID Number : EFCDAB8967452301"}));
-    owner.Transcript({">D8", ".", "0123456789ABCDEF0."});
-    owner.Dispatch("D 8 rest");
-    owner.Run(20);
-    EXPECT_TRUE(engine.Busy()) << "the first dot is not at position 17";
-}
-
-TEST_F(JtagFixture, CommentsOnlyFileSendsTheEndRecordAtOnce) {
-    Play("P 9 notes.svf", {">P9", ".", kEndRecord, "."});
-    EXPECT_EQ(owner.progressSteps, 0);
-}
-
-TEST_F(JtagFixture, FCommandWaitsForItsDot) {
-    Play("F9", {">F9", "Z", "."}); // "Z" at the start keeps it waiting
-    EXPECT_EQ(owner.rx, "Z.");
-    engine.Reset();
-    owner.rx.clear();
-    Play("F8", {">F8", ".I"});
-    EXPECT_EQ(owner.rx, "I");
-}
-
-TEST_F(JtagFixture, OtherEnginesLinesAreLeftAlone) {
-    for (const char* line : {"P7 x.svf", "PB boot.hex", "D", "F 1", "prompt"}) {
-        owner.Dispatch(line);
-        EXPECT_FALSE(engine.Busy()) << line;
-    }
-}
-
-TEST_F(JtagFixture, RetransmissionsAreCountedPerUpdate) {
-    owner.Transcript({">P8", ".", ">:0100000500FA\r\n"});
+TEST_F(JtagFixture, ScriptLinesAgainstTheDevice) {
+    std::vector<std::string> retries = {">P8", ".", kState};
     for (int i = 0; i < 150; ++i)
-        owner.Transcript({"R", ">:0100000500FA\r\n"});
-    owner.Transcript({".", ">:01000862FE97\r\n"});
-    for (int i = 0; i < 150; ++i)
-        owner.Transcript({"zR", ">:01000862FE97\r\n"}); // found anywhere in the buffer
-    Play("P8 two.svf", {"R"});
-    EXPECT_EQ(owner.errors, (Log{"Too Many Transmission Error !!!"}));
-    EXPECT_FALSE(engine.EffectFileOpen());
-}
-
-TEST_F(JtagFixture, TdoAnswersAreCheckedAndMasked) {
-    Play("P8 tdo.svf", {">P8", ".", kTdoRecord, "936004F5ED" + kEsc + ".", ">R", kEsc + ".", ">R",
-                        "5" + kEsc + ".", ">R", "936004F5EC" + kEsc + ".", ">.", ".", kEndRecord, "."});
-    EXPECT_EQ(engine.RetryCount(), 3);
-    engine.Reset();
-    Play("P8 mask.svf", {">P8", ".", kTdoRecord, "936004A59C" + kEsc + ".", ">.", ".", kEndRecord, "."});
-    engine.Reset();
-    // ESC ESC and ESC "0" stand for "1B" and "00".
-    Play("P8 esc.svf", {">P8", ".", ">:010010F300FC\r\n", kEsc + "0" + kEsc + kEsc + kEsc + kEsc + kEsc + ".",
-                        ">.", ".", kEndRecord, "."});
-    EXPECT_TRUE(owner.errors.empty());
-}
-
-TEST_F(JtagFixture, SlowUpdateSwitchesTheLinkBothWays) {
-    engine.SetSlowMode(true);
-    Play("P8 notes.svf", {">S8", ".", ">P8", ".", kEndRecord, "."});
-    const Log link = {"send:S8", "slow", "send:P8", "send::00000001FF\\r\\n", "fast"};
-    Log seen;
-    for (const auto& entry : owner.log)
-        if (entry.starts_with("send") || entry == "slow" || entry == "fast") seen.push_back(entry);
-    EXPECT_EQ(seen, link);
-}
-
-TEST_F(JtagFixture, ErrorsAfterTheSlowLinkAskForTheFastOne) {
-    const struct {
-        std::vector<std::string> transcript;
-        int fast;
-    } cases[] = {
-        {{">S8", "I"}, 0},
-        {{">S8", ".", ">P8", "I"}, 1},
-        {{">S8", ".", ">P8", ".", ">:0100000500FA\r\n", "X"}, 1},
-    };
-    for (const auto& c : cases) {
-        engine.Reset();
-        engine.SetSlowMode(true);
-        FakeOwner owner(engine);
-        owner.Transcript(c.transcript);
-        owner.Dispatch("P8 two.svf");
-        owner.Run();
-        owner.VerifyDone();
-        EXPECT_EQ(owner.errors.size(), 1u);
-        EXPECT_EQ(owner.LogOf("fast").size(), static_cast<std::size_t>(c.fast));
-    }
-}
-
-TEST_F(JtagFixture, FailuresParkTheEngineWithTheirTexts) {
-    const struct {
-        const char* line;
-        std::vector<std::string> transcript;
-        std::string error;
-    } cases[] = {
-        {"P8 none.svf", {">P8"}, dir.Dir() + "none.svf File not found !!!"},
-        {"P9 .", {">P9"}, "Cannot read Effect file " + dir.Dir() + ". : Is a directory"},
-        {"P8 empty.svf", {">P8", "."}, "Effect File Empty !!!"},
-        {"P8 bad.svf", {">P8", ".", ">:0100000500FA\r\n", "."}, "Error in Effect file line : 5"},
+        retries = Join(retries, {"R", kState});
+    retries = Join(retries, {".", kSir});
+    for (int i = 0; i < 150; ++i) // found anywhere in the buffer; counted for the whole update
+        retries = Join(retries, {"zR", kSir});
+    const std::string unknown = "error:Instruction unknown",
+                      tdoLine = "error:Error while executing Effect file line : 1";
+    const EngineCase cases[] = {
+        {"D9",
+         {">D9", ".", "0123456789", "ABCDEF."},
+         {"status:Extract Prom Devices ID", "status:ID Number : EFCDAB8967452301"}},
+        {"D 8 rest",
+         {">D8", ".", "0123456789ABCDEF0."},
+         {"status:Extract Prom Devices ID"},
+         "0123456789ABCDEF0."},
+        {"P 9 notes.svf", {">P9", ".", kEnd, "."}, {"max:3", kUpdating, "fast"}},
+        {"F9", {">F9", "Z", "."}, {}, "Z."},
+        {"F8", {">F8", ".I"}, {}, "I"},
+        {"P8 tdo.svf",
+         {">P8", ".", kTdoRecord, "936004F5ED" + kEsc + ".", ">R", kEsc + ".", ">R", "5" + kEsc + ".", ">R",
+          "936004F5EC" + kEsc + ".", ">.", ".", kEnd, "."},
+         {"max:1", kUpdating, "step", "fast"}},
+        {"P8 mask.svf",
+         {">P8", ".", kTdoRecord, "936004A59C" + kEsc + ".", ">.", ".", kEnd, "."},
+         {"max:1", kUpdating, "step", "fast"}},
+        // ESC ESC and ESC "0" stand for "1B" and "00".
+        {"P8 esc.svf",
+         {">P8", ".", ">:010010F300FC\r\n", kEsc + "0" + kEsc + kEsc + kEsc + kEsc + kEsc + ".", ">.", ".",
+          kEnd, "."},
+         {"max:1", kUpdating, "step", "fast"}},
         {"P8 two.svf",
-         {">P8", ".", ">:0100000500FA\r\n", ".", ">:01000862FE97\r\n", "ab X"},
-         "Error while executing Effect file line : 2"},
+         Join(retries, {"R"}),
+         {"max:2", kUpdating, "step", "error:Too Many Transmission Error !!!"}},
+        {"P8 none.svf", {">P8"}, {"error:" + dir.Dir() + "none.svf File not found !!!"}},
+        {"P9 .", {">P9"}, {"error:Cannot read Effect file " + dir.Dir() + ". : Is a directory"}},
+        {"P8 empty.svf", {">P8", "."}, {"max:0", kUpdating, "error:Effect File Empty !!!"}},
+        {"P8 bad.svf",
+         {">P8", ".", kState, "."},
+         {"max:5", kUpdating, "step", "error:Error in Effect file line : 5"}},
+        {"P8 two.svf",
+         {">P8", ".", kState, ".", kSir, "ab X"},
+         {"max:2", kUpdating, "step", "error:Error while executing Effect file line : 2"}},
         {"P8 tdo.svf",
          {">P8", ".", kTdoRecord, "936004A59C" + kEsc + ".", ">."},
-         "Error while executing Effect file line : 1"},
+         {"max:1", kUpdating, tdoLine}},
         // An odd digit before the checksum is not summed, but it is compared.
         {"P8 tdo.svf",
          {">P8", ".", kTdoRecord, "936004F50EC" + kEsc + ".", ">."},
-         "Error while executing Effect file line : 1"},
-        {"P8 notes.svf", {">P8", ".", kEndRecord, "X"}, "Instruction unknown"},
-        {"P8 notes.svf", {">P8", ".", kEndRecord, "R"}, "Too Many Transmission Error !!!"},
-        {"P8 a.svf", {">P8", "I"}, "Instruction unknown"},
-        {"D8", {">D8", "I"}, "Instruction unknown"},
-        {"F8", {">F8", "I"}, "Instruction unknown"},
+         {"max:1", kUpdating, tdoLine}},
+        {"P8 notes.svf", {">P8", ".", kEnd, "X"}, {"max:3", kUpdating, "fast", unknown}},
+        {"P8 notes.svf",
+         {">P8", ".", kEnd, "R"},
+         {"max:3", kUpdating, "fast", "error:Too Many Transmission Error !!!"}},
+        {"P8 a.svf", {">P8", "I"}, {"max:4", unknown}},
+        {"D8", {">D8", "I"}, {unknown}},
+        {"F8", {">F8", "I"}, {unknown}},
     };
-    for (const auto& c : cases) {
-        engine.Reset();
-        FakeOwner owner(engine);
-        owner.Transcript(c.transcript);
-        owner.Dispatch(c.line);
-        owner.Run();
-        owner.VerifyDone();
-        EXPECT_EQ(owner.errors, (Log{c.error})) << c.line;
-        EXPECT_EQ(engine.Step(), 1) << c.line;
+    for (const EngineCase& c : cases) {
+        CheckCase(engine, c);
         EXPECT_FALSE(engine.EffectFileOpen()) << c.line;
-        owner.Dispatch("F8");
-        EXPECT_FALSE(engine.Busy()) << c.line;
     }
 }
 
-TEST_F(JtagFixture, ResetClosesTheEffectFile) {
-    owner.Transcript({">P8", "."});
+TEST_F(JtagFixture, SlowUpdateSwitchesTheLinkBack) {
+    const EngineCase cases[] = {
+        {"P8 notes.svf", {">S8", ".", ">P8", ".", kEnd, "."}, {"max:3", "slow", kUpdating, "fast"}},
+        {"P8 two.svf", {">S8", "I"}, {"max:2", "error:Instruction unknown"}},
+        {"P8 two.svf", {">S8", ".", ">P8", "I"}, {"max:2", "slow", "fast", "error:Instruction unknown"}},
+        {"P8 two.svf",
+         {">S8", ".", ">P8", ".", kState, "X"},
+         {"max:2", "slow", kUpdating, "fast", "error:Error while executing Effect file line : 1"}},
+    };
+    for (const EngineCase& c : cases) {
+        engine.Reset();
+        engine.SetSlowMode(true);
+        FakeOwner owner(engine);
+        owner.Play(c.line, c.transcript);
+        EXPECT_EQ(owner.Events(), c.events);
+    }
+}
+
+TEST_F(JtagFixture, ResetClosesTheEffectFileAndOtherLinesAreLeftAlone) {
+    FakeOwner owner(engine);
+    for (const char* line : {"P7 x.svf", "PB boot.hex", "D", "F 1", "prompt"})
+        owner.Dispatch(line);
+    EXPECT_FALSE(engine.Busy());
+    owner.Transcript({">P8"});
     owner.Dispatch("P8 a.svf");
     owner.Step();
     EXPECT_TRUE(engine.EffectFileOpen());
+    const std::size_t events = owner.log.size();
     engine.Reset();
     EXPECT_FALSE(engine.EffectFileOpen());
     EXPECT_EQ(engine.Step(), 0);
-    EXPECT_TRUE(owner.LogOf("fast").empty());
+    EXPECT_EQ(owner.log.size(), events) << "Reset raises nothing, not even the fast link";
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include "engines/progjtag.h"
 #include "engines/progpsd.h"
 #include "fake_owner.h"
+#include "formats/text_lines.h"
 
 #include <gtest/gtest.h>
 
@@ -23,29 +24,17 @@ struct Subject {
     int repeatingStep; // the one step allowed to send more than once, or -1
 };
 
+template <typename Engine> Subject MakeOne(FakeClock& clock, int parked, int repeatingStep) {
+    auto engine = std::make_unique<Engine>(clock.Clock());
+    auto* raw = engine.get();
+    return {std::move(engine), [raw] { return int(raw->Step()); }, parked, repeatingStep};
+}
+
 Subject Make(int kind, FakeClock& clock) {
-    switch (kind) {
-    case 0: {
-        auto e = std::make_unique<TInstCrt>(clock.Clock());
-        auto* p = e.get();
-        return {std::move(e), [p] { return p->Step(); }, 9, -1};
-    }
-    case 1: {
-        auto e = std::make_unique<TProgBoot>(clock.Clock());
-        auto* p = e.get();
-        return {std::move(e), [p] { return p->Step(); }, 7, 5};
-    }
-    case 2: {
-        auto e = std::make_unique<TProgPsd>(clock.Clock());
-        auto* p = e.get();
-        return {std::move(e), [p] { return p->Step(); }, 4, -1};
-    }
-    default: {
-        auto e = std::make_unique<TProgJtag>(clock.Clock());
-        auto* p = e.get();
-        return {std::move(e), [p] { return p->Step(); }, 1, -1};
-    }
-    }
+    if (kind == 0) return MakeOne<TInstCrt>(clock, 9, -1);
+    if (kind == 1) return MakeOne<TProgBoot>(clock, 7, 5); // step 5 sends again for every "."
+    if (kind == 2) return MakeOne<TProgPsd>(clock, 4, -1);
+    return MakeOne<TProgJtag>(clock, 1, -1);
 }
 
 class Noise {
@@ -86,19 +75,11 @@ TEST(RandomEngines, NoFaultWhateverTheScriptAndTheDevice) {
     dir.Write("s.svf", "// c\nSTATE RESET;\n");
     Noise noise(20240611);
     std::string svf;
-    const std::vector<std::string> statements = {"// c",
-                                                 "TRST OFF;",
-                                                 "ENDIR IDLE;",
-                                                 "STATE RESET IDLE;",
-                                                 "RUNTEST 10 TCK;",
-                                                 "SIR 8 TDI (fe);",
-                                                 "SDR 8 TDI (A5) TDO (5A) MASK (FF);",
-                                                 "SDR 32 TDI (00000000) TDO (f5046093);",
-                                                 "SDR",
-                                                 "SIR 9 TDI (1",
-                                                 "SDR 24 TDI (123) SMASK (FF);",
-                                                 "BAD",
-                                                 ""};
+    const std::vector<std::string> statements =
+        SplitLines("// c\nTRST OFF;\nENDIR IDLE;\nSTATE RESET IDLE;\nRUNTEST 10 TCK;\nSIR 8 TDI "
+                   "(fe);\nSDR\nSIR 9 TDI (1\n"
+                   "SDR 8 TDI (A5) TDO (5A) MASK (FF);\nSDR 32 TDI (00000000) TDO (f5046093);\nBAD\n\nSDR 24 "
+                   "TDI (123);");
     for (int i = 0; i < 40; ++i)
         svf += noise.Pick(statements) + "\n";
     dir.Write("r.svf", svf);
