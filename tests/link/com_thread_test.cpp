@@ -319,10 +319,11 @@ TEST_F(ComThreadTest, HangUpClosesThePortAndWaitsForANewRun) {
         EXPECT_EQ(lost[0].portName, pty.Path());
         EXPECT_FALSE(lost[0].reason.empty());
     }
-    // No spinning and no attempt to reopen while the run goes on.
+    // No spinning and no attempt to reopen while the run goes on: at most the
+    // pass that raised the handler and the one that starts waiting.
     const std::uint64_t passes = link.PassCount();
     std::this_thread::sleep_for(300ms);
-    EXPECT_LE(link.PassCount(), passes + 1);
+    EXPECT_LE(link.PassCount(), passes + 2);
     EXPECT_EQ(openFailures, 0);
 
     // A new run tries again (the device is gone for good here).
