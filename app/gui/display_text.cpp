@@ -1,0 +1,16 @@
+#include "app/gui/display_text.h"
+
+#include <QByteArrayView>
+#include <QStringDecoder>
+
+namespace vz {
+
+QString DisplayText(const std::string& text) {
+    const QByteArrayView bytes(text.data(), static_cast<qsizetype>(text.size()));
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString decoded = utf8.decode(bytes);
+    if (!utf8.hasError()) return decoded;
+    return QString::fromLatin1(bytes);
+}
+
+} // namespace vz

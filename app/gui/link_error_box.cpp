@@ -1,0 +1,57 @@
+#include "app/gui/link_error_box.h"
+
+#include <QMessageBox>
+
+namespace vz {
+
+TLinkErrorBox::TLinkErrorBox(QWidget* window) : QObject(window), window_(window) {}
+
+QMessageBox* TLinkErrorBox::Box() const {
+    return box_;
+}
+
+void TLinkErrorBox::Ask() {
+    {
+        std::lock_guard lock(lock_);
+        if (released_) return;
+        waiting_ = true;
+    }
+    QMetaObject::invokeMethod(
+        this, [this] { Show(); }, Qt::QueuedConnection);
+    std::unique_lock lock(lock_);
+    answered_.wait(lock, [this] { return !waiting_ || released_; });
+}
+
+void TLinkErrorBox::Release() {
+    {
+        std::lock_guard lock(lock_);
+        released_ = true;
+    }
+    answered_.notify_all();
+    if (box_) box_->close();
+}
+
+void TLinkErrorBox::Show() {
+    {
+        std::lock_guard lock(lock_);
+        if (released_ || !waiting_) return;
+    }
+    auto* box = new QMessageBox(QMessageBox::Critical, QStringLiteral("Error"),
+                                QStringLiteral("Error while opening "), QMessageBox::Ok, window_);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::NonModal);
+    connect(box, &QMessageBox::finished, this, &TLinkErrorBox::Answered);
+    box_ = box;
+    ++shown_;
+    box->show();
+}
+
+void TLinkErrorBox::Answered() {
+    {
+        std::lock_guard lock(lock_);
+        waiting_ = false;
+    }
+    answered_.notify_all();
+}
+
+} // namespace vz

@@ -1,0 +1,385 @@
+#include "app/gui/main_fich.h"
+
+#include "app/core/com_thread_link.h"
+#include "app/gui/about_box.h"
+#include "app/gui/comp_sel_dlg.h"
+#include "app/gui/display_text.h"
+#include "app/gui/link_error_box.h"
+#include "app/gui/link_relay.h"
+#include "app/gui/placement.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QIcon>
+#include <QLayout>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+
+#include <algorithm>
+
+namespace vz {
+
+namespace {
+
+QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, const QRect& geometry) {
+    auto* button = new QPushButton(QString::fromLatin1(caption), parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setGeometry(geometry);
+    return button;
+}
+
+QProgressBar* MakeBar(QWidget* parent, const char* name, int top) {
+    auto* bar = new QProgressBar(parent);
+    bar->setObjectName(QString::fromLatin1(name));
+    bar->setGeometry(22, top, 484, 17);
+    bar->setTextVisible(false);
+    bar->setRange(0, 100);
+    bar->setValue(0);
+    return bar;
+}
+
+QMenu* MakeMenu(QMenuBar* bar, const char* name, const char* caption) {
+    QMenu* menu = bar->addMenu(QString::fromLatin1(caption));
+    menu->setObjectName(QString::fromLatin1(name));
+    return menu;
+}
+
+// A radio item: checking it unchecks the other items of its group.
+QAction* MakeItem(QMenu* menu, QActionGroup* group, const char* name, const char* caption) {
+    auto* item = new QAction(QString::fromLatin1(caption), group);
+    item->setObjectName(QString::fromLatin1(name));
+    item->setCheckable(true);
+    menu->addAction(item);
+    return item;
+}
+
+void ShowBar(QProgressBar* bar, const TProgressBar& progress) {
+    // An empty range would make the toolkit's bar run as a busy indicator.
+    const int max = std::max(progress.Max, progress.Min + 1);
+    bar->setRange(progress.Min, max);
+    bar->setValue(std::clamp(progress.Position, progress.Min, max));
+}
+
+} // namespace
+
+TMainFich::TMainFich(std::unique_ptr<TLinkControl> link, QWidget* parent)
+    : QMainWindow(parent), link_(std::move(link)) {
+    setObjectName(QStringLiteral("MainFich"));
+    BuildControls();
+    BuildMenus();
+    LinkErrorBox = new TLinkErrorBox(this);
+
+    if (!link_) link_ = std::make_unique<TComThreadLink>();
+    if (auto* threadLink = dynamic_cast<TComThreadLink*>(link_.get())) {
+        ComThread& thread = threadLink->Thread();
+        thread.SetOnChunkReceived([this](ComThread&) { ChunkReceived(); });
+        thread.SetOnOpenFailed([this](ComThread&, const LinkFailure&) { LinkErrorBox->Ask(); });
+        // The adapter was pulled out: the same box, once; the port stays closed until the next run.
+        thread.SetOnPortLost([this](ComThread&, const LinkFailure&) { LinkErrorBox->Ask(); });
+    }
+    auto relay = std::make_unique<TLinkRelay>(link_.get());
+    relay_ = relay.get();
+    core_ = std::make_unique<TUpdaterCore>(*this, std::move(relay));
+    FormCreate();
+}
+
+TMainFich::~TMainFich() {
+    FormClose();
+}
+
+void TMainFich::BuildControls() {
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
+    setWindowIcon(QIcon(QStringLiteral(":/vzupdater/vzupdater.png")));
+
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("ClientArea"));
+    client->setFixedSize(526, 221);
+    // A pixel size does not follow the system's font scaling.
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setPixelSize(16);
+    client->setFont(font);
+    setCentralWidget(client);
+
+    MemoStatus = new QPlainTextEdit(client);
+    MemoStatus->setObjectName(QStringLiteral("MemoStatus"));
+    MemoStatus->setGeometry(22, 8, 484, 105);
+    MemoStatus->setReadOnly(true);
+    MemoStatus->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    MemoStatus->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    QPalette palette = MemoStatus->palette();
+    palette.setColor(QPalette::Base, palette.color(QPalette::Window));
+    MemoStatus->setPalette(palette);
+
+    ProgressBar1 = MakeBar(client, "ProgressBar1", 120);
+    ProgressBar2 = MakeBar(client, "ProgressBar2", 145);
+
+    ReadId = MakeButton(client, "ReadId", "Read Id", QRect(22, 173, 137, 41));
+    ReadId->hide();
+    Start = MakeButton(client, "Start", "Start", QRect(180, 173, 169, 41));
+    Quit = MakeButton(client, "Quit", "Quit", QRect(369, 173, 137, 41));
+    Quit->hide();
+    connect(ReadId, &QPushButton::clicked, this, &TMainFich::ReadIdClick);
+    connect(Start, &QPushButton::clicked, this, &TMainFich::StartClick);
+    connect(Quit, &QPushButton::clicked, this, &TMainFich::QuitClick);
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(500);
+    connect(Timer1, &QTimer::timeout, this, &TMainFich::Timer1Timer);
+}
+
+void TMainFich::BuildMenus() {
+    QMenuBar* bar = menuBar();
+    bar->setObjectName(QStringLiteral("MainMenu1"));
+
+    Port1 = MakeMenu(bar, "Port1", "&Port");
+    auto* ports = new QActionGroup(this);
+    Com11 = MakeItem(Port1, ports, "Com11", "Com 1");
+    Com21 = MakeItem(Port1, ports, "Com21", "Com 2");
+    Com31 = MakeItem(Port1, ports, "Com31", "Com 3");
+    Com41 = MakeItem(Port1, ports, "Com41", "Com 4");
+    Com51 = MakeItem(Port1, ports, "Com51", "Com 5");
+    Com61 = MakeItem(Port1, ports, "Com61", "Com 6");
+    Com71 = MakeItem(Port1, ports, "Com71", "Com 7");
+    Com81 = MakeItem(Port1, ports, "Com81", "Com 8");
+    Com91 = MakeItem(Port1, ports, "Com91", "Com 9");
+    portItems_ = {Com11, Com21, Com31, Com41, Com51, Com61, Com71, Com81, Com91};
+    connect(Com11, &QAction::triggered, this, &TMainFich::Com11Click);
+    connect(Com21, &QAction::triggered, this, &TMainFich::Com21Click);
+    connect(Com31, &QAction::triggered, this, &TMainFich::Com31Click);
+    connect(Com41, &QAction::triggered, this, &TMainFich::Com41Click);
+    connect(Com51, &QAction::triggered, this, &TMainFich::Com51Click);
+    connect(Com61, &QAction::triggered, this, &TMainFich::Com61Click);
+    connect(Com71, &QAction::triggered, this, &TMainFich::Com71Click);
+    connect(Com81, &QAction::triggered, this, &TMainFich::Com81Click);
+    connect(Com91, &QAction::triggered, this, &TMainFich::Com91Click);
+
+    MDev = MakeMenu(bar, "MDev", "&Device");
+    auto* devices = new QActionGroup(this);
+    MDevAuto = MakeItem(MDev, devices, "MDevAuto", "&Auto");
+    MDevKRA350 = MakeItem(MDev, devices, "MDevKRA350", "KR&A350");
+    MDevKRB350 = MakeItem(MDev, devices, "MDevKRB350", "KR&B350");
+    MDevKRC350 = MakeItem(MDev, devices, "MDevKRC350", "KR&C350");
+    MDevKRD350 = MakeItem(MDev, devices, "MDevKRD350", "KR&D350");
+    MDevKRT120 = MakeItem(MDev, devices, "MDevKRT120", "KR&T120");
+    deviceItems_ = {MDevAuto, MDevKRA350, MDevKRB350, MDevKRC350, MDevKRD350, MDevKRT120};
+    connect(MDevAuto, &QAction::triggered, this, &TMainFich::MDevAutoClick);
+    connect(MDevKRA350, &QAction::triggered, this, &TMainFich::MDevKRA350Click);
+    connect(MDevKRB350, &QAction::triggered, this, &TMainFich::MDevKRB350Click);
+    connect(MDevKRC350, &QAction::triggered, this, &TMainFich::MDevKRC350Click);
+    connect(MDevKRD350, &QAction::triggered, this, &TMainFich::MDevKRD350Click);
+    connect(MDevKRT120, &QAction::triggered, this, &TMainFich::MDevKRT120Click);
+
+    Program1 = MakeMenu(bar, "Program1", "&Mode");
+    auto* modes = new QActionGroup(this);
+    MAuto = MakeItem(Program1, modes, "MAuto", "&Auto");
+    MManual = MakeItem(Program1, modes, "MManual", "&Manual");
+    connect(MAuto, &QAction::triggered, this, &TMainFich::MAutoClick);
+    connect(MManual, &QAction::triggered, this, &TMainFich::MManualClick);
+
+    Speed1 = MakeMenu(bar, "Speed1", "&Speed");
+    auto* speeds = new QActionGroup(this);
+    Fast = MakeItem(Speed1, speeds, "Fast", "Fast");
+    Slow = MakeItem(Speed1, speeds, "Slow", "Slow");
+    connect(Fast, &QAction::triggered, this, &TMainFich::FastClick);
+    connect(Slow, &QAction::triggered, this, &TMainFich::SlowClick);
+
+    About1 = MakeMenu(bar, "About1", "&About");
+    MItemAbout = About1->addAction(QStringLiteral("About"));
+    MItemAbout->setObjectName(QStringLiteral("MItemAbout"));
+    connect(MItemAbout, &QAction::triggered, this, &TMainFich::MItemAboutClick);
+
+    // The client area keeps its size; the window is as large as it and the menu bar.
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+void TMainFich::Check(QAction* item) {
+    item->setChecked(true);
+}
+
+void TMainFich::FormCreate() {
+    Check(Com11);
+    MemoStatus->clear();
+    // Sequencer state, identity values, the memo and the "readid.ini" check.
+    core_->FormCreate();
+    setWindowTitle(DisplayText(core_->InitialTitle()));
+    MItemAbout->setText(QStringLiteral("&About Zentrik Vorna-Zadod Updater"));
+    CompDialog = new TCompSelDlg(this);
+    Check(Fast);
+    Check(MAuto);
+    Check(MDevAuto);
+    Timer1->start();
+}
+
+void TMainFich::FormClose() {
+    if (closed_) return;
+    closed_ = true;
+    Timer1->stop();
+    core_->FormClose();
+    // A link thread waiting for the operator must let go before it can end.
+    LinkErrorBox->Release();
+    relay_->Detach();
+    link_.reset();
+    if (unattended_ && (!unattendedStarted_ || core_->RunInProgress())) unattendedFailed_ = true;
+}
+
+void TMainFich::FormPaint() {
+    const QString title = DisplayText(core_->Title());
+    if (windowTitle() != title) setWindowTitle(title);
+}
+
+void TMainFich::Timer1Timer() {
+    if (closed_) return;
+    Timer1->stop();
+    core_->SequencerStep();
+    if (closed_) return;
+    Timer1->start();
+    AfterStep();
+}
+
+void TMainFich::ChunkReceived() {
+    QMetaObject::invokeMethod(
+        this, [this] { DataReceived(); }, Qt::QueuedConnection);
+}
+
+void TMainFich::DataReceived() {
+    if (closed_) return;
+    Timer1->stop();
+    core_->DataReceived();
+    if (closed_) return;
+    Timer1->start();
+    AfterStep();
+}
+
+void TMainFich::StartClick() {
+    core_->StartClick();
+}
+
+void TMainFich::ReadIdClick() {
+    core_->ReadIdClick();
+}
+
+void TMainFich::QuitClick() {
+    core_->QuitClick();
+}
+
+void TMainFich::MItemAboutClick() {
+    if (aboutBox_ != nullptr) aboutBox_->exec();
+}
+
+void TMainFich::MManualClick() {
+    Check(MManual);
+    // The boxes keep their states however the dialog is closed.
+    CompDialog->exec();
+}
+
+void TMainFich::MemoLineAdded(const std::string& line) {
+    const QString text = DisplayText(line);
+    MemoStatus->appendPlainText(text);
+    emit MemoLineShown(text);
+}
+
+void TMainFich::ProgressChanged() {
+    ShowBar(ProgressBar1, core_->ProgressBar1());
+    const TProgressBar& script = core_->ProgressBar2();
+    ShowBar(ProgressBar2, script);
+    if (!snapshotPath_.isEmpty() && !snapshotTaken_ && script.Max > 1 && script.Position * 2 >= script.Max) {
+        snapshotTaken_ = true;
+        QTimer::singleShot(0, this, &TMainFich::TakeSnapshot);
+    }
+}
+
+void TMainFich::ControlsChanged() {
+    const TControls& controls = core_->Controls();
+    Start->setText(DisplayText(controls.StartCaption));
+    Start->setEnabled(controls.StartEnabled);
+    ReadId->setVisible(controls.ReadIdVisible);
+    ReadId->setEnabled(controls.ReadIdEnabled);
+    Quit->setVisible(controls.QuitVisible);
+    Quit->setEnabled(controls.QuitEnabled);
+    Port1->menuAction()->setEnabled(controls.PortMenuEnabled);
+    Speed1->menuAction()->setEnabled(controls.SpeedMenuEnabled);
+    Program1->menuAction()->setEnabled(controls.ModeMenuEnabled);
+    MDev->menuAction()->setEnabled(controls.DeviceMenuEnabled);
+}
+
+void TMainFich::Repaint() {
+    update();
+}
+
+void TMainFich::ShowErrorBox(const std::string& text) {
+    if (unattended_) {
+        unattendedFailed_ = true;
+        emit ErrorReported(DisplayText(text));
+        return;
+    }
+    QMessageBox::critical(this, QStringLiteral("Error"), DisplayText(text), QMessageBox::Ok);
+}
+
+void TMainFich::SetTimerInterval(int milliseconds) {
+    Timer1->setInterval(milliseconds);
+}
+
+RunChoices TMainFich::Choices() {
+    RunChoices choices;
+    choices.port = 1;
+    for (int n = 2; n <= 9; ++n)
+        if (portItems_[n - 1]->isChecked()) {
+            choices.port = n;
+            break;
+        }
+    choices.slow = Slow->isChecked();
+    static constexpr std::uint8_t kMenuModels[] = {0, 1, 2, 3, 4, 7};
+    for (std::size_t i = 0; i < deviceItems_.size(); ++i)
+        if (deviceItems_[i]->isChecked()) choices.menuModel = kMenuModels[i];
+    choices.manual = MManual->isChecked();
+    choices.keyb = CompDialog->CBKeyb->isChecked();
+    choices.prom1 = CompDialog->CBProm1->isChecked();
+    choices.prom2 = CompDialog->CBProm2->isChecked();
+    return choices;
+}
+
+void TMainFich::CloseWindow() {
+    close();
+}
+
+void TMainFich::paintEvent(QPaintEvent* event) {
+    QMainWindow::paintEvent(event);
+    FormPaint();
+}
+
+void TMainFich::closeEvent(QCloseEvent* event) {
+    FormClose();
+    event->accept();
+}
+
+void TMainFich::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (shownOnce_) return;
+    shownOnce_ = true;
+    CenterOnScreen(*this);
+    if (unattended_)
+        QTimer::singleShot(0, this, [this] {
+            unattendedStarted_ = true;
+            StartClick();
+        });
+}
+
+void TMainFich::AfterStep() {
+    if (unattended_ && unattendedStarted_ && !core_->RunInProgress()) close();
+}
+
+void TMainFich::TakeSnapshot() {
+    grab().save(snapshotPath_);
+}
+
+} // namespace vz

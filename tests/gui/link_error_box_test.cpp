@@ -1,0 +1,83 @@
+// A port that cannot be opened, through the real communication thread.
+#include "app/core/com_thread_link.h"
+#include "app/gui/link_error_box.h"
+#include "app/gui/main_fich.h"
+#include "link/port_sim.h"
+#include "tests/gui/gui_support.h"
+
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace vz {
+namespace {
+
+using testing::WaitFor;
+
+class LinkErrorBoxTest : public ::testing::Test {
+protected:
+    std::unique_ptr<TMainFich> window_;
+
+    void SetUp() override {
+        auto port = std::make_unique<SimPort>();
+        port->FailOpens("no such port", false);
+        window_ = std::make_unique<TMainFich>(std::make_unique<TComThreadLink>(std::move(port)));
+        window_->show();
+    }
+    QMessageBox* Box() const { return window_->LinkErrorBox->Box(); }
+    bool BoxUp() const { return Box() != nullptr && Box()->isVisible(); }
+};
+
+TEST_F(LinkErrorBoxTest, BoxShowsTheErrorAndLeavesStopWithinReach) {
+    QTest::mouseClick(window_->Start, Qt::LeftButton);
+    ASSERT_TRUE(WaitFor([&] { return BoxUp(); }));
+    EXPECT_EQ(Box()->text(), "Error while opening ");
+    EXPECT_EQ(Box()->icon(), QMessageBox::Critical);
+    EXPECT_EQ(Box()->standardButtons(), QMessageBox::StandardButtons(QMessageBox::Ok));
+    // The window is not blocked: the operator can stop the run that keeps failing.
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    ASSERT_TRUE(WaitFor([&] { return window_->Start->text() == "STOP"; }));
+    QTest::mouseClick(window_->Start, Qt::LeftButton);
+    ASSERT_TRUE(WaitFor([&] { return window_->Start->text() == "START"; }));
+    Box()->button(QMessageBox::Ok)->click();
+    ASSERT_TRUE(WaitFor([&] { return Box() == nullptr; }));
+    // Stopped: the thread does not try again, so no second box comes.
+    testing::Spin(300);
+    EXPECT_EQ(window_->LinkErrorBox->ShownCount(), 1);
+    EXPECT_EQ(Box(), nullptr);
+}
+
+TEST_F(LinkErrorBoxTest, BoxComesBackAfterOkAndClosingReleasesTheWaitingThread) {
+    QTest::mouseClick(window_->Start, Qt::LeftButton);
+    ASSERT_TRUE(WaitFor([&] { return BoxUp(); }));
+    Box()->button(QMessageBox::Ok)->click();
+    ASSERT_TRUE(WaitFor([&] { return window_->LinkErrorBox->ShownCount() == 2 && BoxUp(); }));
+    // The thread waits on the second box; closing must not wait for it forever.
+    window_->close();
+    EXPECT_FALSE(window_->isVisible());
+    EXPECT_EQ(window_->LinkErrorBox->ShownCount(), 2);
+    EXPECT_TRUE(WaitFor([&] { return !BoxUp(); }));
+}
+
+TEST(LinkErrorBoxAloneTest, AskReturnsOnceReleased) {
+    QWidget owner;
+    auto* box = new TLinkErrorBox(&owner);
+    std::atomic<bool> returned{false};
+    std::thread asker([&] {
+        box->Ask();
+        returned = true;
+    });
+    ASSERT_TRUE(WaitFor([&] { return box->Box() != nullptr; }));
+    EXPECT_FALSE(returned.load());
+    box->Release();
+    asker.join();
+    EXPECT_TRUE(returned.load());
+    // Later questions are answered at once, without a box.
+    box->Ask();
+    EXPECT_EQ(box->ShownCount(), 1);
+}
+
+} // namespace
+} // namespace vz

@@ -1,0 +1,229 @@
+// Runs through the window: its timer, the data path, the buttons and the boxes.
+#include "app/gui/main_fich.h"
+#include "tests/gui/gui_support.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+namespace vz {
+namespace {
+
+using testing::TempDir;
+using testing::WaitFor;
+using testing::WindowLink;
+
+const char kIdle[] = "Click on button START to begin program operation";
+const char kSync[] = "Start the device while pushing the ENTER button";
+
+// What the window showed each time the core changed its controls.
+struct ControlsView {
+    QString start;
+    bool startEnabled, readIdEnabled, quitEnabled;
+    bool port, speed, mode, device;
+    int interval;
+};
+
+class RecordingWindow : public TMainFich {
+public:
+    using TMainFich::TMainFich;
+    void ControlsChanged() override {
+        TMainFich::ControlsChanged();
+        views.push_back({Start->text(), Start->isEnabled(), ReadId->isEnabled(), Quit->isEnabled(),
+                         Port1->menuAction()->isEnabled(), Speed1->menuAction()->isEnabled(),
+                         Program1->menuAction()->isEnabled(), MDev->menuAction()->isEnabled(),
+                         Timer1->interval()});
+    }
+    std::vector<ControlsView> views;
+};
+
+class WindowRunTest : public ::testing::Test {
+protected:
+    TempDir root_{"run_root"};
+    TempDir cwd_{"run_cwd"};
+    WindowLink* link_ = nullptr;
+    std::unique_ptr<RecordingWindow> window_;
+
+    void Open() {
+        cwd_.MakeCurrent();
+        auto link = std::make_unique<WindowLink>();
+        link_ = link.get();
+        window_ = std::make_unique<RecordingWindow>(std::move(link));
+        link_->window = window_.get();
+        window_->Core().SetRootDir(root_.Path().string());
+        window_->show();
+        ASSERT_TRUE(WaitFor([&] { return window_->Start->text() == "START"; }));
+    }
+    // A KRA350 refusing 21 and taking 18, with options 2 and identifier 8012.
+    void ExpectKra350Sync() {
+        link_->onRun = "%";
+        Expect("%", ".");
+        Expect("21", "X");
+        Expect("18", ".ABCD8012000212.");
+    }
+    void Expect(const std::string& sent, const std::string& reply) { link_->script.push_back({sent, reply}); }
+    QStringList Memo() const { return window_->MemoStatus->toPlainText().split('\n'); }
+    bool Idle() const { return window_->Core().State() == TUpdaterCore::kIdle; }
+};
+
+TEST_F(WindowRunTest, CompleteRunShowsEveryStepAndEndsWithQuitThenStart) {
+    root_.Write("KRA350/script.ini", "prompt Hello operator\r\nRS\r\n");
+    Open();
+    ExpectKra350Sync();
+    Expect("RS", ".");
+    Expect("FI", ".");
+    window_->views.clear();
+    QTest::mouseClick(window_->Start, Qt::LeftButton);
+    ASSERT_TRUE(WaitFor([&] { return Memo().contains("Program operation completed"); }));
+    ASSERT_TRUE(WaitFor([&] { return Memo().back() == kIdle; }));
+
+    EXPECT_EQ(Memo(),
+              QStringList({kIdle, kSync, "Verify Device Type", "Boot Checksum : 4BCD", "Device ID : 8012",
+                           "Hello operator", "Reset", "Program operation completed", kIdle}));
+    EXPECT_TRUE(link_->unexpected.empty()) << link_->unexpected.front();
+    EXPECT_TRUE(link_->script.empty());
+    EXPECT_EQ(link_->port, 1);
+    EXPECT_FALSE(link_->running);
+
+    // START disables Quit; the run shows STOP with the Port, Mode and Device menus
+    // disabled and the timer fast; the end shows QUIT for one step, then START.
+    std::vector<QString> captions;
+    for (const ControlsView& view : window_->views)
+        if (captions.empty() || captions.back() != view.start) captions.push_back(view.start);
+    EXPECT_EQ(captions, (std::vector<QString>{"START", "STOP", "QUIT", "START"}));
+    bool sawStop = false;
+    for (const ControlsView& view : window_->views) {
+        if (view.start != "STOP") continue;
+        sawStop = true;
+        EXPECT_FALSE(view.port || view.mode || view.device);
+        EXPECT_TRUE(view.speed);
+        EXPECT_FALSE(view.quitEnabled);
+        EXPECT_EQ(view.interval, 10);
+    }
+    EXPECT_TRUE(sawStop);
+    const ControlsView& last = window_->views.back();
+    EXPECT_TRUE(last.port && last.speed && last.mode && last.device && last.quitEnabled);
+    EXPECT_EQ(window_->Start->text(), "START");
+    EXPECT_EQ(window_->Timer1->interval(), 500);
+    EXPECT_TRUE(window_->Timer1->isActive());
+
+    // Two script lines plus the synchronisation.
+    EXPECT_EQ(window_->ProgressBar2->maximum(), 3);
+    EXPECT_EQ(window_->ProgressBar2->value(), 3);
+    EXPECT_EQ(window_->ProgressBar1->value(), window_->ProgressBar1->minimum());
+    EXPECT_TRUE(WaitFor([&] {
+        return window_->windowTitle() ==
+               "Zentrik Vorna-Zadod Updater  (Device KRA350  Option Logo  Id : 8012)";
+    })) << window_->windowTitle().toStdString();
+}
+
+TEST_F(WindowRunTest, StopDuringALineReturnsToIdleWithoutABox) {
+    root_.Write("KRA350/script.ini", "wait 100000\n");
+    Open();
+    ExpectKra350Sync();
+    testing::ModalAnswerer answerer([](QWidget*) {});
+    QTest::mouseClick(window_->Start, Qt::LeftButton);
+    ASSERT_TRUE(WaitFor([&] { return window_->Core().State() == TUpdaterCore::kLineRunning; }));
+    EXPECT_EQ(window_->Start->text(), "STOP");
+    EXPECT_FALSE(window_->MDev->menuAction()->isEnabled());
+    EXPECT_TRUE(link_->running);
+
+    QTest::mouseClick(window_->Start, Qt::LeftButton);
+    ASSERT_TRUE(WaitFor([&] { return !link_->running; }));
+    EXPECT_EQ(window_->Start->text(), "START");
+    EXPECT_TRUE(window_->MDev->menuAction()->isEnabled());
+    EXPECT_TRUE(window_->Quit->isEnabled());
+    EXPECT_FALSE(window_->Core().InstEngine().Busy());
+    EXPECT_EQ(Memo().back(), kIdle);
+    EXPECT_EQ(answerer.Count(), 0);
+}
+
+TEST_F(WindowRunTest, ErrorIsAddedToTheMemoAndShownInAnErrorBox) {
+    root_.Write("KRA350/script.ini", "rem first\nNOTHING\n");
+    Open();
+    ExpectKra350Sync();
+    QStringList texts;
+    std::vector<QMessageBox::Icon> icons;
+    std::vector<QMessageBox::StandardButtons> buttons;
+    testing::ModalAnswerer answerer([&](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        ASSERT_NE(box, nullptr);
+        texts << box->text();
+        icons.push_back(box->icon());
+        buttons.push_back(box->standardButtons());
+        // The memo shows the error before the box comes up.
+        EXPECT_EQ(Memo().back(), box->text());
+        box->button(QMessageBox::Ok)->click();
+    });
+    QTest::mouseClick(window_->Start, Qt::LeftButton);
+    ASSERT_TRUE(WaitFor([&] { return answerer.Count() == 1 && Idle() && Memo().back() == kIdle; }));
+    EXPECT_EQ(texts, QStringList{"Syntax Error in script file line : 2"});
+    EXPECT_EQ(icons, std::vector<QMessageBox::Icon>{QMessageBox::Critical});
+    EXPECT_EQ(buttons, std::vector<QMessageBox::StandardButtons>{QMessageBox::Ok});
+    EXPECT_EQ(Memo().count("Syntax Error in script file line : 2"), 1);
+    // An error leaves Quit disabled until a run completes or is stopped.
+    EXPECT_FALSE(window_->Quit->isEnabled());
+    EXPECT_EQ(window_->Start->text(), "START");
+}
+
+TEST_F(WindowRunTest, ReadIdRunKeepsQuitEnabledAndEndsOnStart) {
+    cwd_.Write("readid.ini", "");
+    root_.Write("KRA350/readid.ini", "D0\n");
+    Open();
+    ASSERT_FALSE(window_->ReadId->isHidden());
+    ExpectKra350Sync();
+    Expect("D0", ".4F.");
+    Expect("FI", ".");
+    window_->views.clear();
+    QTest::mouseClick(window_->ReadId, Qt::LeftButton);
+    ASSERT_TRUE(WaitFor([&] { return Memo().contains("Program operation completed") && Idle(); }));
+    EXPECT_TRUE(Memo().contains("ID Number : 4F"));
+    bool sawStop = false;
+    for (const ControlsView& view : window_->views) {
+        EXPECT_TRUE(view.quitEnabled);
+        EXPECT_NE(view.start, "QUIT");
+        if (view.start == "STOP") {
+            sawStop = true;
+            EXPECT_FALSE(view.readIdEnabled);
+        }
+    }
+    EXPECT_TRUE(sawStop);
+    EXPECT_TRUE(window_->ReadId->isEnabled());
+    EXPECT_TRUE(window_->Core().ReadIdMode());
+}
+
+TEST_F(WindowRunTest, QuitClosesTheWindowAndStopsTheLink) {
+    cwd_.Write("readid.ini", "");
+    root_.Write("KRA350/script.ini", "wait 100000\n");
+    Open();
+    ExpectKra350Sync();
+    bool runningAtEnd = true;
+    link_->runningAtEnd = &runningAtEnd;
+    window_->ReadIdClick();
+    ASSERT_TRUE(
+        WaitFor([&] { return link_->running && window_->Core().State() == TUpdaterCore::kWaitSync; }));
+    // A Read Id run leaves Quit usable.
+    QTest::mouseClick(window_->Quit, Qt::LeftButton);
+    EXPECT_FALSE(window_->isVisible());
+    EXPECT_FALSE(window_->Timer1->isActive());
+    // The link was stopped, then let go.
+    EXPECT_FALSE(runningAtEnd);
+    link_ = nullptr;
+    // Nothing runs after closing: no step, no timer, whatever still arrives.
+    const std::size_t lines = window_->MemoStatus->toPlainText().size();
+    window_->DataReceived();
+    window_->Timer1Timer();
+    testing::Spin(100);
+    EXPECT_FALSE(window_->Timer1->isActive());
+    EXPECT_EQ(std::size_t(window_->MemoStatus->toPlainText().size()), lines);
+}
+
+} // namespace
+} // namespace vz
