@@ -40,7 +40,7 @@ bool SplitWords(std::string_view body, std::vector<std::string>& words) {
     for (char c : body) {
         if (c == '(') {
             if (!word.empty()) words.push_back(std::move(word));
-            word = "(";
+            word.assign(1, '(');
             inParens = true;
         } else if (c == ')') {
             if (!inParens) return false;

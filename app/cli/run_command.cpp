@@ -149,6 +149,16 @@ int RunUpdate(const RunOptions& options, std::ostream& out, std::ostream& err) {
             failure = std::exchange(events.failure, std::nullopt);
             lost = events.lost;
         }
+        if (failure) {
+            // The device may have answered its last line just before the port went:
+            // let the sequencer take what arrived before giving up on the run.
+            if (chunk) core.DataReceived();
+            for (int i = 0; i < 8 && core.State() != TUpdaterCore::kIdle; ++i) core.SequencerStep();
+            if (core.State() == TUpdaterCore::kIdle && face.Completed() && !face.ErrorShown()) {
+                result = kCompleted;
+                break;
+            }
+        }
         if (g_interrupted.load() || failure) {
             // Stopped as STOP does: the next step resets the engines and closes the link.
             if (core.State() != TUpdaterCore::kIdle) core.StartClick();
