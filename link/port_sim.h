@@ -1,16 +1,19 @@
-// An in-memory serial port for tests of the driver logic. It keeps its own
-// millisecond clock, which only its waits and pauses move on, so the time-out
-// loops run instantly and exactly; events can be scheduled at given ticks
-// (bytes arriving, output room coming back). Single-threaded: the test and
-// the driver take turns.
+// An in-memory serial port for tests. It keeps its own millisecond clock,
+// which only its waits and pauses move on, so the driver's time-out loops run
+// instantly and exactly; events can be scheduled at given ticks (bytes
+// arriving, output room coming back). It may also serve a communication
+// thread while the test works from another thread: every call is locked, and
+// a wait without limit blocks until input, a hang-up or Interrupt() comes.
 #pragma once
 
 #include "link/port_backend.h"
 #include "link/tick_clock.h"
 
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -26,8 +29,8 @@ public:
     // --- the test's side ---
     // A clock reading this port's time, to give to the driver.
     TickClock Clock();
-    std::uint32_t NowTick() const { return now_; }
-    void SetNow(std::uint32_t tick) { now_ = tick; }
+    std::uint32_t NowTick() const;
+    void SetNow(std::uint32_t tick);
     // Moves time on, running the events that fall due.
     void Advance(std::uint32_t ms);
     // Runs `action` when the clock reaches `tick`.
@@ -35,39 +38,38 @@ public:
 
     void PushInput(std::string_view bytes);
     std::string TakeOutput();
-    const std::string& Output() const { return output_; }
-    std::size_t InputLeft() const { return input_.size(); }
+    std::string Output() const;
+    std::size_t InputLeft() const;
     // Bytes the system reports queued for output (limits the driver's room).
-    void SetOutputQueued(std::uint32_t count) { outputQueued_ = count; }
+    void SetOutputQueued(std::uint32_t count);
     // The most bytes one write call accepts (0: every write moves nothing).
-    void SetWriteLimit(std::size_t limit) { writeLimit_ = limit; }
+    void SetWriteLimit(std::size_t limit);
     // The most bytes all later writes together accept.
-    void SetWriteBudget(std::size_t budget) { writeBudget_ = budget; }
+    void SetWriteBudget(std::size_t budget);
     void FailOpens(std::string reason, bool accessDenied);
-    void AllowOpens() { openFailure_.reset(); }
+    void AllowOpens();
     // Settings with this speed are refused.
-    void RefuseBaud(std::uint32_t baud) { refusedBaud_ = baud; }
-    void SetModemLines(std::optional<TModemLines> lines) { modemLines_ = lines; }
+    void RefuseBaud(std::uint32_t baud);
+    void SetModemLines(std::optional<TModemLines> lines);
     void SetPlatform(std::string name, int majorVersion);
-    void SetNaming(std::function<std::string(int)> naming) { naming_ = std::move(naming); }
+    void SetNaming(std::function<std::string(int)> naming);
     // The device goes away.
     void HangUp(std::string reason);
 
     // What the driver did, in order: "open NAME", "apply", "purge in out",
     // "queues IN OUT", "close" (purge flags as 0 or 1).
-    const std::vector<std::string>& Log() const { return log_; }
-    void ClearLog() { log_.clear(); }
-    const std::optional<LineSettings>& AppliedSettings() const { return applied_; }
-    int WriteCalls() const { return writeCalls_; }
+    std::vector<std::string> Log() const;
+    void ClearLog();
+    std::optional<LineSettings> AppliedSettings() const;
+    int WriteCalls() const;
     // The most bytes asked of one write call so far.
-    std::size_t LargestWriteRequest() const { return largestWrite_; }
-    int Interrupts() const { return interrupts_; }
+    std::size_t LargestWriteRequest() const;
 
     // --- PortBackend ---
     std::string DeviceName(int comNumber) const override;
     bool Open(const std::string& name) override;
     void Close() override;
-    bool IsOpen() const override { return open_; }
+    bool IsOpen() const override;
     bool ApplySettings(const LineSettings& settings) override;
     bool SetQueueSizes(std::uint32_t inSize, std::uint32_t outSize) override;
     void Purge(bool input, bool output) override;
@@ -80,17 +82,27 @@ public:
     WaitResult WaitWritable(int timeoutMs) override;
     void Pause(int ms) override;
     void Interrupt() override;
-    std::string PlatformName() const override { return platform_; }
-    int PlatformMajorVersion() const override { return platformMajor_; }
-    std::string LastError() const override { return lastError_; }
-    bool LastErrorAccessDenied() const override { return lastErrorAccessDenied_; }
-    bool Failed() const override { return failed_; }
-    std::string LostReason() const override { return lostReason_; }
+    std::string PlatformName() const override;
+    int PlatformMajorVersion() const override;
+    std::string LastError() const override;
+    bool LastErrorAccessDenied() const override;
+    bool Failed() const override;
+    std::string LostReason() const override;
 
 private:
+    using Lock = std::unique_lock<std::recursive_mutex>;
+
+    void AdvanceLocked(std::uint32_t ms);
     void RunDueEvents();
     // Ticks until the next scheduled event, if one is due within `limit`.
     std::optional<std::uint32_t> NextEventWithin(std::uint32_t limit) const;
+    // Waits until `ready` gives a result: in virtual time up to the time-out,
+    // or, without a limit and with nothing scheduled, for another thread.
+    WaitResult WaitFor(Lock& lock, int timeoutMs, const std::function<std::optional<WaitResult>()>& ready);
+
+    // Recursive: scheduled actions call back into the port.
+    mutable std::recursive_mutex mutex_;
+    std::condition_variable_any changed_;
 
     std::uint32_t now_ = 0;
     // (due tick, action), in the order scheduled.
@@ -116,7 +128,6 @@ private:
     std::vector<std::string> log_;
     int writeCalls_ = 0;
     std::size_t largestWrite_ = 0;
-    int interrupts_ = 0;
 };
 
 } // namespace vz
