@@ -1,0 +1,163 @@
+// vzflash run as an operator would start it, against vzdevice on a pseudo-terminal.
+#include "tests/e2e/process.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+
+namespace vz::e2e {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+        lines.push_back(text.substr(start, end - start));
+    return lines;
+}
+
+class VzflashRun : public ::testing::Test {
+protected:
+    static inline fs::path base_;
+
+    static void SetUpTestSuite() {
+        base_ = fs::temp_directory_path() / ("vz_e2e_" + std::to_string(getpid()));
+        fs::remove_all(base_);
+        fs::create_directories(base_);
+        Process make({VZDEVICE_PATH, "make-package", (base_ / "pkg").string(), "--small"});
+        ASSERT_EQ(make.Wait(60), 0) << make.Err();
+    }
+    static void TearDownTestSuite() { fs::remove_all(base_); }
+
+    fs::path Package() const { return base_ / "pkg"; }
+    fs::path Dump() const {
+        return base_ /
+               ("dump-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    }
+
+    // Starts the device; returns the terminal path it prints first.
+    std::string StartDevice(std::vector<std::string> extra = {}) {
+        std::vector<std::string> argv{VZDEVICE_PATH, "--erase-ms", "0", "--dump", Dump().string()};
+        argv.insert(argv.end(), extra.begin(), extra.end());
+        device_ = std::make_unique<Process>(argv);
+        const std::string path = device_->ReadLine(10);
+        EXPECT_FALSE(path.empty()) << device_->Err();
+        return path;
+    }
+
+    int RunFlash(const std::string& port, std::vector<std::string> extra = {}, double seconds = 120) {
+        std::vector<std::string> argv{VZFLASH_PATH, "run", "--root", Package().string(), "--port", port};
+        argv.insert(argv.end(), extra.begin(), extra.end());
+        flash_ = std::make_unique<Process>(argv);
+        return flash_->Wait(seconds);
+    }
+
+    // The device's memories, written when it ends, against what the script programs.
+    int VerifyDump(const std::string& model = "KRA350") {
+        device_->Signal(SIGTERM);
+        EXPECT_EQ(device_->Wait(20), 0);
+        Process verify({VZDEVICE_PATH, "verify-dump", (Package() / model).string(), Dump().string()});
+        const int status = verify.Wait(30);
+        verifyOut_ = verify.Out();
+        return status;
+    }
+
+    std::string LastLine() const {
+        const auto lines = Lines(flash_->Out());
+        return lines.empty() ? std::string() : lines.back();
+    }
+
+    std::unique_ptr<Process> device_;
+    std::unique_ptr<Process> flash_;
+    std::string verifyOut_;
+};
+
+TEST_F(VzflashRun, CompleteUpdateProgramsEveryMemory) {
+    const std::string port = StartDevice();
+    EXPECT_EQ(RunFlash(port, {"--quiet"}), 0) << flash_->Out() << flash_->Err();
+    EXPECT_EQ(LastLine(), "Program operation completed");
+    const auto lines = Lines(flash_->Out());
+    ASSERT_GE(lines.size(), 5u);
+    EXPECT_EQ(lines[0], "Start the device while pushing the ENTER button");
+    EXPECT_NE(flash_->Out().find("\nDevice KRA350  Id : "), std::string::npos);
+    EXPECT_NE(flash_->Out().find("\nUpdating Prom Devices\n"), std::string::npos);
+    EXPECT_TRUE(flash_->Err().empty()) << flash_->Err();
+    EXPECT_EQ(VerifyDump(), 0) << verifyOut_;
+}
+
+TEST_F(VzflashRun, ReadIdShowsEveryIdentification) {
+    const std::string port = StartDevice();
+    EXPECT_EQ(RunFlash(port, {"--quiet", "--read-id"}), 0) << flash_->Out();
+    EXPECT_NE(flash_->Out().find("Extract ID Keyb\nID Number : 4F\n"), std::string::npos) << flash_->Out();
+    EXPECT_NE(flash_->Out().find("Extract Prom Devices ID\n"), std::string::npos);
+}
+
+TEST_F(VzflashRun, DeviceErrorEndsWithItsExactTextAndStatusOne) {
+    const std::string port = StartDevice({"--fault-x", "erase:2"});
+    EXPECT_EQ(RunFlash(port, {"--quiet"}), 1);
+    EXPECT_EQ(LastLine(), "Error while erasing !!!");
+}
+
+TEST_F(VzflashRun, PortThatCannotOpenGivesStatusTwo) {
+    EXPECT_EQ(RunFlash((base_ / "no-such-port").string(), {"--quiet"}), 2);
+    EXPECT_NE(flash_->Err().find("no-such-port"), std::string::npos) << flash_->Err();
+}
+
+TEST_F(VzflashRun, SilentDeviceTimesOut) {
+    const std::string port = StartDevice({"--fault-silence-after", "2000"});
+    EXPECT_EQ(RunFlash(port, {"--quiet", "--timeout", "1"}, 60), 1);
+    EXPECT_EQ(LastLine(), "No answer from the device within 1 s");
+}
+
+TEST_F(VzflashRun, InterruptStopsTheRunWithStatus130) {
+    const std::string port = StartDevice({"--baud-pacing"});
+    std::vector<std::string> argv{VZFLASH_PATH, "run", "--root", Package().string(),
+                                  "--port",     port,  "--quiet"};
+    flash_ = std::make_unique<Process>(argv);
+    // Interrupt once the upload of the boot area has begun.
+    for (int i = 0; i < 200 && flash_->ReadLine(0.1) != "Upload Extended Boot";)
+        ++i;
+    flash_->Signal(SIGINT);
+    EXPECT_EQ(flash_->Wait(30), 130);
+    EXPECT_EQ(LastLine(), "Click on button START to begin program operation");
+}
+
+TEST_F(VzflashRun, ManualModeProgramsOnlyTheChosenComponents) {
+    const std::string port = StartDevice();
+    EXPECT_EQ(RunFlash(port, {"--quiet", "--mode", "manual", "--components", "prom2"}), 0) << flash_->Out();
+    EXPECT_EQ(flash_->Out().find("Erase Bank"), std::string::npos);
+    EXPECT_NE(flash_->Out().find("Updating Prom Devices"), std::string::npos);
+}
+
+TEST_F(VzflashRun, ResendsAtFivePercentStillGiveIdenticalMemories) {
+    const std::string port = StartDevice({"--fault-resend", "0.05", "--seed", "3"});
+    EXPECT_EQ(RunFlash(port, {"--quiet"}), 0) << flash_->Out();
+    EXPECT_EQ(VerifyDump(), 0) << verifyOut_;
+}
+
+TEST_F(VzflashRun, ResendsPastTheLimitFail) {
+    const std::string port = StartDevice({"--fault-resend", "1"});
+    EXPECT_EQ(RunFlash(port, {"--quiet"}), 1);
+    EXPECT_EQ(LastLine(), "Too Many Transmission Error !!!");
+}
+
+TEST_F(VzflashRun, DeviceRefusingEveryTypeIsNotUpdated) {
+    const std::string port = StartDevice({"--refuse-type"});
+    EXPECT_EQ(RunFlash(port, {"--quiet"}), 1);
+    EXPECT_EQ(LastLine(),
+              "Bad type of device !!! If you attempt to update a VORNA-PLUS, Select manualy the model "
+              "in the DEVICE menu.");
+}
+
+TEST_F(VzflashRun, AdapterPulledOutMidUploadGivesStatusTwo) {
+    const std::string port = StartDevice({"--hangup-after", "3000"});
+    EXPECT_EQ(RunFlash(port, {"--quiet"}, 60), 2);
+    EXPECT_NE(flash_->Err().find(port), std::string::npos) << flash_->Err();
+}
+
+} // namespace
+} // namespace vz::e2e
