@@ -61,6 +61,11 @@ bool ComThread::HasReceived() {
 void ComThread::SetLinkRun(bool run) {
     {
         std::lock_guard lock(LinkLock);
+        if (run && !LinkRun_) {
+            // Nothing of a stopped run may reach the device, or the owner, in the next one.
+            PendingTx_.clear();
+            ReceivedChunk_.clear();
+        }
         LinkRun_ = run;
         if (!run) portLost_ = false;
     }

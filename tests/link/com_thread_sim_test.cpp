@@ -90,6 +90,18 @@ TEST_F(ComThreadSimTest, ConfiguresTheLineAndExchangesText) {
     ASSERT_TRUE(Eventually([&] { return !sim->IsOpen(); }));
 }
 
+TEST_F(ComThreadSimTest, NothingOfAStoppedRunReachesTheNextOne) {
+    link->SetLinkRun(true);
+    ASSERT_TRUE(Eventually([&] { return link->IsPortOpen(); }));
+    link->SetLinkRun(false);
+    ASSERT_TRUE(Eventually([&] { return !sim->IsOpen(); }));
+    link->PostTx("P3");
+    link->SetLinkRun(true);
+    ASSERT_TRUE(Eventually([&] { return link->IsPortOpen(); }));
+    link->PostTx("%");
+    ASSERT_TRUE(Eventually([&] { return sim->Output() == "%"; }));
+}
+
 TEST_F(ComThreadSimTest, OpenFailureCarriesTheNameReasonAndAccessFlag) {
     sim->FailOpens("Access is denied", true);
     link->SetLinkRun(true);
