@@ -33,16 +33,6 @@ TEST(Tap, ShortestPathsTakeTheStandardRoutes) {
     EXPECT_TRUE(updated);
 }
 
-TEST(Tap, NamesAndCodesMatchTheRecordCodes) {
-    EXPECT_EQ(TapStateFromName("IRPAUSE"), TapState::IrPause);
-    EXPECT_EQ(static_cast<int>(TapState::IrPause), 0x0D);
-    EXPECT_EQ(TapStateFromCode(0x06), TapState::DrPause);
-    EXPECT_FALSE(TapStateFromCode(0x10));
-    EXPECT_FALSE(TapStateFromName("PAUSE"));
-    EXPECT_TRUE(IsStableState(TapState::DrPause));
-    EXPECT_FALSE(IsStableState(TapState::DrUpdate));
-}
-
 class Chain : public ::testing::Test {
 protected:
     Chain() : chain({0xAAAA5555, 0x0F0F0F0F}, {&memory.proms[0], &memory.proms[1]}), player(chain) {}

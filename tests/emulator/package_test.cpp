@@ -71,16 +71,36 @@ TEST_F(Package, EveryModelFolderHasItsFiles) {
               (std::vector<std::string>{"D0", "D8", "D9"}));
 }
 
+std::string FileText(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), {});
+}
+
+// Every file of `a` has an identical twin in `b`, and `b` has no others.
+void ExpectSameTree(const fs::path& a, const fs::path& b) {
+    std::size_t files = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(a)) {
+        if (!entry.is_regular_file()) continue;
+        ++files;
+        fs::path twin = b / fs::relative(entry.path(), a);
+        EXPECT_EQ(FileText(entry.path()), FileText(twin)) << twin;
+    }
+    std::size_t others = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(b))
+        others += entry.is_regular_file();
+    EXPECT_EQ(files, others);
+    EXPECT_GT(files, 0u);
+}
+
 TEST_F(Package, WritingTwiceGivesTheSameBytes) {
     WritePackage((dir / "a").string(), true);
     WritePackage((dir / "b").string(), true);
-    for (const auto& entry : fs::recursive_directory_iterator(dir / "a")) {
-        if (!entry.is_regular_file()) continue;
-        fs::path twin = dir / "b" / fs::relative(entry.path(), dir / "a");
-        std::ifstream x(entry.path(), std::ios::binary), y(twin, std::ios::binary);
-        std::string a((std::istreambuf_iterator<char>(x)), {}), b((std::istreambuf_iterator<char>(y)), {});
-        EXPECT_EQ(a, b) << entry.path();
-    }
+    ExpectSameTree(dir / "a", dir / "b");
+}
+
+TEST_F(Package, CommittedSmallSampleIsUpToDate) {
+    WritePackage((dir / "now").string(), true);
+    ExpectSameTree(dir / "now", fs::path(VZ_SOURCE_DIR) / "examples" / "sample-small");
 }
 
 TEST(PackageFiles, FullSizeHexFilesCoverTheirMemories) {

@@ -74,11 +74,6 @@ TEST(Options, SubcommandsAndMistakes) {
     }
 }
 
-TEST(Pacing, CharacterTimes) {
-    EXPECT_EQ(CharTime(57600), 174);
-    EXPECT_EQ(CharTime(19200), 521);
-}
-
 TEST(Pacing, HostBytesArriveOneCharacterTimeApart) {
     LinePacer pacer(true);
     pacer.received("ABC", 1000, 57600, 57600);
