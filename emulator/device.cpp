@@ -162,6 +162,8 @@ Micros Device::nextDeadline() const {
     case Mode::JtagRecords:
     case Mode::JtagBlock:
         return text_.empty() ? kNever : lastByteAt_ + kPartialSilence;
+    case Mode::StrayLine:
+        return lastByteAt_ + kPartialSilence;
     default:
         return kNever;
     }
@@ -202,6 +204,13 @@ void Device::tick(Micros now) {
             lineOverflow_ = false;
             if (mode_ == Mode::JtagBlock) mode_ = Mode::JtagRecords;
             say("R");
+            awaitHost();
+        }
+        break;
+    case Mode::StrayLine:
+        if (now >= lastByteAt_ + kPartialSilence) {
+            mode_ = Mode::Command;
+            say("I");
             awaitHost();
         }
         break;
@@ -252,6 +261,7 @@ void Device::handle(char byte, Micros now) {
         if (pending_ == 0) {
             if (byte == ':') {
                 mode_ = Mode::StrayLine;
+                lastByteAt_ = now;
             } else if (std::string_view("RNFVTUOPSD").find(byte) != std::string_view::npos) {
                 pending_ = byte;
             } else {
@@ -264,6 +274,7 @@ void Device::handle(char byte, Micros now) {
         }
         break;
     case Mode::StrayLine:
+        lastByteAt_ = now;
         if (byte == '\n') {
             mode_ = Mode::Command;
             say("I");

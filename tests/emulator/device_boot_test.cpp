@@ -37,17 +37,6 @@ TEST(BootLoader, RefusesOtherTypesAndSendsLongIdentification) {
     EXPECT_EQ(bench.device().mode(), Device::Mode::Command);
 }
 
-TEST(BootLoader, TriesInTheHostsOrderUntilItsOwnType) {
-    DeviceConfig c;
-    c.modelCode = 7; // KRT120, type 26
-    Bench bench(c);
-    bench.send("%");
-    std::string answers;
-    for (const char* type : {"21", "18", "22", "23", "26"})
-        answers += bench.send(type).substr(0, 1);
-    EXPECT_EQ(answers, "XXXX.");
-}
-
 TEST(BootLoader, ShortIdentificationHasChecksumAndIdOnly) {
     DeviceConfig c = Configured();
     c.shortId = true;
@@ -97,6 +86,8 @@ TEST_F(Commands, UnknownCommandsAnswerI) {
     EXPECT_EQ(bench.send(":00000001FF\r"), "");
     EXPECT_EQ(bench.send("\n"), "I") << "a record outside any upload is refused at its end";
     EXPECT_EQ(bench.send("NP"), ".") << "and the device still listens";
+    EXPECT_EQ(bench.send(":0100"), "");
+    EXPECT_EQ(bench.wait(kPartialSilence), "I") << "a record that never ends is refused after a silence";
 }
 
 TEST_F(Commands, VersionWrittenThenRead) {

@@ -41,11 +41,6 @@ TEST_F(Flash, BootUploadWithChecksum) {
     EXPECT_EQ(bench.device().mode(), Device::Mode::Command);
 }
 
-TEST_F(Flash, WorkedChecksumRecordOfAnErasedBootArea) {
-    start("PB");
-    EXPECT_EQ(bench.send(":0200000CE00012\r\n"), ".") << "8192 x 0xFF sums to E000";
-}
-
 TEST_F(Flash, DataOverUnerasedDataShowsAsChecksumError) {
     start("P0");
     EXPECT_EQ(bench.send(Line(0x00, 0x0100, {0xF0})), ".");
@@ -127,18 +122,6 @@ TEST_F(Flash, HostBytesDuringTheEraseWaitForIt) {
     EXPECT_EQ(bench.send(line), "");
     EXPECT_EQ(bench.wait(50 * kMillisecond), "..");
     EXPECT_EQ(bench.device().memory().banks[7][0], 0x11);
-}
-
-TEST_F(Flash, MiniHostProgramsAWholeFile) {
-    std::vector<std::string> lines;
-    for (int i = 0; i < 32; ++i)
-        lines.push_back(RecordText(0x00, static_cast<std::uint16_t>(0x8000 + 16 * i),
-                                   Bytes(16, static_cast<std::uint8_t>(i))));
-    lines.push_back(":00000001FF");
-    MiniHost host(bench);
-    EXPECT_EQ(host.programFlash("P4", lines, 0x8000, 0xFFFF), ".");
-    EXPECT_EQ(bench.device().memory().banks[4][16 * 31], 31);
-    EXPECT_EQ(host.resends(), 0);
 }
 
 class FlashFaults : public ::testing::Test {

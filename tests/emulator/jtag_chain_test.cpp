@@ -199,9 +199,5 @@ TEST(JtagRecords, DecodeTheWorkedExamples) {
     EXPECT_FALSE(CheckDataBlock("34124"));
 }
 
-TEST(JtagRecords, TdoAnswerOfTheEngineExamples) {
-    EXPECT_EQ(EncodeTdoAnswer({0x93, 0x60, 0x04, 0xF5}, false), std::string("936004F5EC") + kEsc + ".");
-}
-
 } // namespace
 } // namespace vz::emu
