@@ -101,11 +101,19 @@ int RunDevice(const DeviceConfig& config, const RunnerOptions& options, std::ost
         lastSave = now;
     };
 
+    // Host bytes reach the device, and the transcript, when they have arrived.
+    auto deliver = [&](Micros upTo, Micros now) {
+        for (const auto& in : pacer.dueInput(upTo)) {
+            transcript.bytes(Transcript::Direction::HostToDevice, std::string_view(&in.byte, 1), now,
+                             in.hostBaud ? in.hostBaud : device.lineSpeed());
+            device.receive(in.byte, now, in.hostBaud);
+        }
+    };
+
     for (;;) {
         Micros now = Elapsed(start);
 
-        for (const auto& in : pacer.dueInput(now))
-            device.receive(in.byte, now, in.hostBaud);
+        deliver(now, now);
         device.tick(now);
         for (const auto& e : device.takeOutput())
             pacer.queueOutput(e, now);
@@ -144,12 +152,14 @@ int RunDevice(const DeviceConfig& config, const RunnerOptions& options, std::ost
         Micros deadline =
             std::min({device.nextDeadline(), pacer.nextInputAt(), blocked ? kNever : pacer.nextOutputAt(),
                       dirty ? lastSave + kSaveInterval : kNever, now + 50 * kMillisecond});
-        int timeoutMs = static_cast<int>(std::max<Micros>(0, (deadline - now + 999) / 1000));
+        // Microsecond waits: paced bytes are a character time (174 us) apart.
+        const Micros wait = std::max<Micros>(0, deadline - now);
+        const timespec timeout{static_cast<time_t>(wait / 1000000), static_cast<long>(wait % 1000000) * 1000};
 
         pollfd fds[3] = {{port.masterFd(), static_cast<short>(POLLIN | (blocked ? POLLOUT : 0)), 0},
                          {signals.fd(), POLLIN, 0},
                          {watch.fd(), POLLIN, 0}};
-        int ready = ::poll(fds, watch.fd() >= 0 ? 3 : 2, timeoutMs);
+        int ready = ::ppoll(fds, watch.fd() >= 0 ? 3 : 2, &timeout, nullptr);
         if (ready < 0) {
             if (errno == EINTR) continue;
             throw std::system_error(errno, std::generic_category(), "poll");
@@ -171,13 +181,9 @@ int RunDevice(const DeviceConfig& config, const RunnerOptions& options, std::ost
                     n = static_cast<ssize_t>(options.hangupAfter - received);
                 std::string_view bytes(buffer, static_cast<std::size_t>(n));
                 received += n;
-                int hostBaud = port.hostBaud();
-                transcript.bytes(Transcript::Direction::HostToDevice, bytes, now,
-                                 hostBaud ? hostBaud : lastSpeed);
-                pacer.received(bytes, now, hostBaud, device.lineSpeed());
+                pacer.received(bytes, now, port.hostBaud(), device.lineSpeed());
                 if (options.hangupAfter >= 0 && received >= options.hangupAfter) {
-                    for (const auto& in : pacer.dueInput(kNever))
-                        device.receive(in.byte, now, in.hostBaud);
+                    deliver(kNever, now);
                     stopReason = "hung up";
                     port.close();
                     break;
