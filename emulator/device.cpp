@@ -1,7 +1,8 @@
+// The device's step machine: timing, the boot loader's call, sync and type check,
+// and the general commands. Uploads and the JTAG player have files of their own.
 #include "emulator/device.h"
 
 #include "emulator/hex_text.h"
-#include "emulator/jtag_record.h"
 #include "emulator/models.h"
 
 #include <utility>
@@ -11,7 +12,6 @@ namespace vz::emu {
 namespace {
 
 constexpr std::size_t kMaxLine = 600; // longer than any record line (11 + 2 x 255)
-constexpr std::uint8_t kChecksumRecord = 0x0C;
 
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';
@@ -490,211 +490,6 @@ void Device::finishFreeText() {
         memoryChanged_ = true;
         say(".");
     }
-    awaitHost();
-}
-
-void Device::startFlash(FlashTarget target, int bank, Micros now) {
-    say(".");
-    flashTarget_ = target;
-    flashBank_ = bank;
-    mode_ = Mode::Erasing;
-    eraseDoneAt_ = now + config_.eraseTime;
-}
-
-void Device::finishErase(Micros now) {
-    eraseDoneAt_ = kNever;
-    if (faults_.refuseNext(FaultKind::Erase)) {
-        mode_ = Mode::Command;
-        say("X");
-        awaitHost();
-    } else {
-        FlashWindow window =
-            flashTarget_ == FlashTarget::Boot ? BootWindow(memory_) : BankWindow(memory_, flashBank_);
-        EraseFlash(*window.bytes);
-        memoryChanged_ = true;
-        mode_ = Mode::FlashLines;
-        text_.clear();
-        firstLine_ = true;
-        say(".");
-        awaitHost();
-    }
-    // Bytes the host sent meanwhile are taken now, in order.
-    while (!held_.empty() && mode_ != Mode::Erasing) {
-        char c = held_.front();
-        held_.pop_front();
-        handle(c, now);
-    }
-}
-
-void Device::flashLine(const std::string& raw) {
-    const bool boot = flashTarget_ == FlashTarget::Boot;
-    // Lines come with CR LF; a line without its CR is as garbled as a bad checksum.
-    const bool crlf = !raw.empty() && raw.back() == '\r';
-    const std::string line = crlf ? raw.substr(0, raw.size() - 1) : raw;
-    ParsedRecord parsed = crlf ? ParseRecordLine(line) : ParsedRecord{};
-    if (parsed.check != RecordCheck::Good) {
-        if (boot && PeekRecordType(line) == kChecksumRecord) {
-            // The boot engine never sends its checksum record twice, so asking for it
-            // again would leave both sides waiting: the check fails instead.
-            note("garbled checksum record \"" + line + "\": refused");
-            mode_ = Mode::Command;
-            say("X");
-        } else {
-            note((crlf ? "garbled line \"" : "line without CR LF \"") + line + "\": asking again");
-            say("R");
-        }
-        awaitHost();
-        return;
-    }
-    const Record& record = parsed.record;
-    const bool checksum = record.type == kChecksumRecord;
-    const bool first = std::exchange(firstLine_, false);
-    // The first line after the erase is never asked again: the host has no line before it to resend.
-    if (!first && !(checksum && boot) && faults_.resendNow()) {
-        say("R");
-        awaitHost();
-        return;
-    }
-    FlashWindow window = boot ? BootWindow(memory_) : BankWindow(memory_, flashBank_);
-    if (checksum) {
-        mode_ = Mode::Command;
-        bool refuse = faults_.refuseNext(FaultKind::Checksum);
-        bool match =
-            record.data.size() == 2 && (record.data[0] << 8 | record.data[1]) == Sum16(*window.bytes);
-        if (!match)
-            note("checksum record " + HexBytes(record.data) + ", memory sums to " +
-                 HexWord(Sum16(*window.bytes)));
-        say(!refuse && match ? "." : "X");
-        awaitHost();
-        return;
-    }
-    if (faults_.refuseNext(boot ? FaultKind::Boot : FaultKind::Bank)) {
-        mode_ = Mode::Command;
-        say("X");
-        awaitHost();
-        return;
-    }
-    if (record.type == 0x00) {
-        if (!WriteFlash(window, record.address, record.data)) {
-            note("data at " + HexWord(record.address) + " lies outside the memory being programmed");
-            mode_ = Mode::Command;
-            say("X");
-            awaitHost();
-            return;
-        }
-        memoryChanged_ = true;
-    }
-    say(".");
-    awaitHost();
-}
-
-void Device::startJtag(bool slow) {
-    player_.resetEndStates();
-    text_.clear();
-    say(".");
-    awaitHost();
-    if (slow) {
-        slow_ = true;
-        speed_ = kSlowBaud; // after the acknowledgement, which still goes out fast
-        mode_ = Mode::JtagSlowWait;
-        pending_ = 0;
-    } else {
-        mode_ = Mode::JtagRecords;
-    }
-}
-
-void Device::endSlowMode() {
-    slow_ = false;
-    speed_ = kFastBaud;
-}
-
-void Device::jtagLine(const std::string& raw) {
-    const bool crlf = !raw.empty() && raw.back() == '\r';
-    const std::string line = crlf ? raw.substr(0, raw.size() - 1) : raw;
-    ParsedRecord parsed = crlf ? ParseRecordLine(line) : ParsedRecord{};
-    if (parsed.check != RecordCheck::Good) {
-        note((crlf ? "garbled record \"" : "record without CR LF \"") + line + "\": asking again");
-        say("R");
-        awaitHost();
-        return;
-    }
-    DecodedRecord decoded = DecodeJtagRecord(parsed.record);
-    if (decoded.kind == DecodedRecord::Kind::End) {
-        mode_ = Mode::Command;
-        stray();
-        say(".");
-        awaitHost();
-        if (slow_) endSlowMode();
-        return;
-    }
-    if (faults_.resendNow()) {
-        say("R");
-        awaitHost();
-        return;
-    }
-    if (faults_.refuseNext(FaultKind::Prom)) {
-        say("X");
-        awaitHost();
-        return;
-    }
-    switch (decoded.kind) {
-    case DecodedRecord::Kind::Invalid:
-        note("record \"" + line + "\": " + decoded.problem);
-        say("X");
-        awaitHost();
-        return;
-    case DecodedRecord::Kind::NeedBlock:
-        pendingScan_ = decoded.command;
-        blockLength_ = static_cast<std::size_t>(decoded.blockLength);
-        mode_ = Mode::JtagBlock;
-        say(std::string{kEsc, '.'});
-        awaitHost();
-        return;
-    default:
-        runJtag(decoded.command);
-        return;
-    }
-}
-
-void Device::jtagBlockDone() {
-    std::string block = std::move(text_);
-    text_.clear();
-    mode_ = Mode::JtagRecords;
-    auto bytes = CheckDataBlock(block);
-    if (!bytes) {
-        note("data block \"" + block + "\" fails its sum: asking again");
-        say("R");
-        awaitHost();
-        return;
-    }
-    if (faults_.resendNow()) {
-        say("R");
-        awaitHost();
-        return;
-    }
-    JtagCommand command = pendingScan_;
-    command.tdi = std::move(*bytes);
-    runJtag(command);
-}
-
-void Device::runJtag(const JtagCommand& command) {
-    JtagOutcome outcome = player_.execute(command);
-    memoryChanged_ = true;
-    if (!outcome.ok) {
-        note("JTAG command refused: " + outcome.problem);
-        say("X");
-        awaitHost();
-        return;
-    }
-    if (command.kind == JtagCommand::Kind::Scan && command.wantTdo) {
-        tdoAnswer_ = EncodeTdoAnswer(outcome.tdo, config_.tdoEscapes);
-        mode_ = Mode::JtagVerdict;
-        say(tdoAnswer_);
-        awaitHost();
-        return;
-    }
-    stray();
-    say(".");
     awaitHost();
 }
 

@@ -89,6 +89,14 @@ std::string BuildRecordLine(const Record& record) {
            HexByte(record.type) + HexBytes(record.data) + HexByte(RecordChecksum(record));
 }
 
+ReceivedLine ReadReceivedLine(const std::string& raw) {
+    ReceivedLine line;
+    line.crlf = !raw.empty() && raw.back() == '\r';
+    line.text = line.crlf ? raw.substr(0, raw.size() - 1) : raw;
+    if (line.crlf) line.parsed = ParseRecordLine(line.text);
+    return line;
+}
+
 std::optional<std::uint8_t> PeekRecordType(std::string_view line) {
     if (line.size() < 9 || line[0] != ':') return std::nullopt;
     int hi = HexDigitValue(line[7]);

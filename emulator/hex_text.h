@@ -47,6 +47,14 @@ ParsedRecord ParseRecordLine(std::string_view line);
 std::string BuildRecordLine(const Record& record);
 // Two's complement of the 8-bit sum of count, address, type and data.
 std::uint8_t RecordChecksum(const Record& record);
+// A line as it came over the serial line, LF removed: it must end in CR, and
+// the rest must be one good record. `text` is the line without its CR.
+struct ReceivedLine {
+    std::string text;
+    bool crlf = false;
+    ParsedRecord parsed;
+};
+ReceivedLine ReadReceivedLine(const std::string& raw);
 // The type field (characters 8-9) when it can be read even though the line is garbled.
 std::optional<std::uint8_t> PeekRecordType(std::string_view line);
 
