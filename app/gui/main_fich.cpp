@@ -80,9 +80,9 @@ TMainFich::TMainFich(std::unique_ptr<TLinkControl> link, QWidget* parent)
     if (auto* threadLink = dynamic_cast<TComThreadLink*>(link_.get())) {
         ComThread& thread = threadLink->Thread();
         thread.SetOnChunkReceived([this](ComThread&) { ChunkReceived(); });
-        thread.SetOnOpenFailed([this](ComThread&, const LinkFailure&) { LinkErrorBox->Ask(); });
+        thread.SetOnOpenFailed([this](ComThread&, const LinkFailure&) { LinkFailed(); });
         // The adapter was pulled out: the same box, once; the port stays closed until the next run.
-        thread.SetOnPortLost([this](ComThread&, const LinkFailure&) { LinkErrorBox->Ask(); });
+        thread.SetOnPortLost([this](ComThread&, const LinkFailure&) { LinkFailed(); });
     }
     auto relay = std::make_unique<TLinkRelay>(link_.get());
     relay_ = relay.get();
@@ -249,6 +249,23 @@ void TMainFich::Timer1Timer() {
 void TMainFich::ChunkReceived() {
     QMetaObject::invokeMethod(
         this, [this] { DataReceived(); }, Qt::QueuedConnection);
+}
+
+void TMainFich::LinkFailed() {
+    if (!unattended_) {
+        LinkErrorBox->Ask();
+        return;
+    }
+    // Nobody is there to answer a box: the unattended run ends here.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (closed_) return;
+            unattendedFailed_ = true;
+            emit ErrorReported(QStringLiteral("Error while opening "));
+            close();
+        },
+        Qt::QueuedConnection);
 }
 
 void TMainFich::DataReceived() {

@@ -10,6 +10,7 @@
 #include <QString>
 
 #include <array>
+#include <atomic>
 #include <memory>
 
 class QAction;
@@ -40,6 +41,7 @@ public:
     void SetAboutBox(TAboutBox* box) { aboutBox_ = box; }
     // Unattended: START is clicked once after start-up, errors are reported by
     // ErrorReported instead of a box, and the window closes when the run is over.
+    // Call before the window is shown.
     void SetUnattended(bool unattended) { unattended_ = unattended; }
     // Failed: an unattended run ended in an error (or never ended).
     bool UnattendedFailed() const { return unattendedFailed_; }
@@ -127,6 +129,8 @@ private:
     static void Check(QAction* item);
     // After a step: the end of an unattended run, the picture half-way through.
     void AfterStep();
+    // On the link thread: the port could not be opened or was lost.
+    void LinkFailed();
     void TakeSnapshot();
 
     std::unique_ptr<TLinkControl> link_;
@@ -137,7 +141,7 @@ private:
     TAboutBox* aboutBox_ = nullptr;
     bool closed_ = false;
     bool shownOnce_ = false;
-    bool unattended_ = false;
+    std::atomic<bool> unattended_{false}; // read by the link thread
     bool unattendedStarted_ = false;
     bool unattendedFailed_ = false;
     QString snapshotPath_;

@@ -24,13 +24,13 @@ protected:
         auto port = std::make_unique<SimPort>();
         port->FailOpens("no such port", false);
         window_ = std::make_unique<TMainFich>(std::make_unique<TComThreadLink>(std::move(port)));
-        window_->show();
     }
     QMessageBox* Box() const { return window_->LinkErrorBox->Box(); }
     bool BoxUp() const { return Box() != nullptr && Box()->isVisible(); }
 };
 
 TEST_F(LinkErrorBoxTest, BoxShowsTheErrorAndLeavesStopWithinReach) {
+    window_->show();
     QTest::mouseClick(window_->Start, Qt::LeftButton);
     ASSERT_TRUE(WaitFor([&] { return BoxUp(); }));
     EXPECT_EQ(Box()->text(), "Error while opening ");
@@ -50,6 +50,7 @@ TEST_F(LinkErrorBoxTest, BoxShowsTheErrorAndLeavesStopWithinReach) {
 }
 
 TEST_F(LinkErrorBoxTest, BoxComesBackAfterOkAndClosingReleasesTheWaitingThread) {
+    window_->show();
     QTest::mouseClick(window_->Start, Qt::LeftButton);
     ASSERT_TRUE(WaitFor([&] { return BoxUp(); }));
     Box()->button(QMessageBox::Ok)->click();
@@ -59,6 +60,17 @@ TEST_F(LinkErrorBoxTest, BoxComesBackAfterOkAndClosingReleasesTheWaitingThread) 
     EXPECT_FALSE(window_->isVisible());
     EXPECT_EQ(window_->LinkErrorBox->ShownCount(), 2);
     EXPECT_TRUE(WaitFor([&] { return !BoxUp(); }));
+}
+
+TEST_F(LinkErrorBoxTest, UnattendedRunEndsOnThePortThatCannotBeOpened) {
+    window_->SetUnattended(true);
+    QStringList errors;
+    QObject::connect(window_.get(), &TMainFich::ErrorReported, [&](const QString& text) { errors << text; });
+    window_->show();
+    ASSERT_TRUE(WaitFor([&] { return !window_->isVisible(); }));
+    EXPECT_EQ(errors, QStringList{"Error while opening "});
+    EXPECT_TRUE(window_->UnattendedFailed());
+    EXPECT_EQ(window_->LinkErrorBox->ShownCount(), 0);
 }
 
 TEST(LinkErrorBoxAloneTest, AskReturnsOnceReleased) {

@@ -3,6 +3,7 @@
 #include "tests/gui/gui_support.h"
 
 #include <QAction>
+#include <QImage>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -51,13 +52,16 @@ protected:
     WindowLink* link_ = nullptr;
     std::unique_ptr<RecordingWindow> window_;
 
-    void Open() {
+    void Create() {
         cwd_.MakeCurrent();
         auto link = std::make_unique<WindowLink>();
         link_ = link.get();
         window_ = std::make_unique<RecordingWindow>(std::move(link));
         link_->window = window_.get();
         window_->Core().SetRootDir(root_.Path().string());
+    }
+    void Open() {
+        Create();
         window_->show();
         ASSERT_TRUE(WaitFor([&] { return window_->Start->text() == "START"; }));
     }
@@ -223,6 +227,44 @@ TEST_F(WindowRunTest, QuitClosesTheWindowAndStopsTheLink) {
     testing::Spin(100);
     EXPECT_FALSE(window_->Timer1->isActive());
     EXPECT_EQ(std::size_t(window_->MemoStatus->toPlainText().size()), lines);
+}
+
+TEST_F(WindowRunTest, UnattendedRunStartsByItselfAndClosesTheWindowAtTheEnd) {
+    root_.Write("KRA350/script.ini", "prompt one\nprompt two\nprompt three\nprompt four\n");
+    Create();
+    ExpectKra350Sync();
+    Expect("FI", ".");
+    const std::string picture = (root_.Path() / "half.png").string();
+    window_->SetUnattended(true);
+    window_->SetSnapshotPath(QString::fromStdString(picture));
+    QStringList shown;
+    QObject::connect(window_.get(), &TMainFich::MemoLineShown, [&](const QString& line) { shown << line; });
+    window_->show();
+    ASSERT_TRUE(WaitFor([&] { return !window_->isVisible(); }));
+    link_ = nullptr; // gone with the closed window
+    EXPECT_FALSE(window_->UnattendedFailed());
+    EXPECT_EQ(shown, QStringList({kSync, "Verify Device Type", "Boot Checksum : 4BCD", "Device ID : 8012",
+                                  "one", "two", "three", "four", "Program operation completed"}));
+    // The picture was taken half-way through the script, showing the run.
+    const QImage image(QString::fromStdString(picture));
+    ASSERT_FALSE(image.isNull());
+    EXPECT_EQ(image.size(), window_->size() * window_->devicePixelRatio());
+}
+
+TEST_F(WindowRunTest, UnattendedErrorIsReportedInsteadOfABox) {
+    root_.Write("KRA350/script.ini", "NOTHING\n");
+    Create();
+    ExpectKra350Sync();
+    window_->SetUnattended(true);
+    QStringList errors;
+    QObject::connect(window_.get(), &TMainFich::ErrorReported, [&](const QString& text) { errors << text; });
+    testing::ModalAnswerer answerer([](QWidget*) {});
+    window_->show();
+    ASSERT_TRUE(WaitFor([&] { return !window_->isVisible(); }));
+    link_ = nullptr;
+    EXPECT_EQ(errors, QStringList{"Syntax Error in script file line : 1"});
+    EXPECT_TRUE(window_->UnattendedFailed());
+    EXPECT_EQ(answerer.Count(), 0);
 }
 
 } // namespace
