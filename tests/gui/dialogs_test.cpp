@@ -39,13 +39,6 @@ TEST(CompSelDlgTest, BoxesStartCheckedWhereTheFormPutsThem) {
     EXPECT_TRUE(dialog.OKBtn->isDefault());
 }
 
-TEST(CompSelDlgTest, OkClosesWithTheResultOk) {
-    TCompSelDlg dialog;
-    testing::ModalAnswerer answerer([&](QWidget*) { dialog.OKBtn->click(); });
-    EXPECT_EQ(dialog.exec(), QDialog::Accepted);
-    EXPECT_EQ(answerer.Count(), 1);
-}
-
 TEST(AboutBoxTest, ShowsTitleVersionAndIconWhereTheFormPutsThem) {
     TAboutBox box;
     EXPECT_EQ(box.windowTitle(), "About \"Zentrik Vorna-Zadod Updater\"");

@@ -73,23 +73,5 @@ TEST_F(LinkErrorBoxTest, UnattendedRunEndsOnThePortThatCannotBeOpened) {
     EXPECT_EQ(window_->LinkErrorBox->ShownCount(), 0);
 }
 
-TEST(LinkErrorBoxAloneTest, AskReturnsOnceReleased) {
-    QWidget owner;
-    auto* box = new TLinkErrorBox(&owner);
-    std::atomic<bool> returned{false};
-    std::thread asker([&] {
-        box->Ask();
-        returned = true;
-    });
-    ASSERT_TRUE(WaitFor([&] { return box->Box() != nullptr; }));
-    EXPECT_FALSE(returned.load());
-    box->Release();
-    asker.join();
-    EXPECT_TRUE(returned.load());
-    // Later questions are answered at once, without a box.
-    box->Ask();
-    EXPECT_EQ(box->ShownCount(), 1);
-}
-
 } // namespace
 } // namespace vz
