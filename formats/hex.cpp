@@ -1,5 +1,6 @@
 #include "formats/hex.h"
 
+#include <algorithm>
 #include <array>
 #include <memory>
 
@@ -10,6 +11,22 @@ constexpr char kDigits[] = "0123456789ABCDEF";
 constexpr std::size_t kImageSize = 0x10000;
 // ":" + count(2) + address(4) + type(2)
 constexpr std::size_t kHeaderLength = 9;
+
+// Digit values by character; every character that is not an upper-case hex digit reads as 0.
+constexpr std::array<std::uint8_t, 256> kNibbles = [] {
+    std::array<std::uint8_t, 256> table{};
+    for (int c = '0'; c <= '9'; ++c)
+        table[static_cast<std::size_t>(c)] = static_cast<std::uint8_t>(c - '0');
+    for (int c = 'A'; c <= 'F'; ++c)
+        table[static_cast<std::size_t>(c)] = static_cast<std::uint8_t>(c - 'A' + 10);
+    return table;
+}();
+
+// Two digits at `p`, which the caller has checked lie inside the text.
+std::uint8_t PairAt(const char* p) {
+    return static_cast<std::uint8_t>(kNibbles[static_cast<unsigned char>(p[0])] << 4 |
+                                     kNibbles[static_cast<unsigned char>(p[1])]);
+}
 } // namespace
 
 char NibbleToHexChar(unsigned value) {
@@ -17,9 +34,7 @@ char NibbleToHexChar(unsigned value) {
 }
 
 std::uint8_t HexCharToNibble(char c) {
-    if (c >= '0' && c <= '9') return static_cast<std::uint8_t>(c - '0');
-    if (c >= 'A' && c <= 'F') return static_cast<std::uint8_t>(c - 'A' + 10);
-    return 0;
+    return kNibbles[static_cast<unsigned char>(c)];
 }
 
 std::uint8_t HexPairAt(std::string_view text, std::size_t pos) {
@@ -64,22 +79,26 @@ bool ParseHexRecord(std::string_view line, HexRecord& out) {
 std::uint16_t HexImageSum(const std::vector<std::string>& lines, std::uint16_t first, std::uint16_t last) {
     auto image = std::make_unique<std::array<std::uint8_t, kImageSize>>();
     image->fill(0xFF);
-    HexRecord record;
+    // Records are applied straight from their text: no copy of the data is made.
     for (const std::string& line : lines) {
-        if (line.empty() || line[0] != ':') continue;
-        if (!ParseHexRecord(line, record)) continue;
-        if (record.type == 0x01) break;
-        if (record.type != 0x00) continue;
-        for (std::size_t k = 0; k < record.data.size(); ++k) {
-            const std::size_t address = std::size_t{record.address} + k;
-            // Bytes beyond the 16-bit space are dropped rather than wrapped onto low memory.
-            if (address >= kImageSize) break;
-            (*image)[address] = record.data[k];
-        }
+        if (line.size() < kHeaderLength || line[0] != ':') continue;
+        const char* text = line.data();
+        const std::size_t count = PairAt(text + 1);
+        // A line too short for its announced data is skipped, never read past its end.
+        if (line.size() < kHeaderLength + 2 * count) continue;
+        const std::uint8_t type = PairAt(text + 7);
+        if (type == 0x01) break;
+        if (type != 0x00) continue;
+        const std::size_t address = std::size_t{PairAt(text + 3)} << 8 | PairAt(text + 5);
+        // Bytes beyond the 16-bit space are dropped rather than wrapped onto low memory.
+        const std::size_t stored = std::min(count, kImageSize - address);
+        for (std::size_t k = 0; k < stored; ++k)
+            (*image)[address + k] = PairAt(text + kHeaderLength + 2 * k);
     }
     unsigned sum = 0;
-    for (std::size_t a = first; a <= last && first <= last; ++a)
-        sum += (*image)[a];
+    if (first <= last)
+        for (std::size_t a = first; a <= last; ++a)
+            sum += (*image)[a];
     return static_cast<std::uint16_t>(sum);
 }
 

@@ -153,7 +153,8 @@ int RunUpdate(const RunOptions& options, std::ostream& out, std::ostream& err) {
             // The device may have answered its last line just before the port went:
             // let the sequencer take what arrived before giving up on the run.
             if (chunk) core.DataReceived();
-            for (int i = 0; i < 8 && core.State() != TUpdaterCore::kIdle; ++i) core.SequencerStep();
+            for (int i = 0; i < 8 && core.State() != TUpdaterCore::kIdle; ++i)
+                core.SequencerStep();
             if (core.State() == TUpdaterCore::kIdle && face.Completed() && !face.ErrorShown()) {
                 result = kCompleted;
                 break;
@@ -174,14 +175,17 @@ int RunUpdate(const RunOptions& options, std::ostream& out, std::ostream& err) {
         }
         const auto now = Clock::now();
         const std::uint8_t before = core.State();
+        bool advanced = false;
         if (chunk) {
             lastAnswer = now;
-            core.DataReceived();
-            nextTick = now + std::chrono::milliseconds(face.Interval());
+            advanced = core.DataReceived();
         } else if (now >= nextTick) {
-            core.SequencerStep();
-            nextTick = now + std::chrono::milliseconds(face.Interval());
+            advanced = core.SequencerStep();
         }
+        // A step that moved the run on is followed at once; one that waits for the
+        // device or the clock is followed by the timer.
+        if (chunk || now >= nextTick)
+            nextTick = advanced ? now : now + std::chrono::milliseconds(face.Interval());
         if (!identityShown && before == TUpdaterCore::kWaitSync && core.State() != TUpdaterCore::kWaitSync &&
             core.ModelCode() != 0) {
             identityShown = true;

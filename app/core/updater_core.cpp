@@ -117,20 +117,30 @@ void TUpdaterCore::QuitClick() {
     face_.CloseWindow();
 }
 
-void TUpdaterCore::SequencerStep() {
-    if (inStep_) return;
+bool TUpdaterCore::SequencerStep() {
+    if (inStep_) return false;
     StepGuard guard(inStep_);
+    const Progress before = Snapshot();
     try {
         RunState();
     } catch (const std::exception& e) {
         // A fault of our own ends the run like any error instead of killing the program.
         ShowError(std::string("Internal error: ") + e.what());
     }
+    return !(Snapshot() == before);
 }
 
-void TUpdaterCore::DataReceived() {
+bool TUpdaterCore::DataReceived() {
     rxText_ += link_->TakeReceived();
-    if (state_ != kIdle) SequencerStep();
+    return state_ != kIdle && SequencerStep();
+}
+
+TUpdaterCore::Progress TUpdaterCore::Snapshot() const {
+    return {state_,
+            lineIndex_,
+            engineBusy_,
+            {boot_.Step(), inst_.Step(), psd_.Step(), jtag_.Step()},
+            rxText_.size()};
 }
 
 void TUpdaterCore::RunState() {

@@ -79,10 +79,12 @@ public:
     void StartClick();
     void ReadIdClick();
     void QuitClick();
-    // One sequencer step; never nested.
-    void SequencerStep();
-    // Takes the link's received chunk and steps at once during a run.
-    void DataReceived();
+    // One sequencer step; never nested. True when the step moved the run on
+    // (a state, a line, an engine's step or the received text changed), so that
+    // a face may run the next step at once instead of waiting for its timer.
+    bool SequencerStep();
+    // Takes the link's received chunk and steps at once during a run; true as above.
+    bool DataReceived();
     // A fault outside the engines that ends the run (for example a face's time-out).
     void ShowError(const std::string& text);
 
@@ -126,6 +128,16 @@ public:
 
 private:
     void RunState();
+    // What a step changes when it moves the run on.
+    struct Progress {
+        std::uint8_t state;
+        std::int32_t lineIndex;
+        bool engineBusy;
+        std::array<std::uint8_t, 4> steps;
+        std::size_t rxLength;
+        bool operator==(const Progress&) const = default;
+    };
+    Progress Snapshot() const;
     void StepIdle();
     void StepStarting();
     void StepWaitSync();

@@ -14,7 +14,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 }
 
-Process::Process(const std::vector<std::string>& argv) {
+Process::Process(const std::vector<std::string>& argv, const Environment& env) {
     int out[2];
     int err[2];
     if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
@@ -23,6 +23,8 @@ Process::Process(const std::vector<std::string>& argv) {
     if (pid_ == 0) {
         dup2(out[1], 1);
         dup2(err[1], 2);
+        for (const auto& [name, value] : env)
+            setenv(name.c_str(), value.c_str(), 1);
         std::vector<char*> args;
         for (const std::string& arg : argv)
             args.push_back(const_cast<char*>(arg.c_str()));
@@ -76,7 +78,7 @@ void Process::Signal(int signal) {
 
 bool Process::Running() {
     if (reaped_) return false;
-    if (waitpid(pid_, &status_, WNOHANG) == pid_) reaped_ = true;
+    if (wait4(pid_, &status_, WNOHANG, &usage_) == pid_) reaped_ = true;
     return !reaped_;
 }
 
@@ -86,7 +88,7 @@ int Process::Wait(double seconds) {
         Drain(20);
     if (Running()) {
         kill(pid_, SIGKILL);
-        waitpid(pid_, &status_, 0);
+        wait4(pid_, &status_, 0, &usage_);
         reaped_ = true;
         return -1000;
     }

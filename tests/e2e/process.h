@@ -2,15 +2,19 @@
 #pragma once
 
 #include <string>
+#include <sys/resource.h>
 #include <sys/types.h>
+#include <utility>
 #include <vector>
 
 namespace vz::e2e {
 
 class Process {
 public:
-    // Starts `argv` with stdout and stderr captured.
-    explicit Process(const std::vector<std::string>& argv);
+    using Environment = std::vector<std::pair<std::string, std::string>>;
+
+    // Starts `argv` with stdout and stderr captured, with `env` added to the environment.
+    explicit Process(const std::vector<std::string>& argv, const Environment& env = {});
     ~Process();
     Process(const Process&) = delete;
     Process& operator=(const Process&) = delete;
@@ -23,6 +27,9 @@ public:
     bool Running();
     const std::string& Out() const { return out_; }
     const std::string& Err() const { return err_; }
+    // CPU time and peak memory of the process, once it has ended.
+    const rusage& Usage() const { return usage_; }
+    pid_t Pid() const { return pid_; }
 
 private:
     void Drain(int timeoutMs);
@@ -34,6 +41,7 @@ private:
     std::string err_;
     std::size_t lineRead_ = 0;
     int status_ = 0;
+    rusage usage_{};
     bool reaped_ = false;
 };
 

@@ -1,0 +1,120 @@
+// Runs the sample package's full update against the emulated device moving bytes
+// at the real serial speed, and prints how far the updater stays from the wire.
+#include "bench/e2e/transcript_figures.h"
+#include "tests/e2e/process.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <filesystem>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+using vz::e2e::Process;
+
+// Pauses the update asks for itself: one second before each PROM update, and the
+// sample script's "wait 200".
+constexpr double kProtocolPauses = 2 * 1.0 + 0.2;
+// Turnarounds this long are those pauses, not the updater's reaction.
+constexpr double kPauseMs = 150;
+
+struct Face {
+    const char* name;
+    bool window;
+};
+
+double Seconds(const timeval& t) {
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+}
+
+bool RunOnce(const fs::path& work, const Face& face, const char* speed) {
+    const fs::path transcript = work / (std::string(face.name) + "-" + speed + ".log");
+    Process device({VZDEVICE_PATH, "--baud-pacing", "--erase-ms", "0", "--exit-after-fi", "--log",
+                    transcript.string(), "--dump", (work / "dump").string()});
+    const std::string port = device.ReadLine(10);
+    if (port.empty()) {
+        std::fprintf(stderr, "vzdevice did not start: %s\n", device.Err().c_str());
+        return false;
+    }
+    const auto start = std::chrono::steady_clock::now();
+    std::unique_ptr<Process> host;
+    if (face.window) {
+        host = std::make_unique<Process>(std::vector<std::string>{VZUPDATER_PATH},
+                                         Process::Environment{{"QT_QPA_PLATFORM", "offscreen"},
+                                                              {"VZ_ROOT", (work / "pkg").string()},
+                                                              {"VZ_COM1", port},
+                                                              {"VZ_AUTOSTART", "1"},
+                                                              {"VZ_QUIT_WHEN_DONE", "1"},
+                                                              {"VZ_SPEED", speed}});
+    } else {
+        host = std::make_unique<Process>(std::vector<std::string>{VZFLASH_PATH, "run", "--root",
+                                                                  (work / "pkg").string(), "--port", port,
+                                                                  "--quiet", "--speed", speed});
+    }
+    const int status = host->Wait(1800);
+    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    device.Wait(30);
+    if (status != 0) {
+        std::fprintf(stderr, "%s run ended with status %d\n%s%s\n", face.name, status, host->Out().c_str(),
+                     host->Err().c_str());
+        return false;
+    }
+    const vz::bench::TranscriptFigures figures = vz::bench::ReadTranscript(transcript.string());
+    std::vector<double> turnarounds;
+    int pauses = 0;
+    for (double t : figures.turnarounds) {
+        if (t < kPauseMs)
+            turnarounds.push_back(t);
+        else
+            ++pauses;
+    }
+    const double floor = figures.wireSeconds + kProtocolPauses;
+    const rusage& usage = host->Usage();
+    const double cpu = Seconds(usage.ru_utime) + Seconds(usage.ru_stime);
+    std::printf("| %s | %s | %llu / %llu | %.2f | %.2f | %.2f | %.4f | %.3f | %.3f | %.3f | %.1f%% | %ld |\n",
+                face.name, speed, static_cast<unsigned long long>(figures.bytesToDevice),
+                static_cast<unsigned long long>(figures.bytesFromDevice), floor, figures.spanSeconds, wall,
+                figures.spanSeconds / floor, vz::bench::Percentile(turnarounds, 0.5),
+                vz::bench::Percentile(turnarounds, 0.99),
+                turnarounds.empty() ? 0.0 : *std::max_element(turnarounds.begin(), turnarounds.end()),
+                100.0 * cpu / wall, usage.ru_maxrss);
+    std::fflush(stdout);
+    (void)pauses;
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    bool small = false;
+    bool withWindow = std::string(VZUPDATER_PATH).size() > 0;
+    bool withSlow = true;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--small") small = true;
+        if (arg == "--no-window") withWindow = false;
+        if (arg == "--no-slow") withSlow = false;
+    }
+    const fs::path work = fs::temp_directory_path() / ("vz_update_bench_" + std::to_string(getpid()));
+    fs::create_directories(work);
+    std::vector<std::string> make{VZDEVICE_PATH, "make-package", (work / "pkg").string()};
+    if (small) make.push_back("--small");
+    if (Process(make).Wait(120) != 0) return 1;
+
+    std::printf("| face | speed | bytes to / from device | wire floor s | measured s | wall s | ratio | "
+                "turnaround median ms | p99 ms | max ms | CPU | peak KiB |\n");
+    std::printf("|---|---|---|---|---|---|---|---|---|---|---|---|\n");
+    bool ok = true;
+    std::vector<Face> faces{{"vzflash", false}};
+    if (withWindow) faces.push_back({"vzupdater", true});
+    for (const Face& face : faces) {
+        ok = RunOnce(work, face, "fast") && ok;
+        if (withSlow) ok = RunOnce(work, face, "slow") && ok;
+    }
+    fs::remove_all(work);
+    return ok ? 0 : 1;
+}
