@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the window need; skips
 # what is already there so a second run costs nothing.
+#   --windows  also the mingw-w64 cross compiler and Wine, for scripts/test-windows.sh
 set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config git
@@ -8,6 +9,12 @@ packages=(
   qt6-base-dev xvfb xauth
   clang libclang-rt-14-dev clang-format
 )
+for arg in "$@"; do
+  case "$arg" in
+    --windows) packages+=(g++-mingw-w64-x86-64 googletest wine wine64) ;;
+    *) echo "unknown option: $arg" >&2; exit 2 ;;
+  esac
+done
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
