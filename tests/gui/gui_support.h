@@ -88,11 +88,14 @@ private:
     QTimer ticker_;
 };
 
-// A directory of its own for one test, made the current directory when asked.
+// A directory of its own for one test (and process: tests may run side by side),
+// made the current directory when asked.
 class TempDir {
 public:
     explicit TempDir(const std::string& name)
-        : path_(std::filesystem::temp_directory_path() / ("vz_gui_" + name)), previous_(QDir::currentPath()) {
+        : path_(std::filesystem::temp_directory_path() /
+                ("vz_gui_" + name + "_" + std::to_string(QCoreApplication::applicationPid()))),
+          previous_(QDir::currentPath()) {
         std::filesystem::remove_all(path_);
         std::filesystem::create_directories(path_);
     }

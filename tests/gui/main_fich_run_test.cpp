@@ -51,6 +51,14 @@ protected:
     TempDir cwd_{"run_cwd"};
     WindowLink* link_ = nullptr;
     std::unique_ptr<RecordingWindow> window_;
+    // Answers the modal windows a test expects; any other fails the test and is closed.
+    std::function<void(QWidget*)> onModal_;
+    testing::ModalAnswerer answerer_{[this](QWidget* modal) {
+        if (onModal_)
+            onModal_(modal);
+        else
+            ADD_FAILURE() << "unexpected modal window: " << modal->windowTitle().toStdString();
+    }};
 
     void Create() {
         cwd_.MakeCurrent();
@@ -132,7 +140,6 @@ TEST_F(WindowRunTest, StopDuringALineReturnsToIdleWithoutABox) {
     root_.Write("KRA350/script.ini", "wait 100000\n");
     Open();
     ExpectKra350Sync();
-    testing::ModalAnswerer answerer([](QWidget*) {});
     QTest::mouseClick(window_->Start, Qt::LeftButton);
     ASSERT_TRUE(WaitFor([&] { return window_->Core().State() == TUpdaterCore::kLineRunning; }));
     EXPECT_EQ(window_->Start->text(), "STOP");
@@ -146,7 +153,6 @@ TEST_F(WindowRunTest, StopDuringALineReturnsToIdleWithoutABox) {
     EXPECT_TRUE(window_->Quit->isEnabled());
     EXPECT_FALSE(window_->Core().InstEngine().Busy());
     EXPECT_EQ(Memo().back(), kIdle);
-    EXPECT_EQ(answerer.Count(), 0);
 }
 
 TEST_F(WindowRunTest, ErrorIsAddedToTheMemoAndShownInAnErrorBox) {
@@ -156,7 +162,7 @@ TEST_F(WindowRunTest, ErrorIsAddedToTheMemoAndShownInAnErrorBox) {
     QStringList texts;
     std::vector<QMessageBox::Icon> icons;
     std::vector<QMessageBox::StandardButtons> buttons;
-    testing::ModalAnswerer answerer([&](QWidget* modal) {
+    onModal_ = [&](QWidget* modal) {
         auto* box = qobject_cast<QMessageBox*>(modal);
         ASSERT_NE(box, nullptr);
         texts << box->text();
@@ -165,9 +171,9 @@ TEST_F(WindowRunTest, ErrorIsAddedToTheMemoAndShownInAnErrorBox) {
         // The memo shows the error before the box comes up.
         EXPECT_EQ(Memo().back(), box->text());
         box->button(QMessageBox::Ok)->click();
-    });
+    };
     QTest::mouseClick(window_->Start, Qt::LeftButton);
-    ASSERT_TRUE(WaitFor([&] { return answerer.Count() == 1 && Idle() && Memo().back() == kIdle; }));
+    ASSERT_TRUE(WaitFor([&] { return answerer_.Count() == 1 && Idle() && Memo().back() == kIdle; }));
     EXPECT_EQ(texts, QStringList{"Syntax Error in script file line : 2"});
     EXPECT_EQ(icons, std::vector<QMessageBox::Icon>{QMessageBox::Critical});
     EXPECT_EQ(buttons, std::vector<QMessageBox::StandardButtons>{QMessageBox::Ok});
@@ -258,13 +264,11 @@ TEST_F(WindowRunTest, UnattendedErrorIsReportedInsteadOfABox) {
     window_->SetUnattended(true);
     QStringList errors;
     QObject::connect(window_.get(), &TMainFich::ErrorReported, [&](const QString& text) { errors << text; });
-    testing::ModalAnswerer answerer([](QWidget*) {});
     window_->show();
     ASSERT_TRUE(WaitFor([&] { return !window_->isVisible(); }));
     link_ = nullptr;
     EXPECT_EQ(errors, QStringList{"Syntax Error in script file line : 1"});
     EXPECT_TRUE(window_->UnattendedFailed());
-    EXPECT_EQ(answerer.Count(), 0);
 }
 
 } // namespace
