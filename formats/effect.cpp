@@ -12,8 +12,10 @@ namespace vz {
 namespace {
 
 constexpr int kMaxScanBits = 512;
-// The record's count field is one byte: a longer data block cannot be announced.
+// The record's count field is one byte: a longer data block cannot be announced,
+// and a record cannot carry more data bytes.
 constexpr std::size_t kMaxDataBlock = 255;
+constexpr std::size_t kMaxRecordBytes = 255;
 
 struct TapState {
     std::string_view name;
@@ -120,7 +122,8 @@ std::string TranslateState(Cursor& text) {
     std::string codes;
     text.Trim();
     while (!text.Empty()) {
-        if (text.StartsWith(";")) return BuildHexRecord(0x05, 0, codes);
+        if (text.StartsWith(";"))
+            return codes.size() / 2 > kMaxRecordBytes ? Error() : BuildHexRecord(0x05, 0, codes);
         bool known = false;
         for (const TapState& state : kTapStates) {
             if (text.StartsWith(state.name)) {
@@ -149,16 +152,27 @@ std::string TranslateRunTest(Cursor& text) {
     return BuildHexRecord(0x04, 0, LongToHex(static_cast<std::uint32_t>(*count)));
 }
 
+bool IsHexText(std::string_view text) {
+    for (char c : text)
+        if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'))) return false;
+    return true;
+}
+
 std::string BuildScan(bool instruction, TranslationState& state) {
     for (std::string* part : {&state.Tdi, &state.Tdo, &state.Mask, &state.SMask}) {
         // Half a byte cannot be shifted in the device's byte-wise transfer.
         if (part->size() % 2 != 0) return Error();
         *part = ReverseHexBytes(UpperCase(*part));
+        // Any other character would go out as it stands and garble the record or the block.
+        if (!IsHexText(*part)) return Error();
     }
     if (!state.SMask.empty()) AndHexDigits(state.SMask, state.Tdi);
     if (!state.Tdo.empty()) state.ScanCode |= 0x10;
     const auto address = static_cast<std::uint16_t>(state.ScanLength);
-    if (instruction) return BuildHexRecord(static_cast<std::uint8_t>(state.ScanCode), address, state.Tdi);
+    if (instruction) {
+        if (state.Tdi.size() / 2 > kMaxRecordBytes) return Error();
+        return BuildHexRecord(static_cast<std::uint8_t>(state.ScanCode), address, state.Tdi);
+    }
     if (state.Tdi.empty()) return Error();
     char digit = 0;
     if (IsUniformHex(state.Tdi, digit)) {
