@@ -223,6 +223,63 @@ INSTANTIATE_TEST_SUITE_P(
         return name.substr(0, name.find(':'));
     });
 
+// A package with one bad file: the lines go out as they stand and the device
+// judges them; the run ends there with the text the device's answer calls for.
+struct BadFile {
+    const char* name;
+    const char* file; // below the KRA350 directory
+    int line;         // 1-based line replaced
+    const char* text; // the new line
+    const char* lastStatus;
+    const char* error;
+};
+
+class BadPackageFile : public FaultMatrix, public ::testing::WithParamInterface<BadFile> {
+protected:
+    // A copy of the package with the one line replaced; returns its root.
+    fs::path CorruptedPackage(const BadFile& c) {
+        const fs::path root = base_ / (std::string("pkg-") + c.name);
+        fs::remove_all(root);
+        fs::copy(base_ / "pkg", root, fs::copy_options::recursive);
+        const fs::path path = root / "KRA350" / c.file;
+        std::ifstream in(path, std::ios::binary);
+        std::string line, text;
+        for (int number = 1; std::getline(in, line); ++number)
+            text += (number == c.line ? std::string(c.text) + "\r" : line) + "\n";
+        in.close();
+        std::ofstream(path, std::ios::binary) << text;
+        return root;
+    }
+};
+
+TEST_P(BadPackageFile, EndsWhereTheDeviceRefusesIt) {
+    const BadFile& c = GetParam();
+    const fs::path root = CorruptedPackage(c);
+    const std::string port = StartDevice({});
+    std::vector<std::string> argv{VZFLASH_PATH, "run", "--root", root.string(), "--port", port, "--quiet"};
+    flash_ = std::make_unique<Process>(argv);
+    EXPECT_EQ(flash_->Wait(kRunLimitSeconds), 1) << flash_->Out() << flash_->Err();
+    EXPECT_EQ(LastLine(), c.error) << flash_->Out();
+    EXPECT_TRUE(Printed(std::string("\n") + c.lastStatus + "\n" + c.error + "\n")) << flash_->Out();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Package, BadPackageFile,
+    ::testing::Values(
+        // A short line is asked for again and again, up to the limit.
+        BadFile{"TruncatedLine", "bank1.hex", 2, ":108010003B784728F310", "Upload Bank1",
+                "Too Many Transmission Error !!!"},
+        BadFile{"WrongRecordChecksum", "boot.hex", 3, ":10402000E496EEE41FD9E8CA370813A6505D023400",
+                "Upload Extended Boot", "Too Many Transmission Error !!!"},
+        BadFile{"LowerCaseDigits", "bank2.hex", 1, ":10800000e496eee41fd9e8ca370813a6505d02347f",
+                "Upload Bank2", "Too Many Transmission Error !!!"},
+        // Data past the top of the address space lies outside every bank.
+        BadFile{"RecordPastTheTop", "bank3.hex", 4, ":02FFFF001122CD", "Upload Bank3",
+                "Error while writing!!!"},
+        BadFile{"BadEffectStatement", "prom1.svf", 12, "SIR 16 TDI (ECFG);", "Updating Prom Devices",
+                "Error in Effect file line : 12"}),
+    [](const ::testing::TestParamInfo<BadFile>& info) { return std::string(info.param.name); });
+
 TEST_F(FaultMatrix, DeviceNeverCallingIsWaitedOnWithoutSpinning) {
     StartFlash(StartDevice({"--fault-silence-after", "0"}), {"--timeout", "3"});
     const std::vector<CpuSample> samples = SampleUntilExit();
