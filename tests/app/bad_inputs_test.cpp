@@ -234,6 +234,8 @@ TEST_F(BadInputs, MissingUnreadableOrEmptyEffectFile) {
         Write("script.ini", c.line + "\n");
         Expect("P8", c.reply);
         EXPECT_EQ(Run(), c.error) << c.line;
+        // "P8" went out before the file was looked at.
+        EXPECT_TRUE(link_->script.empty()) << c.line;
     }
 }
 
