@@ -135,6 +135,10 @@ void TMainFich::BuildControls() {
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(500);
     connect(Timer1, &QTimer::timeout, this, &TMainFich::Timer1Timer);
+    NextStep = new QTimer(this);
+    NextStep->setSingleShot(true);
+    NextStep->setInterval(0);
+    connect(NextStep, &QTimer::timeout, this, &TMainFich::Timer1Timer);
 }
 
 void TMainFich::BuildMenus() {
@@ -224,6 +228,7 @@ void TMainFich::FormClose() {
     if (closed_) return;
     closed_ = true;
     Timer1->stop();
+    NextStep->stop();
     core_->FormClose();
     // A link thread waiting for the operator must let go before it can end.
     LinkErrorBox->Release();
@@ -240,9 +245,10 @@ void TMainFich::FormPaint() {
 void TMainFich::Timer1Timer() {
     if (closed_) return;
     Timer1->stop();
-    core_->SequencerStep();
+    const bool advanced = core_->SequencerStep();
     if (closed_) return;
     Timer1->start();
+    if (advanced) NextStep->start();
     AfterStep();
 }
 
@@ -271,9 +277,10 @@ void TMainFich::LinkFailed() {
 void TMainFich::DataReceived() {
     if (closed_) return;
     Timer1->stop();
-    core_->DataReceived();
+    const bool advanced = core_->DataReceived();
     if (closed_) return;
     Timer1->start();
+    if (advanced) NextStep->start();
     AfterStep();
 }
 

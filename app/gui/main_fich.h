@@ -55,6 +55,9 @@ public:
     QPushButton* Start;
     QPushButton* Quit;
     QTimer* Timer1;
+    // A step that moved the run on is followed at once by the next, through this
+    // zero-interval timer, rather than after Timer1's interval.
+    QTimer* NextStep;
 
     QMenu* Port1;
     QMenu* MDev;

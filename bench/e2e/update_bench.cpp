@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <memory>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <unistd.h>
 
@@ -47,9 +47,7 @@ bool RunOnce(const fs::path& work, const Face& face, const char* speed) {
                                          Process::Environment{{"QT_QPA_PLATFORM", "offscreen"},
                                                               {"VZ_ROOT", (work / "pkg").string()},
                                                               {"VZ_COM1", port},
-                                                              {"VZ_AUTOSTART", "1"},
-                                                              {"VZ_QUIT_WHEN_DONE", "1"},
-                                                              {"VZ_SPEED", speed}});
+                                                              {"VZ_UNATTENDED", "1"}});
     } else {
         host = std::make_unique<Process>(std::vector<std::string>{VZFLASH_PATH, "run", "--root",
                                                                   (work / "pkg").string(), "--port", port,
@@ -113,7 +111,8 @@ int main(int argc, char** argv) {
     if (withWindow) faces.push_back({"vzupdater", true});
     for (const Face& face : faces) {
         ok = RunOnce(work, face, "fast") && ok;
-        if (withSlow) ok = RunOnce(work, face, "slow") && ok;
+        // The window's speed is chosen in its menu: an unattended window runs fast.
+        if (withSlow && !face.window) ok = RunOnce(work, face, "slow") && ok;
     }
     fs::remove_all(work);
     return ok ? 0 : 1;
