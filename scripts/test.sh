@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds every configuration and runs every test:
 # the normal build, address + undefined sanitizers, the thread sanitizer on the
-# link, and the formatting check.
+# threaded code, a short fuzzing run of every target, and the formatting check.
+#   FUZZ_SECONDS=N   seconds per fuzz target (default 30)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -17,10 +18,14 @@ cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVZ_SANITIZE=address
 cmake --build build/asan -j"$jobs"
 ctest --test-dir build/asan --output-on-failure -j"$jobs" --timeout 900 -LE nosan
 
-echo "== thread sanitizer (threaded code)"
+echo "== thread sanitizer (the link thread, the device and the updater as processes)"
 cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVZ_SANITIZE=thread -DVZ_GUI=OFF -DVZ_BENCH=OFF
-cmake --build build/tsan -j"$jobs"
+cmake --build build/tsan -j"$jobs" --target vz_link_thread_tests vz_link_pty_tests vz_emulator_pty_tests \
+  vz_e2e_tests
 ctest --test-dir build/tsan --output-on-failure -j"$jobs" --timeout 900 -L threads
+
+echo "== fuzzing"
+bash scripts/fuzz.sh "${FUZZ_SECONDS:-30}"
 
 echo "== formatting"
 git ls-files '*.cpp' '*.h' | xargs -r clang-format --dry-run --Werror
