@@ -27,7 +27,11 @@ rm -rf "$work"
 mkdir -p "$work"
 build/release/emulator/vzdevice make-package "$work/pkg"
 
-build/release/emulator/vzdevice --link "$work/tty" --dump "$work/dump" --exit-after-fi \
+# The command line ends the device with the update ("FI"); the window stays open
+# for the operator, so the device is stopped once the window has been closed.
+until_fi=(--exit-after-fi)
+[ "$window" = 1 ] && until_fi=()
+build/release/emulator/vzdevice --link "$work/tty" --dump "$work/dump" "${until_fi[@]}" \
   --erase-ms 0 "${paced[@]}" > "$work/device.out" 2> "$work/device.err" &
 device=$!
 trap 'kill $device 2> /dev/null || true' EXIT
@@ -35,7 +39,9 @@ for _ in $(seq 50); do [ -e "$work/tty" ] && break; sleep 0.1; done
 
 echo "== Updating the emulated KRA350 on $work/tty"
 if [ "$window" = 1 ]; then
+  echo "(press START in the window, then close it when the update is completed)"
   VZ_ROOT="$PWD/$work/pkg" VZ_COM1="$PWD/$work/tty" build/release/app/gui/vzupdater
+  kill -TERM $device
 else
   build/release/app/vzflash run --root "$work/pkg" --port "$work/tty" --timeout 30
 fi
