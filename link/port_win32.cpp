@@ -32,10 +32,11 @@ std::string SystemErrorText(DWORD error) {
     return result;
 }
 
-// Errors after which the handle is no use any more (adapter removed).
+// Errors after which the handle is no use any more: the adapter was removed
+// or the line hung up (ERROR_NOT_READY is what Wine reports for the latter).
 bool IsDeviceGone(DWORD error) {
     return error == ERROR_BAD_COMMAND || error == ERROR_DEVICE_REMOVED || error == ERROR_GEN_FAILURE ||
-           error == ERROR_ACCESS_DENIED || error == ERROR_INVALID_HANDLE ||
+           error == ERROR_ACCESS_DENIED || error == ERROR_INVALID_HANDLE || error == ERROR_NOT_READY ||
            error == ERROR_DEVICE_NOT_CONNECTED || error == ERROR_FILE_NOT_FOUND;
 }
 
@@ -154,10 +155,9 @@ public:
         if (handle_ == INVALID_HANDLE_VALUE || count == 0) return 0;
         DWORD got = 0;
         const DWORD want = static_cast<DWORD>(std::min<std::size_t>(count, MAXDWORD));
-        if (!ReadFile(handle_, buffer, want, &got, nullptr)) {
-            NoteError(GetLastError());
-            return 0;
-        }
+        // A failed call still reports what it moved; counting it avoids
+        // losing or repeating those bytes.
+        if (!ReadFile(handle_, buffer, want, &got, nullptr)) NoteError(GetLastError());
         return got;
     }
 
@@ -165,10 +165,7 @@ public:
         if (handle_ == INVALID_HANDLE_VALUE || count == 0) return 0;
         DWORD put = 0;
         const DWORD want = static_cast<DWORD>(std::min<std::size_t>(count, MAXDWORD));
-        if (!WriteFile(handle_, data, want, &put, nullptr)) {
-            NoteError(GetLastError());
-            return 0;
-        }
+        if (!WriteFile(handle_, data, want, &put, nullptr)) NoteError(GetLastError());
         return put;
     }
 
@@ -262,7 +259,8 @@ private:
 
     bool FailOpen(DWORD error) {
         lastError_ = SystemErrorText(error);
-        lastErrorAccessDenied_ = error == ERROR_ACCESS_DENIED;
+        // Both mean that another program holds the port.
+        lastErrorAccessDenied_ = error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION;
         return false;
     }
 

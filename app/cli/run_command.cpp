@@ -1,6 +1,7 @@
 #include "app/cli/run_command.h"
 
 #include "app/cli/cli_face.h"
+#include "app/cli/cli_platform.h"
 #include "app/cli/logging_link.h"
 #include "app/core/com_thread_link.h"
 #include "app/core/identity.h"
@@ -47,9 +48,7 @@ struct LinkEvents {
 std::string FailureMessage(const LinkFailure& failure, bool lost) {
     std::string text = lost ? "Lost the port " + failure.portName + ": " + failure.reason
                             : "Cannot open the port " + failure.portName + ": " + failure.reason;
-    if (failure.accessDenied)
-        text += " (the user needs access to serial ports: add it to the dialout group with "
-                "'usermod -aG dialout USER' and log in again)";
+    if (failure.accessDenied) text += AccessDeniedAdvice();
     return text;
 }
 
@@ -62,10 +61,9 @@ std::string IdentityLine(const TUpdaterCore& core) {
 } // namespace
 
 std::string ProgramDirectory() {
-    std::error_code ec;
-    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (ec) return {};
-    std::string dir = exe.parent_path().string();
+    const std::string exe = ProgramFilePath();
+    if (exe.empty()) return {};
+    std::string dir = std::filesystem::path(exe).parent_path().string();
     return dir + static_cast<char>(std::filesystem::path::preferred_separator);
 }
 

@@ -1,0 +1,28 @@
+#include "app/cli/cli_platform.h"
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+#include <vector>
+
+namespace vz::cli {
+
+std::string ProgramFilePath() {
+    // The ANSI form, like every other path the program opens.
+    std::vector<char> path(MAX_PATH);
+    for (;;) {
+        const DWORD length = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0) return {};
+        if (length < path.size()) return std::string(path.data(), length);
+        path.resize(path.size() * 2); // truncated: try a larger buffer
+    }
+}
+
+std::string AccessDeniedAdvice() {
+    // Windows refuses a COM port that another program holds open.
+    return " (another program is using the port: close it and try again)";
+}
+
+} // namespace vz::cli
