@@ -83,6 +83,10 @@ struct ScriptCase {
     std::string outcome; // the error box, or kCompleted
 };
 
+void PrintTo(const ScriptCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
 class BadScripts : public BadInputs, public ::testing::WithParamInterface<ScriptCase> {};
 
 TEST_P(BadScripts, EndAsTheTableSays) {
@@ -253,6 +257,10 @@ struct StatementCase {
     const char* name;
     std::string statement;
 };
+
+void PrintTo(const StatementCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class BadStatements : public BadInputs, public ::testing::WithParamInterface<StatementCase> {};
 

@@ -197,6 +197,10 @@ struct Refusal {
     const char* error;
 };
 
+void PrintTo(const Refusal& c, std::ostream* out) {
+    *out << c.fault;
+}
+
 class RefusalCase : public FaultMatrix, public ::testing::WithParamInterface<Refusal> {};
 
 TEST_P(RefusalCase, StopsWithTheInstructionsOwnText) {
@@ -233,6 +237,10 @@ struct BadFile {
     const char* lastStatus;
     const char* error;
 };
+
+void PrintTo(const BadFile& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class BadPackageFile : public FaultMatrix, public ::testing::WithParamInterface<BadFile> {
 protected:
