@@ -24,6 +24,7 @@ namespace {
 
 constexpr std::size_t kMaxQueuedOutput = 4096;
 constexpr Micros kSaveInterval = 1000 * kMillisecond;
+constexpr Micros kExitLinger = 300 * kMillisecond;
 
 class SignalFd {
 public:
@@ -94,6 +95,7 @@ int RunDevice(const DeviceConfig& config, const RunnerOptions& options, std::ost
     Micros lastSave = 0;
     int lastSpeed = device.lineSpeed();
     std::string stopReason = "stopped";
+    Micros finishedAt = -1;
 
     auto save = [&](Micros now) {
         if (!options.statePath.empty()) SaveState(options.statePath, device.memory());
@@ -144,8 +146,12 @@ int RunDevice(const DeviceConfig& config, const RunnerOptions& options, std::ost
         transcript.idle(now);
 
         if (options.exitAfterFi && device.finishAcknowledged() && !pacer.outputPending()) {
-            stopReason = "finished";
-            break;
+            // Stay on the line a moment so the host reads the last "." before the hang-up.
+            if (finishedAt < 0) finishedAt = now;
+            if (now - finishedAt >= kExitLinger) {
+                stopReason = "finished";
+                break;
+            }
         }
         if (dirty && now - lastSave >= kSaveInterval) save(now);
 

@@ -5,10 +5,15 @@
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
+#include <sstream>
 #include <string>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -85,6 +90,31 @@ bool RunOnce(const fs::path& work, const Face& face, const char* speed) {
     return true;
 }
 
+// CPU share of the window left open with no run, over `seconds`.
+double IdleWindowShare(const fs::path& work, double seconds) {
+    Process window({VZUPDATER_PATH},
+                   {{"QT_QPA_PLATFORM", "offscreen"}, {"VZ_ROOT", (work / "pkg").string()}});
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    const auto ticks = [&] {
+        std::ifstream stat("/proc/" + std::to_string(window.Pid()) + "/stat");
+        std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+        std::istringstream fields(text.substr(text.rfind(')') + 2));
+        std::string field;
+        double user = 0, system = 0;
+        for (int i = 3; i <= 15 && fields >> field; ++i) {
+            if (i == 14) user = std::stod(field);
+            if (i == 15) system = std::stod(field);
+        }
+        return (user + system) / static_cast<double>(sysconf(_SC_CLK_TCK));
+    };
+    const double before = ticks();
+    std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+    const double used = ticks() - before;
+    window.Signal(SIGTERM);
+    window.Wait(10);
+    return 100.0 * used / seconds;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -114,6 +144,8 @@ int main(int argc, char** argv) {
         // The window's speed is chosen in its menu: an unattended window runs fast.
         if (withSlow && !face.window) ok = RunOnce(work, face, "slow") && ok;
     }
+    if (withWindow)
+        std::printf("\nWindow open without a run: %.2f%% of one core\n", IdleWindowShare(work, 10));
     fs::remove_all(work);
     return ok ? 0 : 1;
 }
