@@ -108,7 +108,8 @@ update() {
     > "$dir/vzflash.out" 2> "$dir/vzflash.err" || status=$?
   cat "$dir/vzflash.out"
   stop_devices
-  if [ "$status" -ne 0 ] || ! grep -qx "Program operation completed" "$dir/vzflash.out"; then
+  # Windows programs end their lines with CR LF.
+  if [ "$status" -ne 0 ] || ! tr -d '\r' < "$dir/vzflash.out" | grep -qx "Program operation completed"; then
     echo "vzflash.exe failed with status $status:" >&2
     cat "$dir/vzflash.err" >&2
     return 1
