@@ -31,12 +31,10 @@ constexpr double kIdleCpuShare = 0.10;
 // Every case must end well within this; a hung run is killed and fails.
 constexpr double kRunLimitSeconds = 60;
 
-std::string LastLineOf(const std::string& text) {
-    const std::size_t end = text.find_last_not_of('\n');
-    if (end == std::string::npos) return {};
-    const std::size_t start = text.rfind('\n', end);
-    return text.substr(start == std::string::npos ? 0 : start + 1,
-                       end - (start == std::string::npos ? 0 : start + 1) + 1);
+std::string LastLineOf(std::string text) {
+    while (!text.empty() && text.back() == '\n')
+        text.pop_back();
+    return text.substr(text.rfind('\n') + 1);
 }
 
 // The child of this process running `name`, found by its parent and command name.
