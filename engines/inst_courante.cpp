@@ -178,6 +178,11 @@ void TInstCrt::Execute() {
             Error("Missing component in script line : V");
             break;
         }
+        // An empty text would never reach the device, which would then never answer.
+        if (CutAndTrim(currentLine_, 1).empty()) {
+            Error("Missing version in script line : V" + currentLine_);
+            break;
+        }
         Send(std::string("V") + currentLine_.front());
         step_ = 13;
         break;
@@ -221,15 +226,18 @@ void TInstCrt::Execute() {
         CompareVersion();
         break;
     case 18:
+    case 21: {
+        const std::string command = step_ == 18 ? "UV" : "OP";
+        // As for "V": the device would wait for a text that never comes.
+        if (currentLine_.empty()) {
+            Error("Missing text in script line : " + command);
+            break;
+        }
         SetProgressMax(2);
-        Send("UV");
-        step_ = 19;
+        Send(command);
+        step_ = static_cast<std::uint8_t>(step_ + 1);
         break;
-    case 21:
-        SetProgressMax(2);
-        Send("OP");
-        step_ = 22;
-        break;
+    }
     case 19:
     case 22:
         if (CommandAccepted()) {

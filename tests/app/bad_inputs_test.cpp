@@ -125,7 +125,10 @@ INSTANTIATE_TEST_SUITE_P(
         ScriptCase{"WaitPastTheLargestCount", "wait 4294967296\n",
                    "Bad wait time in script line : wait 4294967296"},
         ScriptCase{"VersionWithoutComponent", "V\n", "Missing component in script line : V"},
-        ScriptCase{"VersionQueryWithoutComponent", "T\n", "Missing component in script line : T"}),
+        ScriptCase{"VersionQueryWithoutComponent", "T\n", "Missing component in script line : T"},
+        ScriptCase{"VersionWithoutText", "V1   \n", "Missing version in script line : V1"},
+        ScriptCase{"TextCommandWithoutText", "UV\n", "Missing text in script line : UV"},
+        ScriptCase{"OptionTextWithoutText", "OP \t\n", "Missing text in script line : OP"}),
     [](const ::testing::TestParamInfo<ScriptCase>& info) { return std::string(info.param.name); });
 
 TEST_F(BadInputs, LongPromptIsShownWhole) {

@@ -27,12 +27,13 @@ public:
     bool SetLinkRun(bool run) override {
         running = run;
         pending.clear();
-        typeCheck = false;
+        typeCheck = textFollows = false;
         return true;
     }
     void PostTx(const std::string& text) override {
         sent.push_back(text);
-        pending += Answer(text);
+        // An empty text puts nothing on the line: there is nothing to answer.
+        if (!text.empty()) pending += Answer(text);
     }
     std::string TakeReceived() override {
         std::string chunk;
@@ -50,11 +51,21 @@ public:
 
     bool running = false;
     bool typeCheck = false;
+    bool textFollows = false;
     std::string pending;
     std::vector<std::string> sent;
 
 private:
     std::string Answer(const std::string& text) {
+        // The text that follows "V" c, "UV" or "OP" is data, whatever it looks like.
+        if (textFollows) {
+            textFollows = false;
+            return ".";
+        }
+        if ((text.size() == 2 && text[0] == 'V') || text == "UV" || text == "OP") {
+            textFollows = true;
+            return ".";
+        }
         if (text == "%") {
             typeCheck = true;
             return ".";
