@@ -18,6 +18,8 @@ namespace vz::cli {
 
 namespace {
 
+const char kSeparator = static_cast<char>(std::filesystem::path::preferred_separator);
+
 // Engines that talk to nobody: what they would send goes nowhere, pauses take no time.
 EngineClock SilentClock() {
     return EngineClock{[] { return std::uint32_t{0}; }, [](std::uint32_t) {}};
@@ -53,7 +55,7 @@ public:
         std::vector<std::string> lines;
         if (LoadTextLines(path, lines) != LoadResult::Ok) return Fault(path + " File not found !!!");
         const std::string dir = std::filesystem::path(path).parent_path().string();
-        const std::string scriptDir = dir.empty() ? std::string() : dir + "/";
+        const std::string scriptDir = dir.empty() ? std::string() : dir + kSeparator;
         for (TGestionnaire* engine : Engines())
             engine->SetScriptDir(scriptDir);
         int faults = 0;
@@ -152,7 +154,7 @@ int RunCheck(const CheckOptions& options, std::ostream& out, std::ostream& err) 
         scripts.push_back(options.script);
     } else {
         std::string root = options.root.empty() ? ProgramDirectory() : options.root;
-        if (!root.empty() && root.back() != '/') root += '/';
+        if (!root.empty() && root.back() != '/' && root.back() != kSeparator) root += kSeparator;
         for (int number = 1; number <= kDeviceCount; ++number) {
             const device_rec& record = DeviceRecordAt(number);
             const std::string dir = root + NativeDirectory(record).substr(1);

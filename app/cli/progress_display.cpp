@@ -53,7 +53,8 @@ std::string ProgressDisplay::Text(bool bars) const {
 }
 
 void ProgressDisplay::Draw(bool force) {
-    if (style_ == Style::None) return;
+    // Before the script is loaded, and after the bars are reset, there is nothing to show.
+    if (style_ == Style::None || scriptPosition_ == 0) return;
     const auto now = Clock::now();
     const auto interval = style_ == Style::Bars ? kBarsInterval : kLinesInterval;
     if (!force && shown_ && now - lastDraw_ < interval) return;
@@ -67,8 +68,10 @@ void ProgressDisplay::Draw(bool force) {
     shown_ = true;
     if (style_ == Style::Bars)
         std::fprintf(stream_, "\r\033[K%s", Text(true).c_str());
-    else
-        std::fprintf(stream_, "progress: %s\n", Text(false).c_str());
+    else if (const std::string text = Text(false); text != lastLine_) {
+        std::fprintf(stream_, "progress: %s\n", text.c_str());
+        lastLine_ = text;
+    }
     std::fflush(stream_);
 }
 

@@ -40,6 +40,8 @@ private:
     double rate_ = 0;
     std::chrono::steady_clock::time_point rateStart_ = std::chrono::steady_clock::now();
     int lastLinePosition_ = 0;
+    // The last plain line written, so that an unchanged state is not written again.
+    std::string lastLine_;
 };
 
 } // namespace vz::cli

@@ -15,6 +15,7 @@ using Lines = std::vector<std::string>;
 
 const char kIdle[] = "Click on button START to begin program operation";
 const char kSync[] = "Start the device while pushing the ENTER button";
+const std::string kSep(1, static_cast<char>(std::filesystem::path::preferred_separator));
 
 class SequencerTest : public ::testing::Test {
 protected:
@@ -87,7 +88,7 @@ TEST_F(SequencerTest, CompleteRunShowsEveryStepAndEndsIdle) {
     EXPECT_TRUE(link_->script.empty());
     EXPECT_TRUE(face_.errorBoxes.empty());
     EXPECT_EQ(core_->Title(), "Zentrik Vorna-Zadod Updater  (Device KRA350  Option Logo  Id : 8012)");
-    EXPECT_EQ(core_->ScriptDir(), root_.string() + "/" + "/KRA350/");
+    EXPECT_EQ(core_->ScriptDir(), root_.string() + kSep + kSep + "KRA350" + kSep);
     // Maximum: 1 + the lines that are not empty and hold no "rem"; every run line and the sync step it.
     EXPECT_EQ(core_->ProgressBar2().Max, 6);
     EXPECT_EQ(core_->ProgressBar2().Position, 6);
@@ -117,7 +118,7 @@ TEST_F(SequencerTest, MissingScriptNamesItsFullPath) {
     ExpectKra350Sync();
     core_->StartClick();
     RunToIdle();
-    const std::string path = root_.string() + "/" + "/KRA350/script.ini";
+    const std::string path = root_.string() + kSep + kSep + "KRA350" + kSep + "script.ini";
     EXPECT_EQ(face_.errorBoxes, Lines{path + " File not found !!!"});
 }
 
@@ -127,8 +128,8 @@ TEST_F(SequencerTest, ScriptArgumentMovesEveryDataFile) {
     ExpectKra350Sync();
     core_->StartClick();
     RunToIdle();
-    EXPECT_EQ(core_->ScriptDir(), (root_ / "elsewhere").string() + "/");
-    EXPECT_EQ(face_.errorBoxes, Lines{(root_ / "elsewhere").string() + "/boot.hex File not found !!!"});
+    EXPECT_EQ(core_->ScriptDir(), (root_ / "elsewhere").string() + kSep);
+    EXPECT_EQ(face_.errorBoxes, Lines{(root_ / "elsewhere").string() + kSep + "boot.hex File not found !!!"});
 }
 
 TEST_F(SequencerTest, StopDuringALineResetsEverything) {
@@ -202,7 +203,7 @@ TEST_F(SequencerTest, Krb350WithHighIdentifierTakesThe256Directory) {
     EXPECT_EQ(core_->ModelCode(), 6);
     EXPECT_EQ(core_->DeviceRecord(), 7);
     EXPECT_EQ(core_->Title(), "Zentrik Vorna-Zadod Updater  (Device KRB350    Id : 8001)");
-    EXPECT_TRUE(core_->ScriptDir().ends_with("/KRB350_256/"));
+    EXPECT_TRUE(core_->ScriptDir().ends_with(kSep + "KRB350_256" + kSep));
 }
 
 TEST_F(SequencerTest, ReadIdRunsTheReadIdScript) {

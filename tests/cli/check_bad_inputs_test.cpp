@@ -23,7 +23,7 @@ protected:
 
     void SetUp() override { fs::create_directories(root_ / "KRA350"); }
     void TearDown() override { fs::remove_all(root_); }
-    std::string Dir() const { return (root_ / "KRA350").string() + "/"; }
+    std::string Dir() const { return (root_ / "KRA350" / "").string(); }
     void Write(const std::string& name, const std::string& content) {
         std::ofstream(root_ / "KRA350" / name, std::ios::binary) << content;
     }

@@ -28,7 +28,7 @@ protected:
         options.device = "KRA350";
         return RunCheck(options, out_, err_);
     }
-    std::string Dir() const { return (root_ / "KRA350").string() + "/"; }
+    std::string Dir() const { return (root_ / "KRA350" / "").string(); }
 };
 
 TEST_F(CheckCommand, SoundPackagePasses) {
