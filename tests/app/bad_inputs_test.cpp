@@ -45,7 +45,7 @@ protected:
     }
     void TearDown() override { std::filesystem::remove_all(root_); }
 
-    std::string Dir() const { return (root_ / "pkg").string() + "/"; }
+    std::string Dir() const { return (root_ / "pkg" / "").string(); }
     void Write(const std::string& name, const std::string& content) {
         std::ofstream(root_ / "pkg" / name, std::ios::binary) << content;
     }
