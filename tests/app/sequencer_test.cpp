@@ -1,6 +1,8 @@
 #include "app/core/updater_core.h"
 #include "tests/app/recording_face.h"
 
+#include "tests/support/unique_temp.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -19,7 +21,7 @@ const std::string kSep(1, static_cast<char>(std::filesystem::path::preferred_sep
 
 class SequencerTest : public ::testing::Test {
 protected:
-    std::filesystem::path root_ = std::filesystem::temp_directory_path() / "vz_sequencer_test";
+    std::filesystem::path root_ = vz::testing::UniqueTempPath("vz_sequencer_test");
     RecordingFace face_;
     ScriptedLink* link_ = nullptr;
     std::uint32_t now_ = 1000;

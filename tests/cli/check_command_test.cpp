@@ -1,5 +1,7 @@
 #include "app/cli/check_command.h"
 
+#include "tests/support/unique_temp.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -11,7 +13,7 @@ namespace {
 
 class CheckCommand : public ::testing::Test {
 protected:
-    std::filesystem::path root_ = std::filesystem::temp_directory_path() / "vz_check_command_test";
+    std::filesystem::path root_ = vz::testing::UniqueTempPath("vz_check_command_test");
     std::ostringstream out_;
     std::ostringstream err_;
     void SetUp() override {

@@ -1,5 +1,7 @@
 #include "app/cli/inspect_commands.h"
 
+#include "tests/support/unique_temp.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -11,7 +13,7 @@ namespace {
 
 class InspectCommands : public ::testing::Test {
 protected:
-    std::filesystem::path dir_ = std::filesystem::temp_directory_path() / "vz_inspect_commands_test";
+    std::filesystem::path dir_ = vz::testing::UniqueTempPath("vz_inspect_commands_test");
     std::ostringstream out_;
     std::ostringstream err_;
     void SetUp() override { std::filesystem::create_directories(dir_); }

@@ -5,6 +5,8 @@
 #include "emulator/state_file.h"
 #include "emulator/transcript.h"
 
+#include "tests/support/unique_temp.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -126,7 +128,7 @@ TEST(Transcript, ChunksDirectionsAndEscapes) {
 }
 
 TEST(StateFile, RoundTripAndRejection) {
-    auto dir = std::filesystem::temp_directory_path() / "vzdevice-state-test";
+    auto dir = vz::testing::UniqueTempPath("vzdevice-state-test");
     std::filesystem::create_directories(dir);
     std::string path = (dir / "state").string();
     DeviceMemory m;

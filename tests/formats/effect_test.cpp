@@ -1,5 +1,7 @@
 #include "formats/effect.h"
 
+#include "tests/support/unique_temp.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -187,7 +189,7 @@ TEST(HexTextHelpers, IsUniformHexAndChecksum) {
 
 class EffectFileTest : public ::testing::Test {
 protected:
-    std::filesystem::path dir_ = std::filesystem::temp_directory_path() / "vz_effect_file_test";
+    std::filesystem::path dir_ = vz::testing::UniqueTempPath("vz_effect_file_test");
     void SetUp() override { std::filesystem::create_directories(dir_); }
     void TearDown() override { std::filesystem::remove_all(dir_); }
     std::string Write(const std::string& name, const std::string& content) {

@@ -1,5 +1,7 @@
 #include "formats/text_lines.h"
 
+#include "tests/support/unique_temp.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -30,7 +32,7 @@ TEST(Trim, RemovesBlanksAndControlCharacters) {
 }
 
 TEST(LoadTextLines, DistinguishesMissingFromUnreadable) {
-    const auto dir = std::filesystem::temp_directory_path() / "vz_text_lines_test";
+    const auto dir = vz::testing::UniqueTempPath("vz_text_lines_test");
     std::filesystem::create_directories(dir);
     std::ofstream(dir / "f.txt", std::ios::binary) << "one\r\ntwo\r\n";
     Lines lines;
