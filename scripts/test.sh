@@ -3,8 +3,16 @@
 # the normal build, address + undefined sanitizers, the thread sanitizer on the
 # threaded code, a short fuzzing run of every target, and the formatting check.
 #   FUZZ_SECONDS=N   seconds per fuzz target (default 30)
+#   --windows        also cross-build for Windows and run the tests and an update under Wine
 set -euo pipefail
 cd "$(dirname "$0")/.."
+windows=0
+for arg in "$@"; do
+  case "$arg" in
+    --windows) windows=1 ;;
+    *) echo "unknown option: $arg" >&2; exit 2 ;;
+  esac
+done
 bash scripts/install-deps.sh
 jobs=$(nproc)
 
@@ -29,5 +37,10 @@ bash scripts/fuzz.sh "${FUZZ_SECONDS:-30}"
 
 echo "== formatting"
 git ls-files '*.cpp' '*.h' | xargs -r clang-format --dry-run --Werror
+
+if [ "$windows" = 1 ]; then
+  echo "== Windows build under Wine"
+  bash scripts/test-windows.sh
+fi
 
 echo "All tests passed."
