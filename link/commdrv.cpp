@@ -234,7 +234,11 @@ std::uint32_t TCommPortDriver::ReadBytes(void* buffer, std::uint32_t capacity) {
         if (backend_->Failed()) break;
         const std::uint32_t elapsed = TicksSince(start, Now());
         if (elapsed > inputTimeout_) break;
-        backend_->WaitReadable(WaitTimeFor(inputTimeout_, elapsed), true);
+        // A read that has found nothing gives way at once when the owner has work
+        // for the port (a text to send): the write need not wait for the tick.
+        if (backend_->WaitReadable(WaitTimeFor(inputTimeout_, elapsed), true) == WaitResult::Woken &&
+            total == 0)
+            break;
     }
     ResumePolling();
     return total;

@@ -115,6 +115,19 @@ TEST_F(SimDriverTest, ReadWithNothingArrivingEndsJustAfterTheTimeout) {
     EXPECT_EQ(sim->NowTick(), 5202u);
 }
 
+TEST_F(SimDriverTest, EmptyReadGivesWayToWorkForThePort) {
+    OpenFresh();
+    sim->SetNow(100);
+    driver->Interrupt();
+    EXPECT_EQ(ReadAll(10), "");
+    EXPECT_EQ(sim->NowTick(), 100u);
+    // Bytes already read still end at the gap: an interrupt does not cut a chunk short.
+    sim->PushInput("A");
+    sim->At(150, [this] { sim->PushInput("B"); });
+    driver->Interrupt();
+    EXPECT_EQ(ReadAll(10), "AB");
+}
+
 TEST_F(SimDriverTest, ReadEndsAtAGapLongerThanTheInputTimeout) {
     OpenFresh();
     sim->At(50, [this] { sim->PushInput("A"); });
