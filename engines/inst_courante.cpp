@@ -204,12 +204,13 @@ void TInstCrt::Execute() {
         }
         break;
     case 15: {
-        if (currentLine_.empty()) {
-            Error("Missing component in script line : T");
+        // Anything but a digit would be compared as component 0 and skip the whole keyboard.
+        if (currentLine_.empty() || currentLine_.front() < '0' || currentLine_.front() > '9') {
+            Error("Missing component in script line : T" + currentLine_);
             break;
         }
         const char component = currentLine_.front();
-        componentNumber_ = (component >= '0' && component <= '9') ? component - '0' : 0;
+        componentNumber_ = component - '0';
         Send(std::string("T") + component);
         step_ = 16;
         break;

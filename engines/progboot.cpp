@@ -5,6 +5,8 @@
 #include "formats/hex.h"
 #include "formats/text_lines.h"
 
+#include <algorithm>
+#include <cctype>
 #include <utility>
 
 namespace vz {
@@ -27,6 +29,10 @@ const std::string kLineEnd = "\r\n";
 std::int32_t FirstPosition(std::uint8_t menuModel) {
     const int number = FindDeviceRecord(menuModel);
     return number == 0 ? 1 : number;
+}
+
+bool IsHexDigit(char c) {
+    return std::isxdigit(static_cast<unsigned char>(c)) != 0;
 }
 
 } // namespace
@@ -69,6 +75,16 @@ void TProgBoot::LoadFile() {
         return;
     }
     checksumText_ = TrimBoth(std::string_view(currentLine_).substr(fileName.size()));
+    // The text goes into the checksum record as its two data bytes: four hex digits or nothing.
+    if (!checksumText_.empty()) {
+        if (checksumText_.size() != 4 ||
+            !std::all_of(checksumText_.begin(), checksumText_.end(), IsHexDigit)) {
+            Error("Bad checksum in script line : PB " + currentLine_);
+            return;
+        }
+        for (char& c : checksumText_)
+            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
     SetProgressMax(static_cast<std::int32_t>(fileLines_.size()) + 2);
     Send("PB");
     step_ = 2;

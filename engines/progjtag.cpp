@@ -246,8 +246,9 @@ void TProgJtag::RunStatement() {
     RequestRx();
     const std::string code = FindReplyCode();
     if (code == "." && translation_.DataBlockPending) {
-        // The device is ready for the block announced by the record (ESC ".").
-        Consume("\x1B.");
+        // The device is ready for the block announced by the record (ESC "."). Whatever
+        // came before that "." goes with it, or the "." would answer the next statement.
+        Consume(std::string_view(rxBuffer_).substr(0, rxBuffer_.find('.') + 1));
         Send(translation_.Tdi);
         translation_.DataBlockPending = false;
     } else if (code == "." && (translation_.ScanCode & kTdoExpected) != 0) {

@@ -159,6 +159,12 @@ bool IsHexText(std::string_view text) {
 }
 
 std::string BuildScan(bool instruction, TranslationState& state) {
+    // TDI, TDO and MASK hold exactly the scan's bytes: a shorter or longer text would
+    // shift other bits than the statement names. A scan with nothing to shift in is no scan.
+    const std::size_t digits = 2 * ((static_cast<std::size_t>(state.ScanLength) + 7) / 8);
+    if (state.Tdi.empty()) return Error();
+    for (const std::string* part : {&state.Tdi, &state.Tdo, &state.Mask})
+        if (!part->empty() && part->size() != digits) return Error();
     for (std::string* part : {&state.Tdi, &state.Tdo, &state.Mask, &state.SMask}) {
         // Half a byte cannot be shifted in the device's byte-wise transfer.
         if (part->size() % 2 != 0) return Error();
@@ -173,7 +179,6 @@ std::string BuildScan(bool instruction, TranslationState& state) {
         if (state.Tdi.size() / 2 > kMaxRecordBytes) return Error();
         return BuildHexRecord(static_cast<std::uint8_t>(state.ScanCode), address, state.Tdi);
     }
-    if (state.Tdi.empty()) return Error();
     char digit = 0;
     if (IsUniformHex(state.Tdi, digit)) {
         state.ScanCode |= 0x80;

@@ -40,9 +40,10 @@ LoadResult LoadTextLines(const std::string& path, std::vector<std::string>& line
         if (reason) *reason = "No such file or directory";
         return LoadResult::Missing;
     }
-    if (std::filesystem::is_directory(status)) {
-        if (reason) *reason = "Is a directory";
-        return LoadResult::Unreadable;
+    // A directory or a device where a file belongs: the file the script names is not there.
+    if (!std::filesystem::is_regular_file(status)) {
+        if (reason) *reason = std::filesystem::is_directory(status) ? "Is a directory" : "Not a regular file";
+        return LoadResult::Missing;
     }
     std::ifstream file(path, std::ios::binary);
     if (!file) {

@@ -9,7 +9,7 @@ seconds=${1:-30}
 build=build/fuzz
 targets=(fuzz_hex fuzz_effect fuzz_script fuzz_engines)
 
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVZ_WERROR=ON -DCMAKE_CXX_COMPILER=clang++ \
   -DVZ_FUZZ=ON -DVZ_GUI=OFF -DVZ_BENCH=OFF >/dev/null
 cmake --build "$build" -j"$(nproc)" --target vz_fuzz_targets
 

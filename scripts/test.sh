@@ -17,20 +17,24 @@ bash scripts/install-deps.sh
 jobs=$(nproc)
 
 echo "== normal build"
-cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVZ_WERROR=ON
 cmake --build build/release -j"$jobs"
 ctest --test-dir build/release --output-on-failure -j"$jobs" --timeout 600
 
 echo "== address and undefined sanitizers"
-cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVZ_SANITIZE=address -DVZ_GUI=OFF -DVZ_BENCH=OFF
+cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVZ_SANITIZE=address -DVZ_WERROR=ON -DVZ_GUI=OFF -DVZ_BENCH=OFF
 cmake --build build/asan -j"$jobs"
 ctest --test-dir build/asan --output-on-failure -j"$jobs" --timeout 900 -LE nosan
 
 echo "== thread sanitizer (the link thread, the device and the updater as processes)"
-cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVZ_SANITIZE=thread -DVZ_GUI=OFF -DVZ_BENCH=OFF
+cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVZ_SANITIZE=thread -DVZ_WERROR=ON -DVZ_GUI=OFF -DVZ_BENCH=OFF
 cmake --build build/tsan -j"$jobs" --target vz_link_thread_tests vz_link_pty_tests vz_emulator_pty_tests \
   vz_e2e_tests
 ctest --test-dir build/tsan --output-on-failure -j"$jobs" --timeout 900 -L threads
+
+echo "== plain Release build, as a user or a packager makes it (warnings still fail here)"
+cmake -S . -B build/plain-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DVZ_WERROR=ON -DVZ_TESTS=OFF -DVZ_BENCH=OFF
+cmake --build build/plain-release -j"$jobs"
 
 echo "== fuzzing"
 bash scripts/fuzz.sh "${FUZZ_SECONDS:-30}"

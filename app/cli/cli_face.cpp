@@ -1,10 +1,22 @@
 #include "app/cli/cli_face.h"
 
+#include "app/core/identity.h"
+
 namespace vz::cli {
 
 void CliFace::MemoLineAdded(const std::string& line) {
     if (line == "Program operation completed") completed_ = true;
+    ShowIdentityOnce();
     PrintLine(line);
+}
+
+void CliFace::ShowIdentityOnce() {
+    // The boot loader engine is done with "SYN" once it is no longer busy.
+    if (identityShown_ || !core_ || core_->ModelCode() == 0 || core_->BootEngine().Busy()) return;
+    identityShown_ = true;
+    std::string text = DeviceText(core_->ModelCode());
+    if (const std::string option = OptionText(core_->Options()); !option.empty()) text += "  " + option;
+    PrintLine(text + "  " + IdText(core_->DeviceId()));
 }
 
 void CliFace::PrintLine(const std::string& line) {

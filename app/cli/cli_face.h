@@ -27,6 +27,9 @@ public:
 
     // A line printed outside the memo (the identity, a face's own message).
     void PrintLine(const std::string& line);
+    // "Device KRA350  Id : 1001" once the device is identified, printed once and
+    // before any later line, so that an error right after it stays the last line.
+    void ShowIdentityOnce();
 
     int Interval() const { return interval_; }
     bool ErrorShown() const { return errorShown_; }
@@ -40,6 +43,7 @@ private:
     int interval_ = 500;
     bool errorShown_ = false;
     bool completed_ = false;
+    bool identityShown_ = false;
 };
 
 } // namespace vz::cli

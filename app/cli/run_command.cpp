@@ -4,7 +4,6 @@
 #include "app/cli/cli_platform.h"
 #include "app/cli/logging_link.h"
 #include "app/core/com_thread_link.h"
-#include "app/core/identity.h"
 #include "app/core/updater_core.h"
 
 #include <algorithm>
@@ -50,12 +49,6 @@ std::string FailureMessage(const LinkFailure& failure, bool lost) {
                             : "Cannot open the port " + failure.portName + ": " + failure.reason;
     if (failure.accessDenied) text += AccessDeniedAdvice();
     return text;
-}
-
-std::string IdentityLine(const TUpdaterCore& core) {
-    std::string text = DeviceText(core.ModelCode());
-    if (const std::string option = OptionText(core.Options()); !option.empty()) text += "  " + option;
-    return text + "  " + IdText(core.DeviceId());
 }
 
 } // namespace
@@ -133,7 +126,6 @@ int RunUpdate(const RunOptions& options, std::ostream& out, std::ostream& err) {
         std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(options.timeout));
     auto nextTick = Clock::now();
     auto lastAnswer = Clock::now();
-    bool identityShown = false;
     int result = kRunFailed;
     for (;;) {
         bool chunk = false;
@@ -172,7 +164,6 @@ int RunUpdate(const RunOptions& options, std::ostream& out, std::ostream& err) {
             break;
         }
         const auto now = Clock::now();
-        const std::uint8_t before = core.State();
         bool advanced = false;
         if (chunk) {
             lastAnswer = now;
@@ -184,11 +175,7 @@ int RunUpdate(const RunOptions& options, std::ostream& out, std::ostream& err) {
         // device or the clock is followed by the timer.
         if (chunk || now >= nextTick)
             nextTick = advanced ? now : now + std::chrono::milliseconds(face.Interval());
-        if (!identityShown && before == TUpdaterCore::kWaitSync && core.State() != TUpdaterCore::kWaitSync &&
-            core.ModelCode() != 0) {
-            identityShown = true;
-            face.PrintLine(IdentityLine(core));
-        }
+        face.ShowIdentityOnce();
         if (!core.WaitingForDevice()) {
             lastAnswer = now;
         } else if (options.timeout > 0 && now - lastAnswer > timeout) {

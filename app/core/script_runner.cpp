@@ -3,6 +3,7 @@
 #include "app/core/updater_core.h"
 
 #include "engines/constante.h"
+#include "engines/line_text.h"
 #include "formats/hex.h"
 #include "formats/text_lines.h"
 
@@ -19,9 +20,12 @@ std::string DirectoryPart(const std::string& path) {
     return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
 }
 
+// "P3 x.hex" and "P 3 x.hex" alike: the engines take blanks between the letter and the digit.
 bool IsComponentLine(const std::string& line, char digit) {
     const std::string text = TrimBoth(line);
-    return text.size() >= 2 && (text[0] == 'P' || text[0] == 'V' || text[0] == 'F') && text[1] == digit;
+    if (text.empty() || (text[0] != 'P' && text[0] != 'V' && text[0] != 'F')) return false;
+    const std::string rest = TrimBoth(DropFront(text, 1));
+    return !rest.empty() && rest.front() == digit;
 }
 
 } // namespace

@@ -26,6 +26,10 @@ private:
     bool& flag_;
 };
 
+bool IsVariant256(const device_rec& record) {
+    return record.directory.ends_with("_256\\");
+}
+
 } // namespace
 
 TUpdaterCore::TUpdaterCore(TMainFace& face, std::unique_ptr<TLinkControl> link, EngineClock clock)
@@ -77,7 +81,7 @@ void TUpdaterCore::FormCreate() {
     deviceRecord_ = 0;
     TControls controls = controls_;
     std::error_code ec;
-    controls.ReadIdVisible = std::filesystem::exists("readid.ini", ec);
+    controls.ReadIdVisible = std::filesystem::is_regular_file("readid.ini", ec);
     controls.QuitVisible = controls.ReadIdVisible;
     SetControls(controls);
 }
@@ -99,6 +103,8 @@ void TUpdaterCore::StartClick() {
         controls.QuitEnabled = false;
         SetControls(controls);
         state_ = kStarting;
+        // At once, so that the caption reads STOP before the operator can click again.
+        SequencerStep();
     } else if (state_ == kCompleted) {
         face_.CloseWindow();
     } else {
@@ -111,6 +117,7 @@ void TUpdaterCore::StartClick() {
 void TUpdaterCore::ReadIdClick() {
     readIdMode_ = true;
     state_ = kStarting;
+    SequencerStep();
 }
 
 void TUpdaterCore::QuitClick() {
@@ -312,8 +319,19 @@ void TUpdaterCore::SetReportedModelCode(std::uint8_t code) {
     reportedModelCode_ = code;
     for (TGestionnaire* engine : Engines())
         engine->SetReportedModelCode(code);
-    if (const int record = FindDeviceRecord(code); record != 0) deviceRecord_ = record;
+    if (const int record = FindDeviceRecord(code); record != 0) deviceRecord_ = SharedTypeRecord(record);
     face_.Repaint();
+}
+
+int TUpdaterCore::SharedTypeRecord(int record) const {
+    // Variants that answer the same type number differ only by the identifier's top bit.
+    const bool high = deviceId_ >= 32768;
+    const std::int32_t type = DeviceRecordAt(record).type_number;
+    for (int other = 1; other <= kDeviceCount; ++other) {
+        const device_rec& candidate = DeviceRecordAt(other);
+        if (candidate.type_number == type && IsVariant256(candidate) == high) return other;
+    }
+    return record;
 }
 
 void TUpdaterCore::SetOptions(std::int32_t bits) {

@@ -145,6 +145,8 @@ private:
     void StepCompleted();
     void BindEngine(TGestionnaire& engine);
     void OnDeviceId(TGestionnaire& engine);
+    // Among the records sharing this record's type number, the one the identifier names.
+    int SharedTypeRecord(int record) const;
     // Every engine, in the order lines are offered to them.
     std::array<TGestionnaire*, 4> Engines() { return {&boot_, &inst_, &psd_, &jtag_}; }
 

@@ -158,7 +158,7 @@ TEST_F(SequencerTest, StopDuringALineResetsEverything) {
 }
 
 TEST_F(SequencerTest, ManualModeTurnsDeselectedComponentsIntoNoOps) {
-    WriteFile("KRA350/script.ini", "P0 k.hex\n V8 0101\nF9\nD0\nprompt done\n");
+    WriteFile("KRA350/script.ini", "P 3 k.hex\n V8 0101\nF\t9\nD0\nprompt done\nPB\n");
     face_.choices.manual = true;
     face_.choices.keyb = face_.choices.prom1 = face_.choices.prom2 = false;
     ExpectKra350Sync();
@@ -166,16 +166,16 @@ TEST_F(SequencerTest, ManualModeTurnsDeselectedComponentsIntoNoOps) {
     Expect("NP", ".");
     Expect("NP", ".");
     Expect("D0", ".4F.");
-    Expect("FI", ".");
     core_->StartClick();
     RunToIdle();
-    EXPECT_TRUE(face_.errorBoxes.empty()) << face_.errorBoxes.front();
-    EXPECT_EQ(core_->ScriptLines(), (Lines{"NP", "NP", "NP", "D0", "prompt done"}));
+    EXPECT_EQ(face_.errorBoxes,
+              Lines{root_.string() + kSep + kSep + "KRA350" + kSep + " File not found !!!"});
+    EXPECT_EQ(core_->ScriptLines(), (Lines{"NP", "NP", "NP", "D0", "prompt done", "PB"}));
     EXPECT_TRUE(link_->unexpected.empty());
 }
 
 TEST_F(SequencerTest, SameVersionSkipsTheWholeKeyboardOrOnePromDevice) {
-    WriteFile("KRA350/script.ini", "T3 0105\nP0 k.hex\nV5 0105\nF8\nT9 0200\nP9 b.svf\nF9\n");
+    WriteFile("KRA350/script.ini", "T3 0105\nP 0 k.hex\nV5 0105\nF8\nT9 0200\nP  9 b.svf\nF9\n");
     ExpectKra350Sync();
     Expect("T3", ".0105.");
     Expect("NP", ".");
@@ -192,20 +192,30 @@ TEST_F(SequencerTest, SameVersionSkipsTheWholeKeyboardOrOnePromDevice) {
     EXPECT_TRUE(link_->unexpected.empty());
 }
 
-TEST_F(SequencerTest, Krb350WithHighIdentifierTakesThe256Directory) {
-    WriteFile("KRB350_256/script.ini", "prompt variant\n");
-    link_->onRun = "%";
-    Expect("%", ".");
-    Expect("21", ".0000800100001"
-                 "5.");
-    Expect("FI", ".");
-    core_->StartClick();
-    RunToIdle();
-    EXPECT_TRUE(face_.errorBoxes.empty()) << face_.errorBoxes.front();
-    EXPECT_EQ(core_->ModelCode(), 6);
-    EXPECT_EQ(core_->DeviceRecord(), 7);
-    EXPECT_EQ(core_->Title(), "Zentrik Vorna-Zadod Updater  (Device KRB350    Id : 8001)");
-    EXPECT_TRUE(core_->ScriptDir().ends_with(kSep + "KRB350_256" + kSep));
+TEST_F(SequencerTest, Krb350IdentifierPicksTheVariantsDirectory) {
+    // Both KRB350 variants answer type 21; a long reply reports both records.
+    struct Case {
+        std::string reply;
+        std::uint8_t model;
+        std::string directory;
+    };
+    for (const Case& c : std::vector<Case>{{".00008001000015.", 6, "KRB350_256"},
+                                           {".00008001.", 6, "KRB350_256"},
+                                           {".00001002000015.", 2, "KRB350"},
+                                           {".00001002.", 2, "KRB350"}}) {
+        SetUp();
+        WriteFile(c.directory + "/script.ini", "prompt variant\n");
+        link_->onRun = "%";
+        Expect("%", ".");
+        Expect("21", c.reply);
+        Expect("FI", ".");
+        core_->StartClick();
+        RunToIdle();
+        EXPECT_TRUE(face_.errorBoxes.empty()) << c.reply << ": " << face_.errorBoxes.front();
+        EXPECT_EQ(core_->ModelCode(), c.model) << c.reply;
+        EXPECT_TRUE(core_->Title().starts_with("Zentrik Vorna-Zadod Updater  (Device KRB350 ")) << c.reply;
+        EXPECT_TRUE(core_->ScriptDir().ends_with(kSep + c.directory + kSep)) << c.reply;
+    }
 }
 
 TEST_F(SequencerTest, ReadIdRunsTheReadIdScript) {
@@ -258,9 +268,27 @@ TEST_F(SequencerTest, ReadIdAndQuitFollowTheCurrentDirectory) {
     std::filesystem::current_path(root_);
     WriteFile("readid.ini", "D0\n");
     core_->FormCreate();
-    std::filesystem::current_path(previous);
     EXPECT_TRUE(core_->Controls().ReadIdVisible);
     EXPECT_TRUE(core_->Controls().QuitVisible);
+    // Only a file counts.
+    std::filesystem::remove(root_ / "readid.ini");
+    std::filesystem::create_directory(root_ / "readid.ini");
+    core_->FormCreate();
+    std::filesystem::current_path(previous);
+    EXPECT_FALSE(core_->Controls().ReadIdVisible);
+}
+
+TEST_F(SequencerTest, StartReadsStopAtOnceSoASecondClickStops) {
+    WriteFile("KRA350/script.ini", "prompt x\n");
+    core_->StartClick();
+    EXPECT_EQ(core_->Controls().StartCaption, "STOP");
+    EXPECT_TRUE(link_->running);
+    core_->StartClick();
+    core_->SequencerStep();
+    EXPECT_EQ(core_->State(), TUpdaterCore::kIdle);
+    EXPECT_FALSE(link_->running);
+    core_->ReadIdClick();
+    EXPECT_TRUE(link_->running);
 }
 
 } // namespace

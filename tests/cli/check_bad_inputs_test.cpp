@@ -49,12 +49,12 @@ TEST_F(CheckBadInputs, DirectoriesEmptyAndBinaryFiles) {
     const std::string script = Dir() + "script.ini:";
     EXPECT_TRUE(Reported(script + "1: " + Dir() + "dir.hex File not found !!!")) << out_.str();
     EXPECT_TRUE(Reported(script + "2: " + Dir() + "dir.hex File not found !!!"));
-    EXPECT_TRUE(Reported(script + "3: Cannot read Effect file " + Dir() + "dir.svf : Is a directory"));
+    EXPECT_TRUE(Reported(script + "3: " + Dir() + "dir.svf File not found !!!"));
     EXPECT_TRUE(Reported(Dir() + "empty.hex: the file is empty"));
     EXPECT_TRUE(Reported(Dir() + "empty.svf: Effect File Empty !!!"));
     EXPECT_TRUE(Reported(Dir() + "bin.hex:1: not an Intel HEX record"));
     EXPECT_TRUE(Reported(script + "7: " + Dir() + " File not found !!!"));
-    EXPECT_TRUE(Reported(script + "8: Cannot read Effect file " + Dir() + " : Is a directory"));
+    EXPECT_TRUE(Reported(script + "8: " + Dir() + " File not found !!!"));
     EXPECT_TRUE(Reported(script + "9: no instruction takes this line: \xEF\xBB\xBFrem saved with a mark"));
     EXPECT_TRUE(Reported("1 script(s) checked, 9 fault(s)"));
 }

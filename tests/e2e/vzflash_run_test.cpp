@@ -102,6 +102,16 @@ TEST_F(VzflashRun, DeviceErrorEndsWithItsExactTextAndStatusOne) {
     EXPECT_EQ(LastLine(), "Error while erasing !!!");
 }
 
+TEST_F(VzflashRun, MissingScriptIsTheLastLineAfterTheIdentity) {
+    const std::string port = StartDevice();
+    const std::string script = (base_ / "none" / "script.ini").string();
+    EXPECT_EQ(RunFlash(port, {"--quiet", script}), 1);
+    const auto lines = Lines(flash_->Out());
+    ASSERT_GE(lines.size(), 2u) << flash_->Out();
+    EXPECT_EQ(lines.back(), script + " File not found !!!");
+    EXPECT_TRUE(lines[lines.size() - 2].starts_with("Device KRA350  Id : ")) << flash_->Out();
+}
+
 TEST_F(VzflashRun, PortThatCannotOpenGivesStatusTwo) {
     EXPECT_EQ(RunFlash((base_ / "no-such-port").string(), {"--quiet"}), 2);
     EXPECT_NE(flash_->Err().find("no-such-port"), std::string::npos) << flash_->Err();

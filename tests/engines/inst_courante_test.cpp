@@ -45,6 +45,8 @@ TEST(InstCrt, ScriptLinesAgainstTheDevice) {
         {"wait", {}, {"error:Bad wait time in script line : wait"}},
         {"V", {}, {"error:Missing component in script line : V"}},
         {"T", {}, {"error:Missing component in script line : T"}},
+        // A letter would be compared as bank 0 and skip the whole keyboard.
+        {"TA 0105", {}, {"error:Missing component in script line : TA 0105"}},
     };
     TInstCrt engine;
     for (const EngineCase& c : cases)

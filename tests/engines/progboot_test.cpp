@@ -83,6 +83,12 @@ TEST(ProgBoot, ProgramsTheExtendedBoot) {
     const EngineCase cases[] = {
         {"PB boot.hex", then({">:0200000CDC0E08\r\n", "."}), done},
         {"P Bboot.hex   1A2B ", then({">:0200000C1A2BAD\r\n", "."}), done},
+        {"PB boot.hex 1a2b", then({">:0200000C1A2BAD\r\n", "."}), done},
+        {"PB boot.hex 1A2", {}, {"error:Bad checksum in script line : PB boot.hex 1A2"}},
+        {"PB boot.hex 1A 2B", {}, {"error:Bad checksum in script line : PB boot.hex 1A 2B"}},
+        {"PB boot.hex " + std::string(512, 'F'),
+         {},
+         {"error:Bad checksum in script line : PB boot.hex " + std::string(512, 'F')}},
         {"PB boot.hex 1234", then({">:0200000C1234AC\r\n", "X"}), Join(done, {"error:Checksum Error"})},
         {"PB boot.hex",
          {">PB", ".", ".", ">" + L0, ".", ">" + L0, ".", ">" + L1, "R", ">" + L1, "X"},

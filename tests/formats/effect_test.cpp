@@ -85,10 +85,24 @@ TEST(TranslateStatement, RunTestForms) {
 
 TEST(TranslateStatement, ScanLengthLimits) {
     EXPECT_EQ(Translate("SIR 513 TDI (00);"), "Error");
-    EXPECT_NE(Translate("SIR 512 TDI (00);"), "Error");
+    EXPECT_NE(Translate("SIR 512 TDI (" + std::string(128, '0') + ");"), "Error");
     EXPECT_EQ(Translate("SIR -1 TDI (00);"), "Error");
     EXPECT_EQ(Translate("SIR x TDI (00);"), "Error");
     EXPECT_EQ(Translate("SIR 8;"), "Error");
+}
+
+TEST(TranslateStatement, DataMustHoldExactlyTheScansBytes) {
+    EXPECT_EQ(Translate("SIR 8 TDI (fefe);"), "Error");
+    EXPECT_EQ(Translate("SDR 8 TDI (123456);"), "Error");
+    EXPECT_EQ(Translate("SIR 16 TDO (0101);"), "Error");
+    EXPECT_EQ(Translate("SDR 9 TDI (01);"), "Error");
+    EXPECT_NE(Translate("SDR 9 TDI (0101);"), "Error");
+    EXPECT_EQ(Translate("SDR 8 TDI (12) TDO (0012);"), "Error");
+    EXPECT_EQ(Translate("SDR 8 TDI (12) TDO (12) MASK (F);"), "Error");
+    // A SMASK of another length leaves TDI as it is.
+    TranslationState state;
+    EXPECT_EQ(TranslateStatement("SDR 8 TDI (12) SMASK (0F0F);", state),
+              TranslateStatement("SDR 8 TDI (12);", state));
 }
 
 TEST(TranslateStatement, UniformAndVariedEightBits) {
@@ -222,7 +236,8 @@ TEST_F(EffectFileTest, MissingAndUnreadableFiles) {
     TEffectFile file;
     EXPECT_EQ(file.OpenEffectFile((dir_ / "none.svf").string()), TEffectFile::kMissing);
     EXPECT_FALSE(file.IsOpen());
-    EXPECT_EQ(file.OpenEffectFile(dir_.string()), TEffectFile::kUnreadable);
+    // A directory where the file belongs is as good as no file.
+    EXPECT_EQ(file.OpenEffectFile(dir_.string()), TEffectFile::kMissing);
     EXPECT_FALSE(file.Reason().empty());
 }
 

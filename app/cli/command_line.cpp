@@ -1,0 +1,135 @@
+#include "app/cli/command_line.h"
+
+#include "app/cli/inspect_commands.h"
+
+#include <CLI/CLI.hpp>
+
+#include <charconv>
+#include <ostream>
+
+namespace vz::cli {
+
+namespace {
+
+const std::vector<std::string> kModels{"auto", "KRA350", "KRB350", "KRC350", "KRD350", "KRT120"};
+
+// CLI11's own range check prints the largest double as its bound.
+const CLI::Validator kSeconds(
+    [](std::string& text) {
+        double value = 0;
+        const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+        if (ec != std::errc() || end != text.data() + text.size() || !(value >= 0))
+            return std::string("must be a number of seconds, 0 or more, not ") + text;
+        return std::string();
+    },
+    "SECONDS");
+
+std::string OneLine(std::string text) {
+    for (char& c : text)
+        if (c == '\n' || c == '\r') c = ' ';
+    while (!text.empty() && text.back() == ' ')
+        text.pop_back();
+    return text;
+}
+
+} // namespace
+
+const char* ProgramVersion() {
+    return VZ_VERSION;
+}
+
+CommandLine ParseCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
+    CommandLine line;
+    CLI::App app{"vzflash: firmware updater for Vorna-Zadod devices", "vzflash"};
+    app.require_subcommand(1);
+    app.set_version_flag("--version", std::string("vzflash ") + ProgramVersion());
+
+    RunOptions& run = line.run;
+    auto* runCommand = app.add_subcommand("run", "Update a device connected to a serial port");
+    runCommand->add_option("SCRIPT", run.script, "Script file; its directory holds every file it names");
+    runCommand->add_option("--port", run.port, "COM port 1 to 9, or a device path")->capture_default_str();
+    runCommand->add_option("--device", run.device, "Device model")
+        ->check(CLI::IsMember(kModels))
+        ->capture_default_str();
+    runCommand->add_option("--mode", run.mode, "auto: every component; manual: those of --components")
+        ->check(CLI::IsMember({"auto", "manual"}))
+        ->capture_default_str();
+    // One value a time ("keyb,prom1"), so that the script after it stays the script.
+    runCommand->add_option("--components", run.components, "Components in manual mode, comma-separated")
+        ->expected(1)
+        ->allow_extra_args(false)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
+        ->delimiter(',')
+        ->check(CLI::IsMember({"keyb", "prom1", "prom2"}))
+        ->capture_default_str();
+    runCommand->add_option("--speed", run.speed, "PROM update speed")
+        ->check(CLI::IsMember({"fast", "slow"}))
+        ->capture_default_str();
+    runCommand->add_flag("--read-id", run.readId, "Run readid.ini instead of script.ini");
+    runCommand->add_option("--root", run.root,
+                           "Directory holding one directory per model (default: the program's)");
+    runCommand
+        ->add_option("--timeout", run.timeout, "End the run when the device is silent this many seconds")
+        ->check(kSeconds);
+    runCommand->add_flag("--quiet", run.quiet, "No progress output");
+    runCommand->add_option("--log", run.log, "Write a timestamped transcript of the line to this file");
+
+    CheckOptions& check = line.check;
+    auto* checkCommand = app.add_subcommand("check", "Find what would stop a script, without a device");
+    checkCommand->add_option("SCRIPT", check.script,
+                             "Script file (default: every model's scripts below --root)");
+    checkCommand->add_option("--root", check.root,
+                             "Directory holding one directory per model (default: the program's)");
+    checkCommand->add_option("--device", check.device, "Check only this model's directory")
+        ->check(CLI::IsMember(kModels))
+        ->capture_default_str();
+
+    auto* hexsum =
+        app.add_subcommand("hexsum", "Print the 16-bit image sum of an Intel HEX file over a range");
+    hexsum->add_option("FILE", line.file, "Intel HEX file")->required();
+    hexsum->add_option("FIRST", line.first, "First address, hexadecimal")->required();
+    hexsum->add_option("LAST", line.last, "Last address, hexadecimal")->required();
+
+    auto* effect = app.add_subcommand("effect", "Print the command each Effect file line becomes");
+    effect->add_option("FILE", line.file, "Effect file")->required();
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        if (e.get_exit_code() == 0) {
+            // --help and --version.
+            line.exitCode = app.exit(e, out, err);
+        } else {
+            err << "vzflash: " << OneLine(e.what()) << " (vzflash --help lists the options)\n";
+            line.exitCode = kBadArguments;
+        }
+        return line;
+    }
+    if (*runCommand)
+        line.command = CommandLine::Command::Run;
+    else if (*checkCommand)
+        line.command = CommandLine::Command::Check;
+    else if (*hexsum)
+        line.command = CommandLine::Command::HexSum;
+    else if (*effect)
+        line.command = CommandLine::Command::Effect;
+    return line;
+}
+
+int RunCommandLine(const CommandLine& line, std::ostream& out, std::ostream& err) {
+    switch (line.command) {
+    case CommandLine::Command::Run:
+        return RunUpdate(line.run, out, err);
+    case CommandLine::Command::Check:
+        return RunCheck(line.check, out, err);
+    case CommandLine::Command::HexSum:
+        return RunHexSum(line.file, line.first, line.last, out, err);
+    case CommandLine::Command::Effect:
+        return RunEffect(line.file, out, err);
+    case CommandLine::Command::None:
+        break;
+    }
+    return line.exitCode;
+}
+
+} // namespace vz::cli
