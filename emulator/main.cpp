@@ -16,6 +16,9 @@ int main(int argc, char** argv) {
         case ProgramOptions::Command::Help:
             std::cout << vz::emu::UsageText();
             return 0;
+        case ProgramOptions::Command::Version:
+            std::cout << "vzdevice " << VZ_VERSION << '\n';
+            return 0;
         case ProgramOptions::Command::MakePackage:
             vz::emu::WritePackage(options.packageDir, options.smallPackage);
             return 0;

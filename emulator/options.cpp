@@ -73,6 +73,8 @@ ProgramOptions ParseOptions(const std::vector<std::string>& args) {
         RunnerOptions& r = o.runner;
         if (a == "--help" || a == "-h") {
             o.command = ProgramOptions::Command::Help;
+        } else if (a == "--version") {
+            o.command = ProgramOptions::Command::Version;
         } else if (a == "--small") {
             o.smallPackage = true;
         } else if (a == "--link") {
@@ -167,6 +169,7 @@ ProgramOptions ParseOptions(const std::vector<std::string>& args) {
         o.dumpDir = positional[1];
         break;
     case ProgramOptions::Command::Help:
+    case ProgramOptions::Command::Version:
         break;
     }
     return o;
@@ -177,6 +180,7 @@ std::string UsageText() {
   vzdevice [options]                       play the device on a new pseudo-terminal
   vzdevice make-package DIR [--small]      write the sample update package
   vzdevice verify-dump MODEL_DIR DUMP_DIR  compare a dump with what MODEL_DIR/script.ini programs
+  vzdevice --version                       the version of the updater it comes with
 
 device options:
   --link PATH              also make a symbolic link to the terminal side

@@ -20,7 +20,7 @@ struct RunnerOptions {
 };
 
 struct ProgramOptions {
-    enum class Command { Run, MakePackage, VerifyDump, Help };
+    enum class Command { Run, MakePackage, VerifyDump, Help, Version };
     Command command = Command::Run;
     DeviceConfig device;
     RunnerOptions runner;

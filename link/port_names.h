@@ -13,4 +13,7 @@ std::string WindowsComDeviceName(int comNumber);
 // otherwise /dev/ttyS<n-1>.
 std::string PosixComDeviceName(int comNumber);
 
+// The name this platform's port backend opens for COM n.
+std::string PlatformComDeviceName(int comNumber);
+
 } // namespace vz

@@ -6,8 +6,23 @@ namespace vz::cli {
 
 void CliFace::MemoLineAdded(const std::string& line) {
     if (line == "Program operation completed") completed_ = true;
+    if (log_) log_->Note("status", line);
+    // A command line has no START button to click.
+    if (line == "Click on button START to begin program operation") return;
     ShowIdentityOnce();
     PrintLine(line);
+}
+
+void CliFace::Advise(const std::string& text) {
+    if (log_) log_->Note("advice", text);
+    PrintError(text);
+}
+
+void CliFace::PrintError(const std::string& line) {
+    progress_.Clear();
+    err_ << line << '\n';
+    err_.flush();
+    progress_.Redraw();
 }
 
 void CliFace::ShowIdentityOnce() {
@@ -30,6 +45,14 @@ void CliFace::ProgressChanged() {
     if (!core_) return;
     const TProgressBar& script = core_->ProgressBar2();
     const TProgressBar& line = core_->ProgressBar1();
+    if (counter_) {
+        // Once a script line: same-version skipping may have dropped files since.
+        if (script.Position != estimatedAt_) {
+            estimatedAt_ = script.Position;
+            estimate_ = EstimateUpdateBytes(core_->ScriptLines(), core_->ScriptDir());
+        }
+        progress_.UpdateBytes(counter_->Sent(), estimate_, counter_->BitsPerSecond());
+    }
     progress_.Update(script.Position, script.Max, line.Position, line.Max);
 }
 

@@ -2,6 +2,7 @@
 // implementation per platform.
 #pragma once
 
+#include <cstdio>
 #include <string>
 
 namespace vz::cli {
@@ -12,5 +13,11 @@ std::string ProgramFilePath();
 // What the operator can do when the system refused the port with "access
 // denied", as a parenthesis to append to the message.
 std::string AccessDeniedAdvice();
+
+// The system and machine, for the head of a transcript ("Linux 6.1.0 x86_64").
+std::string PlatformName();
+
+// The width of the terminal behind the stream; 0 when it is none or cannot tell.
+int TerminalColumns(std::FILE* stream);
 
 } // namespace vz::cli

@@ -1,6 +1,9 @@
 #include "app/cli/cli_platform.h"
 
 #include <filesystem>
+#include <sys/ioctl.h>
+#include <sys/utsname.h>
+#include <unistd.h>
 
 namespace vz::cli {
 
@@ -13,6 +16,18 @@ std::string ProgramFilePath() {
 std::string AccessDeniedAdvice() {
     return " (the user needs access to serial ports: add it to the dialout group with "
            "'usermod -aG dialout USER' and log in again)";
+}
+
+std::string PlatformName() {
+    utsname name{};
+    if (uname(&name) != 0) return "POSIX";
+    return std::string(name.sysname) + " " + name.release + " " + name.machine;
+}
+
+int TerminalColumns(std::FILE* stream) {
+    winsize size{};
+    if (ioctl(fileno(stream), TIOCGWINSZ, &size) != 0) return 0;
+    return size.ws_col;
 }
 
 } // namespace vz::cli

@@ -25,4 +25,17 @@ std::string AccessDeniedAdvice() {
     return " (another program is using the port: close it and try again)";
 }
 
+std::string PlatformName() {
+    SYSTEM_INFO info{};
+    GetNativeSystemInfo(&info);
+    return info.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_AMD64 ? "Windows x64" : "Windows";
+}
+
+int TerminalColumns(std::FILE* stream) {
+    const HANDLE handle = GetStdHandle(stream == stderr ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    if (!GetConsoleScreenBufferInfo(handle, &info)) return 0;
+    return info.srWindow.Right - info.srWindow.Left + 1;
+}
+
 } // namespace vz::cli

@@ -69,7 +69,9 @@ CommandLine ParseCommandLine(int argc, const char* const* argv, std::ostream& ou
     runCommand->add_option("--root", run.root,
                            "Directory holding one directory per model (default: the program's)");
     runCommand
-        ->add_option("--timeout", run.timeout, "End the run when the device is silent this many seconds")
+        ->add_option("--timeout", run.timeout,
+                     "End the run when the device is silent this many seconds (default: none until the "
+                     "device calls, then 60; 0: never)")
         ->check(kSeconds);
     runCommand->add_flag("--quiet", run.quiet, "No progress output");
     runCommand->add_option("--log", run.log, "Write a timestamped transcript of the line to this file");

@@ -39,7 +39,8 @@ void LoggingLink::Write(const char* direction, const std::string& text) {
 }
 
 bool LoggingLink::SetLinkRun(bool run) {
-    Write("--", run ? "link run" : "link stop");
+    if (run != running_) Write("--", run ? "link run" : "link stop");
+    running_ = run;
     return inner_->SetLinkRun(run);
 }
 

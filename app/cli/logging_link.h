@@ -15,6 +15,8 @@ class LoggingLink : public TLinkControl {
 public:
     LoggingLink(std::unique_ptr<TLinkControl> inner, const std::string& path);
     bool IsOpen() const { return file_.is_open(); }
+    // A line of the run that is not on the wire (header, status, advice, exit status).
+    void Note(const char* kind, const std::string& text) { Write(kind, text); }
 
     void SelectLinkPort(int n) override { inner_->SelectLinkPort(n); }
     void SelectLinkPath(const std::string& path) override { inner_->SelectLinkPath(path); }
@@ -23,6 +25,7 @@ public:
     std::string TakeReceived() override;
     void SetSpeedFast() override;
     void SetSpeedSlow() override;
+    std::string PortName() const override { return inner_->PortName(); }
 
 private:
     void Write(const char* direction, const std::string& text);
@@ -30,6 +33,8 @@ private:
     std::unique_ptr<TLinkControl> inner_;
     std::ofstream file_;
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+    // The core tells a stopped link to stop on every idle step: one line is enough.
+    bool running_ = false;
 };
 
 // Control characters as \r, \n, \e or \xNN so a transcript stays one line per chunk.

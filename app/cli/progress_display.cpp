@@ -1,6 +1,11 @@
 #include "app/cli/progress_display.h"
 
+#include "app/cli/cli_platform.h"
+#include "engines/line_text.h"
+#include "formats/text_lines.h"
+
 #include <algorithm>
+#include <filesystem>
 #include <unistd.h>
 
 namespace vz::cli {
@@ -11,20 +16,28 @@ using Clock = std::chrono::steady_clock;
 
 constexpr auto kBarsInterval = std::chrono::milliseconds(100);
 constexpr auto kLinesInterval = std::chrono::seconds(5);
-constexpr int kBarWidth = 20;
+constexpr int kMaxBarWidth = 20;
+constexpr int kMinBarWidth = 4;
 
-std::string Bar(int position, int max) {
-    const int filled = max > 0 ? std::clamp(position * kBarWidth / max, 0, kBarWidth) : 0;
+std::string Bar(int position, int max, int width) {
+    const int filled = max > 0 ? std::clamp(position * width / max, 0, width) : 0;
     // Appended piecewise: the chained operator+ trips a false -Wrestrict in GCC 12 at -O3.
     std::string bar = "[";
     bar.append(static_cast<std::size_t>(filled), '#');
-    bar.append(static_cast<std::size_t>(kBarWidth - filled), '-');
-    return bar + "]";
+    bar.append(static_cast<std::size_t>(width - filled), '-');
+    return bar + "] ";
+}
+
+std::string Format(const char* format, double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, format, value);
+    return text;
 }
 
 } // namespace
 
-ProgressDisplay::ProgressDisplay(std::FILE* stream, Style style) : stream_(stream), style_(style) {}
+ProgressDisplay::ProgressDisplay(std::FILE* stream, Style style, int columns)
+    : stream_(stream), style_(style), columns_(columns > 0 ? columns : 80) {}
 
 ProgressDisplay::Style ProgressDisplay::StyleFor(std::FILE* stream, bool quiet) {
     if (quiet) return Style::None;
@@ -32,8 +45,6 @@ ProgressDisplay::Style ProgressDisplay::StyleFor(std::FILE* stream, bool quiet) 
 }
 
 void ProgressDisplay::Update(int scriptPosition, int scriptMax, int linePosition, int lineMax) {
-    if (linePosition > lastLinePosition_) stepsSinceRate_ += linePosition - lastLinePosition_;
-    lastLinePosition_ = linePosition;
     scriptPosition_ = scriptPosition;
     scriptMax_ = scriptMax;
     linePosition_ = linePosition;
@@ -41,14 +52,42 @@ void ProgressDisplay::Update(int scriptPosition, int scriptMax, int linePosition
     Draw(false);
 }
 
-std::string ProgressDisplay::Text(bool bars) const {
-    char rate[32];
-    std::snprintf(rate, sizeof rate, "%.0f", rate_);
+void ProgressDisplay::UpdateBytes(std::uint64_t sent, std::uint64_t total, int bitsPerSecond) {
+    sent_ = sent;
+    total_ = total;
+    bitsPerSecond_ = bitsPerSecond;
+}
+
+std::string ProgressDisplay::Text(bool bars, int columns) const {
+    int percent = scriptMax_ > 0 ? scriptPosition_ * 100 / scriptMax_ : 0;
+    // The estimate may fall short of what is sent; the run is not over until it says so.
+    if (total_ > 0) percent = static_cast<int>(std::min<std::uint64_t>(99, sent_ * 100 / total_));
+    std::string tail = "  " + std::to_string(percent) + "%  " + Format("%.1f kB", sent_ / 1000.0);
+    if (total_ > sent_ && bitsPerSecond_ > 0) {
+        // Ten bits a byte on the wire: start, eight data bits, stop.
+        const auto seconds = (total_ - sent_) * 10 / static_cast<std::uint64_t>(bitsPerSecond_);
+        tail += "  " + std::to_string(seconds / 60) + ":" +
+                Format("%02.0f", static_cast<double>(seconds % 60)) + " left";
+    }
+    // Positions as wide as their maximum, so that the bars stand still while a line runs.
+    const auto fraction = [](int position, int max) {
+        std::string text = std::to_string(position);
+        const std::string of = std::to_string(max);
+        if (text.size() < of.size()) text.insert(0, of.size() - text.size(), ' ');
+        return text + "/" + of;
+    };
+    const std::string script = fraction(scriptPosition_, scriptMax_);
+    const std::string line = fraction(linePosition_, lineMax_);
+    const int fixed =
+        static_cast<int>(std::string("script   line ").size() + script.size() + line.size() + tail.size());
+    const int width = std::min(kMaxBarWidth, (columns - 1 - fixed) / 2 - 3);
     std::string text = "script ";
-    if (bars) text += Bar(scriptPosition_, scriptMax_) + " ";
-    text += std::to_string(scriptPosition_) + "/" + std::to_string(scriptMax_) + "  line ";
-    if (bars) text += Bar(linePosition_, lineMax_) + " ";
-    text += std::to_string(linePosition_) + "/" + std::to_string(lineMax_) + "  " + rate + " steps/s";
+    if (bars && width >= kMinBarWidth) text += Bar(scriptPosition_, scriptMax_, width);
+    text += script + "  line ";
+    if (bars && width >= kMinBarWidth) text += Bar(linePosition_, lineMax_, width);
+    text += line + tail;
+    if (static_cast<int>(text.size()) > columns - 1)
+        text.resize(static_cast<std::size_t>(std::max(0, columns - 1)));
     return text;
 }
 
@@ -58,17 +97,13 @@ void ProgressDisplay::Draw(bool force) {
     const auto now = Clock::now();
     const auto interval = style_ == Style::Bars ? kBarsInterval : kLinesInterval;
     if (!force && shown_ && now - lastDraw_ < interval) return;
-    const double seconds = std::chrono::duration<double>(now - rateStart_).count();
-    if (seconds >= 1.0) {
-        rate_ = stepsSinceRate_ / seconds;
-        stepsSinceRate_ = 0;
-        rateStart_ = now;
-    }
     lastDraw_ = now;
     shown_ = true;
-    if (style_ == Style::Bars)
-        std::fprintf(stream_, "\r\033[K%s", Text(true).c_str());
-    else if (const std::string text = Text(false); text != lastLine_) {
+    if (style_ == Style::Bars) {
+        // Measured again each time: the operator may resize the terminal.
+        const int columns = TerminalColumns(stream_);
+        std::fprintf(stream_, "\r\033[K%s", Text(true, columns > 0 ? columns : columns_).c_str());
+    } else if (const std::string text = Text(false, 1 << 20); text != lastLine_) {
         std::fprintf(stream_, "progress: %s\n", text.c_str());
         lastLine_ = text;
     }
@@ -79,10 +114,32 @@ void ProgressDisplay::Clear() {
     if (style_ != Style::Bars || !shown_) return;
     std::fputs("\r\033[K", stream_);
     std::fflush(stream_);
+    shown_ = false;
+}
+
+void ProgressDisplay::Finish() {
+    Clear();
+    style_ = Style::None;
 }
 
 void ProgressDisplay::Redraw() {
-    if (style_ == Style::Bars && shown_) Draw(true);
+    if (style_ == Style::Bars && scriptPosition_ != 0) Draw(true);
+}
+
+std::uint64_t EstimateUpdateBytes(const std::vector<std::string>& scriptLines, const std::string& scriptDir) {
+    std::uint64_t total = 0;
+    for (const std::string& raw : scriptLines) {
+        const std::string line = TrimBoth(raw);
+        if (line.size() < 2 || line.front() != 'P') continue;
+        std::string rest = TrimBoth(DropFront(line, 1));
+        if (rest.empty() || (rest.front() != 'B' && (rest.front() < '0' || rest.front() > '9'))) continue;
+        rest = TrimBoth(DropFront(rest, 1));
+        const std::string name = rest.substr(0, rest.find(' '));
+        std::error_code ec;
+        const auto size = std::filesystem::file_size(scriptDir + name, ec);
+        if (!ec) total += size;
+    }
+    return total;
 }
 
 } // namespace vz::cli

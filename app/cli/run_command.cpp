@@ -2,12 +2,17 @@
 
 #include "app/cli/cli_face.h"
 #include "app/cli/cli_platform.h"
+#include "app/cli/command_line.h"
+#include "app/cli/counting_link.h"
 #include "app/cli/logging_link.h"
 #include "app/core/com_thread_link.h"
+#include "app/core/identity.h"
 #include "app/core/updater_core.h"
+#include "link/port_names.h"
 
 #include <algorithm>
 #include <condition_variable>
+#include <ctime>
 #include <filesystem>
 #include <mutex>
 #include <optional>
@@ -49,6 +54,69 @@ std::string FailureMessage(const LinkFailure& failure, bool lost) {
                             : "Cannot open the port " + failure.portName + ": " + failure.reason;
     if (failure.accessDenied) text += AccessDeniedAdvice();
     return text;
+}
+
+constexpr double kSilenceAfterAnswer = 60;
+
+std::string Join(const std::vector<std::string>& items, const char* separator) {
+    std::string text;
+    for (const std::string& item : items)
+        text += (text.empty() ? "" : separator) + item;
+    return text;
+}
+
+// "keyboard bank 0" … "keyboard bank 7" read as one item.
+std::string ProgrammedText(const std::vector<std::string>& programmed) {
+    std::vector<std::string> items;
+    std::string banks;
+    const std::string bank = "keyboard bank ";
+    for (const std::string& memory : programmed) {
+        if (memory.starts_with(bank)) {
+            if (banks.empty()) items.push_back({});
+            banks += (banks.empty() ? "" : ",") + memory.substr(bank.size());
+            continue;
+        }
+        items.push_back(memory);
+    }
+    for (std::string& item : items)
+        if (item.empty()) item = (banks.find(',') == std::string::npos ? bank : "keyboard banks ") + banks;
+    return items.empty() ? "nothing" : Join(items, ", ");
+}
+
+std::string Duration(Clock::duration elapsed) {
+    const long seconds = static_cast<long>(std::chrono::duration_cast<std::chrono::seconds>(elapsed).count());
+    return seconds >= 60 ? std::to_string(seconds / 60) + " min " + std::to_string(seconds % 60) + " s"
+                         : std::to_string(seconds) + " s";
+}
+
+// One line on stderr after a completed run: what was done, and how long it took.
+std::string Summary(const TUpdaterCore& core, Clock::duration elapsed) {
+    std::string text = "Done: " + DeviceText(core.ModelCode()).substr(7) + "  " + IdText(core.DeviceId()) +
+                       "; programmed " + ProgrammedText(core.RunRecord().programmed);
+    if (!core.RunRecord().skipped.empty())
+        text += "; skipped as already current: " + Join(core.RunRecord().skipped, ", ");
+    return text + "; " + Duration(elapsed);
+}
+
+void WriteLogHeader(LoggingLink& log, const RunOptions& options, const RunChoices& choices) {
+    const std::time_t now = std::time(nullptr);
+    char started[64];
+    std::strftime(started, sizeof started, "%Y-%m-%d %H:%M:%S %z", std::localtime(&now));
+    log.Note("head", std::string("vzflash ") + ProgramVersion() + " on " + PlatformName());
+    log.Note("head", std::string("started ") + started);
+    const std::string port = choices.portPath.empty() ? PlatformComDeviceName(choices.port) + " (Com " +
+                                                            std::to_string(choices.port) + ")"
+                                                      : choices.portPath;
+    log.Note("head", "port " + port +
+                         ", 57600 baud (19200 for a slow PROM update), 8 data bits, no parity, "
+                         "1 stop bit, no flow control");
+    log.Note("head", "script " + (options.script.empty()
+                                      ? std::string(options.readId ? "readid.ini" : "script.ini") +
+                                            " of the identified model below " +
+                                            (options.root.empty() ? ProgramDirectory() : options.root)
+                                      : options.script));
+    log.Note("head", "device " + options.device + ", mode " + options.mode + ", components " +
+                         Join(options.components, ",") + ", speed " + options.speed);
 }
 
 } // namespace
@@ -100,19 +168,28 @@ int RunUpdate(const RunOptions& options, std::ostream& out, std::ostream& err) {
     thread.SetOnPortLost(onFailure(true));
 
     std::unique_ptr<TLinkControl> link = std::move(threadLink);
+    LoggingLink* log = nullptr;
     if (!options.log.empty()) {
         auto logging = std::make_unique<LoggingLink>(std::move(link), options.log);
         if (!logging->IsOpen()) {
             err << "Cannot write the log file " << options.log << "\n";
             return kBadArguments;
         }
+        log = logging.get();
+        WriteLogHeader(*log, options, choices);
         link = std::move(logging);
     }
+    auto counting = std::make_unique<CountingLink>(std::move(link));
+    const CountingLink* counter = counting.get();
 
-    ProgressDisplay progress(stderr, ProgressDisplay::StyleFor(stderr, options.quiet));
-    CliFace face(out, progress, choices);
-    TUpdaterCore core(face, std::move(link));
+    ProgressDisplay progress(stderr, ProgressDisplay::StyleFor(stderr, options.quiet),
+                             TerminalColumns(stderr));
+    CliFace face(out, err, progress, choices);
+    TUpdaterCore core(face, std::move(counting));
     face.Attach(core);
+    face.SetLog(log);
+    face.SetCounter(counter);
+    const auto started = Clock::now();
     core.FormCreate();
     core.SetRootDir(options.root.empty() ? ProgramDirectory() : options.root);
     if (!options.script.empty()) core.SetScriptArgument(options.script);
@@ -122,8 +199,7 @@ int RunUpdate(const RunOptions& options, std::ostream& out, std::ostream& err) {
     else
         core.StartClick();
 
-    const auto timeout =
-        std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(options.timeout));
+    bool answered = false;
     auto nextTick = Clock::now();
     auto lastAnswer = Clock::now();
     int result = kRunFailed;
@@ -151,22 +227,21 @@ int RunUpdate(const RunOptions& options, std::ostream& out, std::ostream& err) {
             }
         }
         if (g_interrupted.load() || failure) {
+            // What went wrong first, then what it left behind (the advice of the stop).
+            if (failure) face.PrintError(FailureMessage(*failure, lost));
+            if (log && failure) log->Note("error", FailureMessage(*failure, lost));
+            if (log && !failure) log->Note("--", "interrupted");
             // Stopped as STOP does: the next step resets the engines and closes the link.
             if (core.State() != TUpdaterCore::kIdle) core.StartClick();
             core.SequencerStep();
-            if (failure) {
-                progress.Clear();
-                err << FailureMessage(*failure, lost) << "\n";
-                result = kPortFailed;
-            } else {
-                result = kInterrupted;
-            }
+            result = failure ? kPortFailed : kInterrupted;
             break;
         }
         const auto now = Clock::now();
         bool advanced = false;
         if (chunk) {
             lastAnswer = now;
+            answered = true;
             advanced = core.DataReceived();
         } else if (now >= nextTick) {
             advanced = core.SequencerStep();
@@ -176,11 +251,13 @@ int RunUpdate(const RunOptions& options, std::ostream& out, std::ostream& err) {
         if (chunk || now >= nextTick)
             nextTick = advanced ? now : now + std::chrono::milliseconds(face.Interval());
         face.ShowIdentityOnce();
+        // Not given: no limit until the device has called, then a minute of silence.
+        const double limit = options.timeout >= 0 ? options.timeout : (answered ? kSilenceAfterAnswer : 0);
         if (!core.WaitingForDevice()) {
             lastAnswer = now;
-        } else if (options.timeout > 0 && now - lastAnswer > timeout) {
+        } else if (limit > 0 && now - lastAnswer > std::chrono::duration<double>(limit)) {
             char seconds[32];
-            std::snprintf(seconds, sizeof seconds, "%g", options.timeout);
+            std::snprintf(seconds, sizeof seconds, "%g", limit);
             core.ShowError(std::string("No answer from the device within ") + seconds + " s");
             lastAnswer = now;
         }
@@ -189,8 +266,10 @@ int RunUpdate(const RunOptions& options, std::ostream& out, std::ostream& err) {
             break;
         }
     }
-    progress.Clear();
+    progress.Finish();
+    if (result == kCompleted) face.PrintError(Summary(core, Clock::now() - started));
     core.FormClose();
+    if (log) log->Note("exit", "status " + std::to_string(result));
     return result;
 }
 

@@ -17,7 +17,9 @@ struct RunOptions {
     bool readId = false;
     std::string root;   // empty: the program's own directory
     std::string script; // empty: the model's script below the root
-    double timeout = 0; // seconds without an answer; 0: none
+    // Seconds without an answer that end the run; 0: none. Not given (below 0): the
+    // wait for the boot loader's call is unbounded, then 60 s.
+    double timeout = -1;
     bool quiet = false;
     std::string log;
 };

@@ -15,8 +15,14 @@ public:
     // On another port implementation (tests).
     explicit TComThreadLink(std::unique_ptr<PortBackend> backend);
 
-    void SelectLinkPort(int n) override { thread_.SelectLinkPort(n); }
-    void SelectLinkPath(const std::string& path) override { thread_.SelectLinkPath(path); }
+    void SelectLinkPort(int n) override {
+        port_ = n;
+        thread_.SelectLinkPort(n);
+    }
+    void SelectLinkPath(const std::string& path) override {
+        path_ = path;
+        thread_.SelectLinkPath(path);
+    }
     bool SetLinkRun(bool run) override {
         thread_.SetLinkRun(run);
         return true;
@@ -25,6 +31,7 @@ public:
     std::string TakeReceived() override { return thread_.TakeReceived(); }
     void SetSpeedFast() override { thread_.SetSpeedFast(); }
     void SetSpeedSlow() override { thread_.SetSpeedSlow(); }
+    std::string PortName() const override;
 
     // The handlers run on the link's own thread: a face hands the work over to its
     // own thread (the chunk) or blocks until the operator has answered (the failures).
@@ -32,6 +39,8 @@ public:
 
 private:
     ComThread thread_;
+    int port_ = 1;
+    std::string path_;
 };
 
 } // namespace vz

@@ -21,6 +21,9 @@ public:
     virtual std::string TakeReceived() = 0;
     virtual void SetSpeedFast() = 0;
     virtual void SetSpeedSlow() = 0;
+    // The device name the selected port opens ("/dev/ttyS0", "\\.\COM1"); empty
+    // when the link cannot tell.
+    virtual std::string PortName() const { return {}; }
 };
 
 } // namespace vz

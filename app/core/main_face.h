@@ -35,6 +35,10 @@ public:
     virtual RunChoices Choices() = 0;
     // The Quit button, or START while it reads QUIT.
     virtual void CloseWindow() = 0;
+    // Advice to the operator beyond the system's own texts (a device that does not
+    // call, a device left partly programmed): the window shows it in its memo, the
+    // command line on its error stream.
+    virtual void Advise(const std::string& text) = 0;
 };
 
 } // namespace vz

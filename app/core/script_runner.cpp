@@ -7,6 +7,7 @@
 #include "formats/hex.h"
 #include "formats/text_lines.h"
 
+#include <algorithm>
 #include <filesystem>
 
 namespace vz {
@@ -103,6 +104,9 @@ void TUpdaterCore::ApplyComponentFilter() {
 
 void TUpdaterCore::SkipSameVersion(TGestionnaire&, std::int32_t component) {
     if (face_.Choices().manual) return;
+    const std::string name = component >= 8 ? (component == 8 ? "Prom 1" : "Prom 2") : "the keyboard";
+    if (std::find(runRecord_.skipped.begin(), runRecord_.skipped.end(), name) == runRecord_.skipped.end())
+        runRecord_.skipped.push_back(name);
     if (component >= 8) {
         ReplaceComponentLines(NibbleToHexChar(static_cast<unsigned>(component) & 0x0F));
     } else if (component >= 0) {

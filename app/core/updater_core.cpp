@@ -3,8 +3,12 @@
 #include "app/core/identity.h"
 #include "engines/constante.h"
 
+#include "engines/line_text.h"
+#include "formats/text_lines.h"
+
 #include <exception>
 #include <filesystem>
+#include <utility>
 
 namespace vz {
 
@@ -33,7 +37,8 @@ bool IsVariant256(const device_rec& record) {
 } // namespace
 
 TUpdaterCore::TUpdaterCore(TMainFace& face, std::unique_ptr<TLinkControl> link, EngineClock clock)
-    : face_(face), link_(std::move(link)), boot_(clock), inst_(clock), psd_(clock), jtag_(clock) {
+    : face_(face), link_(std::move(link)), clock_(clock), boot_(clock), inst_(clock), psd_(clock),
+      jtag_(clock) {
     for (TGestionnaire* engine : Engines())
         BindEngine(*engine);
     boot_.OnModelFound = [this](TGestionnaire&, std::uint8_t code) { SetModelCode(code); };
@@ -61,7 +66,10 @@ void TUpdaterCore::BindEngine(TGestionnaire& engine) {
         progressBar1_.Max = e.ProgressMax();
         face_.ProgressChanged();
     };
-    engine.OnStatus = [this](TGestionnaire& e) { ShowStatus(e.StatusText()); };
+    engine.OnStatus = [this](TGestionnaire& e) {
+        NoteProgramming(e.StatusText());
+        ShowStatus(e.StatusText());
+    };
     engine.OnError = [this](TGestionnaire& e) { ShowError(e.ErrorText()); };
     engine.OnDeviceId = [this](TGestionnaire& e) { OnDeviceId(e); };
     engine.OnLinkFast = [this](TGestionnaire&) { link_->SetSpeedFast(); };
@@ -108,6 +116,7 @@ void TUpdaterCore::StartClick() {
     } else if (state_ == kCompleted) {
         face_.CloseWindow();
     } else {
+        AdviseAfterStop();
         state_ = kIdle;
         controls.QuitEnabled = true;
         SetControls(controls);
@@ -138,7 +147,9 @@ bool TUpdaterCore::SequencerStep() {
 }
 
 bool TUpdaterCore::DataReceived() {
-    rxText_ += link_->TakeReceived();
+    const std::string chunk = link_->TakeReceived();
+    if (!chunk.empty()) deviceAnswered_ = true;
+    rxText_ += chunk;
     return state_ != kIdle && SequencerStep();
 }
 
@@ -162,6 +173,7 @@ void TUpdaterCore::RunState() {
         state_ = kSynchronise;
         break;
     case kSynchronise:
+        syncStart_ = clock_.Now();
         rxText_.clear();
         ShowStatus("Start the device while pushing the ENTER button");
         boot_.SetCurrentLine("SYN");
@@ -219,6 +231,8 @@ void TUpdaterCore::StepStarting() {
     SetReportedModelCode(0);
     SetOptions(0);
     deviceRecord_ = 0;
+    runRecord_ = {};
+    deviceAnswered_ = silenceAdvised_ = stopAdvised_ = false;
     face_.SetTimerInterval(kRunInterval);
     const RunChoices choices = face_.Choices();
     link_->SelectLinkPort(choices.port);
@@ -241,6 +255,7 @@ void TUpdaterCore::StepStarting() {
 }
 
 void TUpdaterCore::StepWaitSync() {
+    AdviseWhenSilent();
     if (boot_.Busy()) boot_.Execute();
     if (engineBusy_ || state_ == kError) return;
     if (!LocateAndLoadScript()) return;
@@ -255,6 +270,8 @@ void TUpdaterCore::StepLineRunning() {
     for (TGestionnaire* engine : Engines())
         if (engine->Busy()) engine->Execute();
     if (!engineBusy_ && state_ != kError) {
+        if (!runRecord_.inProgress.empty())
+            runRecord_.programmed.push_back(std::exchange(runRecord_.inProgress, std::string()));
         state_ = kNextLine;
         progressBar2_.StepIt();
         face_.ProgressChanged();
@@ -295,6 +312,50 @@ void TUpdaterCore::ShowError(const std::string& text) {
     errorMessage_ = text;
     state_ = kError;
     ShowStatus(text);
+    AdviseAfterStop();
+}
+
+void TUpdaterCore::NoteProgramming(const std::string& status) {
+    if (status == "Erase Extended Boot") {
+        runRecord_.inProgress = "the extended boot area";
+    } else if (status.starts_with("Erase Bank")) {
+        runRecord_.inProgress = "keyboard bank " + status.substr(10);
+    } else if (status == "Updating Prom Devices") {
+        // The line is "P8 …" or "P 9 …": the digit names the PROM.
+        const std::string rest = TrimBoth(DropFront(lineText_, 1));
+        runRecord_.inProgress = !rest.empty() && rest.front() == '9' ? "Prom 2" : "Prom 1";
+    }
+}
+
+void TUpdaterCore::AdviseWhenSilent() {
+    constexpr std::uint32_t kSilenceMs = 10000;
+    if (deviceAnswered_ || silenceAdvised_ ||
+        static_cast<std::uint32_t>(clock_.Now() - syncStart_) < kSilenceMs)
+        return;
+    silenceAdvised_ = true;
+    const RunChoices choices = face_.Choices();
+    std::string port = link_->PortName();
+    if (choices.portPath.empty()) {
+        const std::string com = "Com " + std::to_string(choices.port);
+        port = port.empty() ? com : port + " (" + com + ")";
+    } else if (port.empty()) {
+        port = choices.portPath;
+    }
+    face_.Advise("Waiting for the device on " + port + ": power it up holding ENTER, or choose another port");
+}
+
+void TUpdaterCore::AdviseAfterStop() {
+    if (stopAdvised_) return;
+    const TRunRecord& record = runRecord_;
+    std::string text;
+    if (!record.inProgress.empty())
+        text = "The update stopped while programming " + record.inProgress;
+    else if (!record.programmed.empty())
+        text = "The update stopped after programming " + record.programmed.back();
+    else
+        return;
+    stopAdvised_ = true;
+    face_.Advise(text + ": the device is partly updated; run the update again before it is used");
 }
 
 void TUpdaterCore::OnDeviceId(TGestionnaire& engine) {

@@ -42,6 +42,14 @@ struct TControls {
     bool DeviceMenuEnabled = true;
 };
 
+// What a run has done to the device so far, for the advice after a stop and the
+// command line's summary.
+struct TRunRecord {
+    std::vector<std::string> programmed; // memories finished, in order ("keyboard bank 3")
+    std::string inProgress;              // the memory being erased or written; empty between
+    std::vector<std::string> skipped;    // components left alone as already current
+};
+
 class TUpdaterCore {
 public:
     // Sequencer states; 9 is not used.
@@ -119,6 +127,7 @@ public:
     std::int32_t Options() const { return options_; }
     std::uint8_t MenuModel() const { return menuModel_; }
     bool ReadIdMode() const { return readIdMode_; }
+    const TRunRecord& RunRecord() const { return runRecord_; }
     const std::string& RxText() const { return rxText_; }
 
     TProgBoot& BootEngine() { return boot_; }
@@ -144,6 +153,10 @@ private:
     void StepLineRunning();
     void StepCompleted();
     void BindEngine(TGestionnaire& engine);
+    // Follows the engines' status lines to know which memory is being programmed.
+    void NoteProgramming(const std::string& status);
+    void AdviseWhenSilent();
+    void AdviseAfterStop();
     void OnDeviceId(TGestionnaire& engine);
     // Among the records sharing this record's type number, the one the identifier names.
     int SharedTypeRecord(int record) const;
@@ -160,6 +173,7 @@ private:
 
     TMainFace& face_;
     std::unique_ptr<TLinkControl> link_;
+    EngineClock clock_;
 
     TProgBoot boot_;
     TInstCrt inst_;
@@ -190,6 +204,12 @@ private:
 
     std::string scriptArgument_;
     std::string rootDir_;
+
+    TRunRecord runRecord_;
+    std::uint32_t syncStart_ = 0;
+    bool deviceAnswered_ = false;
+    bool silenceAdvised_ = false;
+    bool stopAdvised_ = false;
 };
 
 } // namespace vz

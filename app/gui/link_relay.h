@@ -31,6 +31,7 @@ public:
     void SetSpeedSlow() override {
         if (target_) target_->SetSpeedSlow();
     }
+    std::string PortName() const override { return target_ ? target_->PortName() : std::string(); }
 
 private:
     TLinkControl* target_;

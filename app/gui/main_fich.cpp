@@ -312,6 +312,12 @@ void TMainFich::MemoLineAdded(const std::string& line) {
     emit MemoLineShown(text);
 }
 
+void TMainFich::Advise(const std::string& text) {
+    // Not a status line of the core's memo: the next status still compares with the core's last.
+    MemoStatus->appendPlainText(DisplayText(text));
+    emit MemoLineShown(DisplayText(text));
+}
+
 void TMainFich::ProgressChanged() {
     ShowBar(ProgressBar1, core_->ProgressBar1());
     const TProgressBar& script = core_->ProgressBar2();

@@ -114,6 +114,7 @@ public:
     void SetTimerInterval(int milliseconds) override;
     RunChoices Choices() override;
     void CloseWindow() override;
+    void Advise(const std::string& text) override;
 
 signals:
     // Every memo line as it is added.

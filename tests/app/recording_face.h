@@ -26,8 +26,10 @@ public:
     void SetTimerInterval(int milliseconds) override { interval = milliseconds; }
     RunChoices Choices() override { return choices; }
     void CloseWindow() override { closed = true; }
+    void Advise(const std::string& text) override { advice.push_back(text); }
 
     TUpdaterCore* core = nullptr;
+    std::vector<std::string> advice;
     RunChoices choices;
     std::vector<std::string> memo;
     std::vector<std::string> captions;

@@ -278,6 +278,37 @@ TEST_F(SequencerTest, ReadIdAndQuitFollowTheCurrentDirectory) {
     EXPECT_FALSE(core_->Controls().ReadIdVisible);
 }
 
+TEST_F(SequencerTest, AdviceForASilentDeviceAndAPartlyProgrammedOne) {
+    face_.choices.port = 4;
+    core_->StartClick();
+    for (int i = 0; i < 1100; ++i) {
+        now_ += 10;
+        core_->SequencerStep();
+    }
+    EXPECT_EQ(face_.advice, (Lines{"Waiting for the device on Com 4: power it up holding ENTER, or choose "
+                                   "another port"}));
+    core_->StartClick();
+    core_->SequencerStep();
+    EXPECT_EQ(face_.advice.size(), 1u) << "nothing was programmed";
+
+    face_.advice.clear();
+    WriteFile("KRA350/script.ini", "P 3 k.hex\n");
+    WriteFile("KRA350/k.hex", ":00000001FF\n");
+    ExpectKra350Sync();
+    Expect("P3", ".");
+    core_->StartClick();
+    for (int i = 0; i < 50 && core_->Memo().back() != "Erase Bank3"; ++i) {
+        now_ += 10;
+        core_->SequencerStep();
+        link_->Tick();
+        if (!link_->pendingRx.empty()) core_->DataReceived();
+    }
+    core_->StartClick();
+    EXPECT_EQ(face_.advice,
+              (Lines{"The update stopped while programming keyboard bank 3: the device is partly "
+                     "updated; run the update again before it is used"}));
+}
+
 TEST_F(SequencerTest, StartReadsStopAtOnceSoASecondClickStops) {
     WriteFile("KRA350/script.ini", "prompt x\n");
     core_->StartClick();
