@@ -1,5 +1,6 @@
 // vzflash: the updater's command-line face.
 #include "app/cli/check_command.h"
+#include "app/cli/convert_command.h"
 #include "app/cli/inspect_commands.h"
 #include "app/cli/run_command.h"
 
@@ -67,6 +68,9 @@ int main(int argc, char** argv) {
     auto* effect = app.add_subcommand("effect", "Print the command each Effect file line becomes");
     effect->add_option("FILE", effectFile, "Effect file")->required();
 
+    vz::cli::ConvertOptions convert;
+    auto* convertCommand = vz::cli::AddConvertCommand(app, convert);
+
     CLI11_PARSE(app, argc, argv);
 
     if (*runCommand) {
@@ -77,5 +81,6 @@ int main(int argc, char** argv) {
     if (*checkCommand) return vz::cli::RunCheck(check, std::cout, std::cerr);
     if (*hexsum) return vz::cli::RunHexSum(hexFile, first, last, std::cout, std::cerr);
     if (*effect) return vz::cli::RunEffect(effectFile, std::cout, std::cerr);
+    if (*convertCommand) return vz::cli::RunConvert(convert, std::cout, std::cerr);
     return 2;
 }
