@@ -188,7 +188,9 @@ public:
             if (c == ';') return true;
             if (c == '(') {
                 Token t{true, {}, line_, column_};
-                if (!readHex(t, problem, line, column)) {
+                // PIOMAP's groups name pins, not numbers; the statement is refused later anyway.
+                const bool pins = st.tokens.size() == 1 && st.tokens[0].text == "PIOMAP";
+                if (!readHex(t, problem, line, column, pins)) {
                     st.broken = true;
                     skipStatement();
                     return true;
@@ -272,7 +274,7 @@ private:
             if (c == ';' && !inHex) return;
         }
     }
-    bool readHex(Token& t, std::string& problem, std::uint64_t& line, std::uint64_t& column) {
+    bool readHex(Token& t, std::string& problem, std::uint64_t& line, std::uint64_t& column, bool anyText) {
         for (;;) {
             const int c = skipBlanks();
             if (c < 0) {
@@ -283,7 +285,7 @@ private:
             }
             if (c == ')') return true;
             const char u = Upper(static_cast<char>(c));
-            if ((u >= '0' && u <= '9') || (u >= 'A' && u <= 'F')) {
+            if (anyText || (u >= '0' && u <= '9') || (u >= 'A' && u <= 'F')) {
                 t.text += u;
                 continue;
             }
