@@ -179,6 +179,16 @@ TEST(SvfConvert, WhatTheDeviceCannotDoIsRefusedOrKeptInMeaning) {
                      "t.svf:10:1: the statement has no \";\" before the end of the file"}));
 }
 
+TEST(SvfConvert, ReadsAcrossTheEndOfItsReadBuffer) {
+    // The reader takes 64 KiB at a time: "//", words and hex digits on its edge.
+    const std::string tail = "//c\nSIR 8 TDI (f\ne) ;//d\n";
+    for (std::size_t blanks = 65536 - 8; blanks <= 65536 + 2; ++blanks) {
+        const auto c = Convert(std::string(blanks, ' ') + tail);
+        ASSERT_TRUE(c.ok) << blanks << ": " << c.problems.front();
+        EXPECT_EQ(c.lines, (Lines{"SIR 8 TDI (FE);"})) << blanks;
+    }
+}
+
 TEST(SvfConvert, TraceCommentsAndMapLeadBackToTheSvfLines) {
     SvfConvertOptions options;
     options.traceEvery = 2;
