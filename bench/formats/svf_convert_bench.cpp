@@ -50,8 +50,8 @@ std::uintmax_t WriteSample(const fs::path& path, std::uintmax_t megabytes) {
     out << ") ;\n";
     const std::uintmax_t target = megabytes * 1000 * 1000;
     for (unsigned page = 0; static_cast<std::uintmax_t>(out.tellp()) < target; ++page) {
-        out << "! page " << page << "\nSIR 8 TDI (eb) ;\nSDR 24 TDI (" << std::hex << (page * 64) % 0x1000000 << std::dec
-            << ") ;\nSIR 8 TDI (ea) ;\nSDR 4096 TDI (";
+        out << "! page " << page << "\nSIR 8 TDI (eb) ;\nSDR 24 TDI (" << std::hex << (page * 64) % 0x1000000
+            << std::dec << ") ;\nSIR 8 TDI (ea) ;\nSDR 4096 TDI (";
         WriteWrapped(out, RandomHex(random, 1024));
         out << ")" << (page == 0 ? " SMASK (" + std::string(1024, 'f') + ")" : "") << " ;\n";
         out << "RUNTEST 1.00E-03 SEC;\n";
