@@ -188,8 +188,9 @@ public:
             if (c == ';') return true;
             if (c == '(') {
                 Token t{true, {}, line_, column_};
-                // PIOMAP's groups name pins, not numbers; the statement is refused later anyway.
-                const bool pins = st.tokens.size() == 1 && st.tokens[0].text == "PIOMAP";
+                // PIO and PIOMAP groups hold pin states and names; both are refused later anyway.
+                const bool pins =
+                    st.tokens.size() == 1 && (st.tokens[0].text == "PIO" || st.tokens[0].text == "PIOMAP");
                 if (!readHex(t, problem, line, column, pins)) {
                     st.broken = true;
                     skipStatement();
@@ -327,6 +328,7 @@ struct ScanMemory {
     bool known = false;
     std::uint64_t length = 0;
     Bits tdi, mask, smask;
+    bool maskGiven = false, smaskGiven = false; // by a statement, not the all-ones default
 };
 
 struct ResolvedScan {
@@ -491,6 +493,7 @@ private:
         ScanMemory& memory = memory_[kind];
         const bool same = memory.known && memory.length == scan.length;
         Bits tdi, mask, smask;
+        bool maskGiven = given[2].has_value(), smaskGiven = given[3].has_value();
         if (given[0]) {
             tdi = *given[0];
         } else if (same) {
@@ -508,7 +511,8 @@ private:
             mask = *given[2];
         } else if (same) {
             mask = memory.mask;
-            summary_.parametersCarried += scan.hasTdo && !mask.allOnes();
+            maskGiven = memory.maskGiven;
+            summary_.parametersCarried += scan.hasTdo && maskGiven;
         } else {
             mask = Bits::Ones(scan.length);
         }
@@ -516,11 +520,12 @@ private:
             smask = *given[3];
         } else if (same) {
             smask = memory.smask;
-            summary_.parametersCarried += !smask.allOnes();
+            smaskGiven = memory.smaskGiven;
+            summary_.parametersCarried += smaskGiven;
         } else {
             smask = Bits::Ones(scan.length);
         }
-        memory = {true, scan.length, tdi, mask, smask};
+        memory = {true, scan.length, tdi, mask, smask, maskGiven, smaskGiven};
         scan.tdi = std::move(tdi);
         scan.tdi.andWith(smask);
         if (scan.hasTdo) {
