@@ -196,11 +196,15 @@ TEST_F(Package, FullSizeModelPlaysAndVerifies) {
     DumpReport report = VerifyDump((dir / "pkg" / "KRA350_256").string(), (dir / "dump").string());
     EXPECT_TRUE(report.ok) << report.text;
     ExpectedMemories expected = ExpectedFromScript((dir / "pkg" / "KRA350_256").string());
-    ASSERT_TRUE(expected.proms[0]);
-    EXPECT_EQ(Bytes(expected.proms[0]->begin(), expected.proms[0]->begin() + 64 * kPageBytes),
-              PromImage(5, 0, false));
-    EXPECT_EQ((*expected.proms[0])[64 * kPageBytes], 0xFF)
-        << "beyond the programmed words the PROM stays blank";
+    ASSERT_TRUE(expected.proms[0] && expected.proms[1]);
+    // The images went through the vendor-style sources and the converter.
+    for (int prom = 0; prom < 2; ++prom) {
+        const Bytes& memory = *expected.proms[static_cast<std::size_t>(prom)];
+        const Bytes image = PromImage(5, prom, false);
+        EXPECT_EQ(Bytes(memory.begin(), memory.begin() + static_cast<std::ptrdiff_t>(image.size())), image)
+            << prom;
+        EXPECT_EQ(memory[image.size()], 0xFF) << "beyond the programmed words the PROM stays blank";
+    }
 }
 
 } // namespace
