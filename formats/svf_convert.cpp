@@ -7,6 +7,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <filesystem>
 #include <istream>
 #include <optional>
 #include <ostream>
@@ -345,7 +346,8 @@ class Converter {
 public:
     Converter(std::ostream& out, std::ostream* map, const SvfConvertOptions& options,
               SvfConvertSummary& summary)
-        : out_(out), map_(map), options_(options), summary_(summary) {}
+        : out_(out), map_(map), options_(options), summary_(summary),
+          traceName_(std::filesystem::path(options.sourceName).filename().string()) {}
 
     void statement(const Statement& st) {
         ++summary_.statements;
@@ -396,7 +398,7 @@ private:
         }
         if (pending_.empty()) return;
         if (options_.traceEvery > 0 && summary_.effectLines >= nextTrace_) {
-            write("// " + options_.sourceName + " line " + std::to_string(st_->line), true);
+            write("// " + traceName_ + " line " + std::to_string(st_->line), true);
             ++summary_.traceComments;
         }
         for (auto& line : pending_)
@@ -781,6 +783,7 @@ private:
     std::vector<std::string> pending_;
     std::vector<Problem> problems_;
     std::uint64_t nextTrace_ = 0;
+    std::string traceName_; // the file's name without its directory: the Effect file travels
 
     std::array<ScanMemory, kScanKinds> memory_;
     std::array<ResolvedScan, 4> pads_; // HIR, HDR, TIR, TDR

@@ -11,8 +11,8 @@
 namespace vz {
 
 struct SvfConvertOptions {
-    std::string sourceName;   // the SVF file's name, in messages and trace comments
-    double tckHz = 0;         // the device's TCK rate; 0: the file's FREQUENCY
+    std::string sourceName; // the SVF file as named to the user, in messages; its file name in trace comments
+    double tckHz = 0;       // the device's TCK rate; 0: the file's FREQUENCY
     bool idleRuntest = false; // waits asked for in another state run in IDLE
     int traceEvery = 100;     // a "// <source> line N" comment at least this often; 0: none
 };

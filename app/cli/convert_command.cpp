@@ -112,7 +112,7 @@ int RunConvert(const ConvertOptions& options, std::ostream&, std::ostream& err) 
         }
     }
     SvfConvertOptions convert;
-    convert.sourceName = std::filesystem::path(options.input).filename().string();
+    convert.sourceName = options.input;
     convert.tckHz = options.tckHz;
     convert.idleRuntest = options.idleRuntest;
     convert.traceEvery = options.traceEvery;

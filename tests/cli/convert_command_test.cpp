@@ -51,8 +51,9 @@ TEST_F(ConvertCommand, WritesNothingWhenAStatementIsRefused) {
     ConvertOptions o = Options("SIR 8 TDI (fe);\nRUNTEST 1E-2 SEC;\n");
     std::ofstream(o.output) << "an older file stays as it was";
     EXPECT_EQ(RunConvert(o, out_, err_), 1);
-    EXPECT_EQ(err_.str(), "in.svf:2:1: RUNTEST in seconds needs the TCK rate: give --tck-hz (the file has no "
-                          "FREQUENCY before it)\n" +
+    EXPECT_EQ(err_.str(), o.input +
+                              ":2:1: RUNTEST in seconds needs the TCK rate: give --tck-hz (the file has no "
+                              "FREQUENCY before it)\n" +
                               o.input + ": 1 problem(s), " + o.output + " not written\n");
     EXPECT_EQ(Text(o.output), "an older file stays as it was");
     EXPECT_FALSE(fs::exists(o.output + ".part"));
