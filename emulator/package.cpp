@@ -3,10 +3,12 @@
 #include "emulator/device_config.h"
 #include "emulator/hex_text.h"
 #include "emulator/prom.h"
+#include "formats/svf_convert.h"
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <stdexcept>
 
 namespace vz::emu {
@@ -15,7 +17,6 @@ namespace {
 
 constexpr const char* kKeyboardVersion = "0105";
 constexpr std::array<const char*, 2> kPromVersions{"0203", "0204"};
-constexpr std::size_t kMaxPiece = 512;
 
 class Seeded {
 public:
@@ -58,56 +59,26 @@ std::vector<bool> BitsOf(const Bytes& bytes) {
     return bits;
 }
 
-// Lengths of the pieces of a long scan; the other PROM's bypass bit gets a piece
-// of its own so the register's data stay byte aligned.
-std::vector<std::size_t> Pieces(std::size_t total, bool bypassFirst) {
-    if (total <= kMaxPiece) return {total};
-    std::vector<std::size_t> pieces;
-    std::size_t rest = total - 1;
-    if (bypassFirst) pieces.push_back(1);
-    for (; rest > 0; rest -= std::min(rest, kMaxPiece))
-        pieces.push_back(std::min(rest, kMaxPiece));
-    if (!bypassFirst) pieces.push_back(1);
-    return pieces;
+std::string Lower(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'F') c = static_cast<char>(c - 'A' + 'a');
+    return text;
 }
 
-// A data scan of one PROM's register with the other PROM in BYPASS. PROM 1 sits
-// at the TDI end, so its bypass bit of PROM 2 leaves first; for PROM 2 it is last.
-void DataScan(std::vector<std::string>& lines, int prom, const std::vector<bool>& reg,
-              const std::vector<bool>* tdo) {
-    std::vector<bool> stream;
-    std::vector<bool> expected;
-    if (prom == 0) stream.push_back(false);
-    stream.insert(stream.end(), reg.begin(), reg.end());
-    if (prom == 1) stream.push_back(false);
-    if (tdo) {
-        if (prom == 0) expected.push_back(false); // the bypass register captures 0
-        expected.insert(expected.end(), tdo->begin(), tdo->end());
-        if (prom == 1) expected.push_back(false);
-    }
-    auto pieces = Pieces(stream.size(), prom == 0);
-    std::size_t at = 0;
-    for (std::size_t i = 0; i < pieces.size(); ++i) {
-        std::string keyword = "SDR";
-        if (pieces.size() > 1) keyword += i == 0 ? "S" : i + 1 == pieces.size() ? "E" : "C";
-        std::string line =
-            keyword + " " + std::to_string(pieces[i]) + " TDI (" + SvfHex(stream, at, pieces[i]) + ")";
-        if (tdo) line += " TDO (" + SvfHex(expected, at, pieces[i]) + ")";
-        lines.push_back(line + ";");
-        at += pieces[i];
-    }
+// A scan value as a vendor's tool writes it: lower case, long ones wrapped
+// inside the parentheses, 64 digits a line.
+std::string Wrapped(const std::string& hex) {
+    if (hex.size() <= 64) return "(" + Lower(hex) + ")";
+    std::string text = "(";
+    for (std::size_t at = 0; at < hex.size(); at += 64)
+        text += "\n\t" + Lower(hex.substr(at, 64));
+    return text + ")";
 }
 
-std::string Instruction(int prom, std::uint8_t code) {
-    // PROM 1's instruction register is the high byte: it is shifted in last.
-    return "SIR 16 TDI (" + (prom == 0 ? HexByte(code) + "FF" : "FF" + HexByte(code)) + ");";
-}
-
-std::vector<bool> WordBits(std::uint16_t value, int length) {
-    std::vector<bool> bits(static_cast<std::size_t>(length));
-    for (int k = 0; k < length; ++k)
-        bits[static_cast<std::size_t>(k)] = (value >> k) & 1;
-    return bits;
+std::string PageHex(const Bytes& image, std::size_t page) {
+    Bytes data(image.begin() + static_cast<std::ptrdiff_t>(page * kPageBytes),
+               image.begin() + static_cast<std::ptrdiff_t>((page + 1) * kPageBytes));
+    return SvfHex(BitsOf(data), 0, kPageBits);
 }
 
 void WriteText(const std::filesystem::path& path, const std::string& text) {
@@ -167,44 +138,79 @@ std::vector<std::string> HexFileLines(const Bytes& data, std::uint16_t baseAddre
     return lines;
 }
 
-std::vector<std::string> EffectFileLines(const Model& model, int prom, const Bytes& image,
-                                         const std::array<std::uint32_t, 2>& idcodes) {
+std::string SourceSvfText(const Model& model, int prom, const Bytes& image,
+                          const std::array<std::uint32_t, 2>& idcodes) {
     const std::string name = "PROM " + std::to_string(prom + 1);
     const std::size_t pages = image.size() / kPageBytes;
-    std::vector<std::string> lines{
-        "// " + name + " of the " + std::string(model.folder) + ": identify the chain, erase, program " +
-            std::to_string(pages * kPageWords) + " words, read back the first page",
-        "TRST OFF;",
-        "ENDIR IDLE;",
-        "ENDDR IDLE;",
-        "STATE RESET IDLE;",
-        "// both PROMs in IDCODE: instruction capture 01, then the two codes (version nibble masked)",
-        "SIR 16 TDI (FEFE) TDO (0101) MASK (0303);",
-        "SDR 64 TDI (0000000000000000) TDO (" + HexLong(idcodes[0]) + HexLong(idcodes[1]) +
-            ") MASK (0FFFFFFF0FFFFFFF);",
-        "// erase " + name,
-        Instruction(prom, kInstErase),
-        "RUNTEST 110000 TCK;",
-        "// program from word 0, one page of " + std::to_string(kPageWords) + " words per scan",
-        Instruction(prom, kInstAddress),
-    };
-    DataScan(lines, prom, WordBits(0, 16), nullptr);
-    lines.push_back(Instruction(prom, kInstProgram));
+    const std::string id = Lower(HexLong(idcodes[static_cast<std::size_t>(prom)]));
+    // PROM 1 sits at the TDI end: the other PROM's bits shift first (header) for
+    // PROM 1 and last (trailer) for PROM 2.
+    const std::string ir = prom == 0 ? "HIR" : "TIR";
+    const std::string dr = prom == 0 ? "HDR" : "TDR";
+    auto instruction = [](std::uint8_t code) { return "SIR 8 TDI (" + Lower(HexByte(code)) + ") ;\n"; };
+    std::string t;
+    t += "// " + name + " of the " + std::string(model.folder) + ": identify the chain, erase, program " +
+         std::to_string(pages * kPageWords) + " words, read back\n";
+    t += "// Standard SVF as a PROM vendor's tool writes it; the package's Effect file is made\n";
+    t += "// from it with: vzflash convert prom" + std::to_string(prom + 1) + "_source.svf prom" +
+         std::to_string(prom + 1) + ".svf\n";
+    t += "TRST OFF;\nENDIR IDLE;\nENDDR IDLE;\nSTATE RESET;\nSTATE IDLE;\n";
+    t += "FREQUENCY 1.00E+06 HZ;\n";
+    t += "HIR 0 ;\nHDR 0 ;\nTIR 0 ;\nTDR 0 ;\n";
+    t += "! both PROMs in IDCODE: instruction capture 01, then the two codes (version nibble masked)\n";
+    t += "SIR 16 TDI (fefe) TDO (0101) MASK (0303) ;\n";
+    t += "SDR 64 TDI (0000000000000000) TDO (" + Lower(HexLong(idcodes[0]) + HexLong(idcodes[1])) +
+         ")\n\tMASK (0fffffff0fffffff) ;\n";
+    t += "! the other PROM in BYPASS from here on\n";
+    t += ir + " 8 TDI (ff) SMASK (ff) ;\n" + dr + " 1 TDI (00) SMASK (01) ;\n";
+    t += instruction(kInstIdcode);
+    t += "SDR 32 TDI (00000000) TDO (" + id + ") MASK (0fffffff) ;\n";
+    t += "SDR 32 TDO (" + id + ") ; // read again: TDI and MASK carry over\n";
+    t += "! erase " + name + "\n";
+    t += instruction(kInstErase);
+    t += "RUNTEST 1.10E-01 SEC;\n";
+    t += "! program from word 0, one page of " + std::to_string(kPageWords) + " words per scan\n";
+    t += instruction(kInstAddress);
+    t += "SDR 16 TDI (0000) ;\n";
+    t += instruction(kInstProgram);
     for (std::size_t page = 0; page < pages; ++page) {
-        Bytes data(image.begin() + static_cast<std::ptrdiff_t>(page * kPageBytes),
-                   image.begin() + static_cast<std::ptrdiff_t>((page + 1) * kPageBytes));
-        DataScan(lines, prom, BitsOf(data), nullptr);
+        t += "SDR\t" + std::to_string(kPageBits) + " TDI " + Wrapped(PageHex(image, page));
+        // The first page states SMASK; the pages after it carry it over.
+        if (page == 0) t += " SMASK " + Wrapped(std::string(kPageBits / 4, 'F'));
+        t += " ;\n";
     }
-    lines.push_back("// read back the first page");
-    lines.push_back(Instruction(prom, kInstAddress));
-    DataScan(lines, prom, WordBits(0, 16), nullptr);
-    lines.push_back(Instruction(prom, kInstRead));
-    Bytes first(image.begin(), image.begin() + kPageBytes);
-    std::vector<bool> zeros(kPageBits, false);
-    std::vector<bool> expected = BitsOf(first);
-    DataScan(lines, prom, zeros, &expected);
-    lines.push_back("SIR 16 TDI (FFFF);");
-    lines.push_back("STATE RESET;");
+    const std::size_t readBack = std::min<std::size_t>(pages, 2);
+    t += "! read back the first " + std::to_string(readBack) + " page(s)\n";
+    t += instruction(kInstAddress);
+    t += "SDR 16 TDI (0000) ;\n";
+    t += instruction(kInstRead);
+    for (std::size_t page = 0; page < readBack; ++page) {
+        t += "SDR " + std::to_string(kPageBits);
+        if (page == 0) t += " TDI " + Wrapped(std::string(kPageBits / 4, '0'));
+        t += " TDO " + Wrapped(PageHex(image, page));
+        if (page == 0) t += "\n\tMASK " + Wrapped(std::string(kPageBits / 4, 'F'));
+        t += " ;\n";
+    }
+    t += ir + " 0 ;\n" + dr + " 0 ;\n";
+    t += "SIR 16 TDI (ffff) ;\n";
+    t += "STATE RESET;\n";
+    return t;
+}
+
+std::vector<std::string> EffectFileLines(const Model& model, int prom, const Bytes& image,
+                                         const std::array<std::uint32_t, 2>& idcodes) {
+    std::istringstream source(SourceSvfText(model, prom, image, idcodes));
+    std::ostringstream effect;
+    SvfConvertOptions options;
+    options.sourceName = "prom" + std::to_string(prom + 1) + "_source.svf";
+    SvfConvertSummary summary;
+    std::vector<std::string> problems;
+    if (!ConvertSvf(source, effect, nullptr, options, summary, problems))
+        throw std::runtime_error("the sample SVF does not convert: " + problems.front());
+    std::vector<std::string> lines;
+    std::istringstream text(effect.str());
+    for (std::string line; std::getline(text, line);)
+        lines.push_back(line);
     return lines;
 }
 
@@ -258,6 +264,9 @@ void WritePackage(const std::string& dir, bool small) {
         for (int prom = 0; prom < 2; ++prom)
             WriteLines(folder / ("prom" + std::to_string(prom + 1) + ".svf"),
                        EffectFileLines(model, prom, PromImage(model.code, prom, small), idcodes));
+        for (int prom = 0; prom < 2; ++prom)
+            WriteText(folder / ("prom" + std::to_string(prom + 1) + "_source.svf"),
+                      SourceSvfText(model, prom, PromImage(model.code, prom, small), idcodes));
     }
 }
 

@@ -1,6 +1,7 @@
 // The sample update package: per model folder a script.ini and a readid.ini,
 // Intel HEX images of the boot area and the eight keyboard banks, and Effect
-// files that identify the PROMs and program them. Everything is derived from
+// files that identify the PROMs and program them, made from standard-SVF sources
+// kept beside them. Everything is derived from
 // fixed seeds, so two packages written alike are identical byte for byte.
 #pragma once
 
@@ -29,6 +30,10 @@ Bytes PromImage(int modelCode, int prom, bool small); // prom 0 or 1; whole page
 
 // 16 data bytes a line, then the end-of-file record.
 std::vector<std::string> HexFileLines(const Bytes& data, std::uint16_t baseAddress);
+// The PROM's programming file in standard SVF, as a vendor's tool would write it.
+std::string SourceSvfText(const Model& model, int prom, const Bytes& image,
+                          const std::array<std::uint32_t, 2>& idcodes);
+// That file made into the Effect file the device plays (vzflash convert).
 std::vector<std::string> EffectFileLines(const Model& model, int prom, const Bytes& image,
                                          const std::array<std::uint32_t, 2>& idcodes);
 std::string ScriptText(const Model& model);

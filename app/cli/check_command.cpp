@@ -8,6 +8,7 @@
 #include "engines/progpsd.h"
 #include "formats/effect.h"
 #include "formats/hex.h"
+#include "formats/hex_coverage.h"
 #include "formats/text_lines.h"
 
 #include <array>
@@ -90,9 +91,10 @@ private:
         if (!error_.empty())
             faults += Fault(where + error_);
         else if (taker == &boot_ && text != "SYN" && !text.starts_with("SYN"))
-            faults += CheckHexFile(dir + BootFileName(text));
+            faults += CheckHexFile(dir + BootFileName(text), 0x4000, 0x5FFF);
         else if (taker == &psd_ && text[0] == 'P')
-            faults += CheckHexFile(dir + DataFileName(text));
+            faults += CheckHexFile(dir + DataFileName(text), BankIsLower(text) ? 0x0000 : 0x8000,
+                                   BankIsLower(text) ? 0x7FFF : 0xFFFF);
         else if (taker == &jtag_ && text[0] == 'P')
             faults += CheckEffectFile(dir + DataFileName(text));
         for (TGestionnaire* engine : Engines())
@@ -112,13 +114,18 @@ private:
         return rest.size() > 1 ? TrimBoth(rest.substr(1)) : std::string();
     }
 
-    int CheckHexFile(const std::string& path) {
+    // Bank 0 is the lower half of the address space, banks 1 to 7 the upper half.
+    static bool BankIsLower(const std::string& text) { return TrimBoth(text.substr(1)).starts_with("0"); }
+
+    int CheckHexFile(const std::string& path, std::uint16_t first, std::uint16_t last) {
         std::vector<std::string> lines;
         if (LoadTextLines(path, lines) != LoadResult::Ok) return Fault(path + " File not found !!!");
         int faults = 0;
         for (std::size_t i = 0; i < lines.size(); ++i)
             if (const std::string fault = HexFaultOf(lines[i]); !fault.empty())
                 faults += Fault(path + ":" + std::to_string(i + 1) + ": " + fault);
+        for (const HexCoverageFinding& finding : FindUncoveredHexData(lines, first, last))
+            faults += Fault(path + ":" + std::to_string(finding.line) + ": " + finding.text);
         if (lines.empty()) faults += Fault(path + ": the file is empty");
         return faults;
     }

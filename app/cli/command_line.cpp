@@ -95,6 +95,8 @@ CommandLine ParseCommandLine(int argc, const char* const* argv, std::ostream& ou
     auto* effect = app.add_subcommand("effect", "Print the command each Effect file line becomes");
     effect->add_option("FILE", line.file, "Effect file")->required();
 
+    auto* convertCommand = AddConvertCommand(app, line.convert);
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -115,6 +117,8 @@ CommandLine ParseCommandLine(int argc, const char* const* argv, std::ostream& ou
         line.command = CommandLine::Command::HexSum;
     else if (*effect)
         line.command = CommandLine::Command::Effect;
+    else if (*convertCommand)
+        line.command = CommandLine::Command::Convert;
     return line;
 }
 
@@ -128,6 +132,8 @@ int RunCommandLine(const CommandLine& line, std::ostream& out, std::ostream& err
         return RunHexSum(line.file, line.first, line.last, out, err);
     case CommandLine::Command::Effect:
         return RunEffect(line.file, out, err);
+    case CommandLine::Command::Convert:
+        return RunConvert(line.convert, out, err);
     case CommandLine::Command::None:
         break;
     }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "app/cli/check_command.h"
+#include "app/cli/convert_command.h"
 #include "app/cli/run_command.h"
 
 #include <iosfwd>
@@ -10,13 +11,14 @@
 namespace vz::cli {
 
 struct CommandLine {
-    enum class Command { None, Run, Check, HexSum, Effect };
+    enum class Command { None, Run, Check, HexSum, Effect, Convert };
     // None: nothing to run; exit with `exitCode` (0 after --help or --version,
     // kBadArguments after a one-line message on the error stream).
     Command command = Command::None;
     int exitCode = 0;
     RunOptions run;
     CheckOptions check;
+    ConvertOptions convert;
     std::string file; // hexsum, effect
     std::string first;
     std::string last;

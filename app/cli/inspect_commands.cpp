@@ -2,6 +2,7 @@
 
 #include "formats/effect.h"
 #include "formats/hex.h"
+#include "formats/hex_coverage.h"
 #include "formats/text_lines.h"
 
 #include <charconv>
@@ -43,6 +44,8 @@ int RunHexSum(const std::string& file, const std::string& first, const std::stri
     case LoadResult::Ok:
         break;
     }
+    for (const HexCoverageFinding& finding : FindUncoveredHexData(lines, *from, *to))
+        err << file << ":" << finding.line << ": " << finding.text << "\n";
     out << WordToHex(HexImageSum(lines, *from, *to)) << "\n";
     return 0;
 }

@@ -43,6 +43,21 @@ TEST_F(CheckCommand, SoundPackagePasses) {
     EXPECT_EQ(out_.str(), "OK: 1 script(s) checked, 0 fault(s)\n");
 }
 
+TEST_F(CheckCommand, HexDataOutsideTheCheckedRangeIsAFault) {
+    Write("script.ini", "PB boot.hex\nP0 k0.hex\nP3 k3.hex\n");
+    Write("boot.hex", ":0440000001020304B2\n:020000021000EC\n:00000001FF\n");
+    Write("k0.hex", ":0100000011EE\n:0400000512345678E3\n:020000040000FA\n:00000001FF\n");
+    Write("k3.hex", ":0100000011EE\n:00000001FF\n");
+    EXPECT_EQ(Check(), 1);
+    EXPECT_EQ(out_.str(),
+              Dir() +
+                  "boot.hex:2: extended segment address 1000 is not applied: the data after it are "
+                  "summed at 16-bit addresses\n" +
+                  Dir() +
+                  "k3.hex:1: data at 0000-0000 lie outside 8000-FFFF, the range the checksum "
+                  "covers\n1 script(s) checked, 2 fault(s)\n");
+}
+
 TEST_F(CheckCommand, ReportsEveryKindOfFaultWithItsLine) {
     Write("script.ini", "BOGUS\nwait abc\nV\nP1 missing.hex\nP0 k0.hex\nP9 p.svf\nP8 none.svf\n");
     Write("k0.hex", ":0100000011EF\n:0100000011\n:01000000xxEE\n\n");

@@ -31,6 +31,18 @@ TEST_F(InspectCommands, HexSumPrintsFourDigits) {
     EXPECT_EQ(out_.str(), "DC0E\n");
 }
 
+TEST_F(InspectCommands, HexSumNamesDataTheSumCannotSeeOnStderr) {
+    const std::string file =
+        Write("big.hex", ":020000040030CA\r\n:0440000001020304B2\r\n:043FFC0001020304B3\r\n:00000001FF\r\n");
+    EXPECT_EQ(RunHexSum(file, "4000", "5FFF", out_, err_), 0);
+    EXPECT_EQ(out_.str(), "DC0E\n");
+    EXPECT_EQ(err_.str(),
+              file +
+                  ":1: extended linear address 0030 is not applied: the data after it are summed at "
+                  "16-bit addresses\n" +
+                  file + ":3: data at 3FFC-3FFF lie outside 4000-5FFF, the range the checksum covers\n");
+}
+
 TEST_F(InspectCommands, HexSumMissingFileAndBadAddresses) {
     const std::string missing = (dir_ / "none.hex").string();
     EXPECT_EQ(RunHexSum(missing, "0", "FFFF", out_, err_), 1);

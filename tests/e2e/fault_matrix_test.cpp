@@ -216,8 +216,8 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"boot:3", "Upload Extended Boot", "Error while writing!!!"},
         // bank0.hex gives six good lines with the repetition: the seventh is bank 1's first.
         Refusal{"bank:7", "Upload Bank1", "Error while writing!!!"},
-        // The sixth command record of prom1.svf comes from its line 10 (comments and TRST give none).
-        Refusal{"prom:6", "Updating Prom Devices", "Error while executing Effect file line : 10"},
+        // The sixth command record of prom1.svf comes from its line 7 (its first line is a comment).
+        Refusal{"prom:6", "Updating Prom Devices", "Error while executing Effect file line : 7"},
         Refusal{"checksum:3", "Verify Bank1", "Checksum Error"},
         Refusal{"version:1", "Verify Bank7", "Error while writing version number !!!"}),
     [](const ::testing::TestParamInfo<Refusal>& info) {

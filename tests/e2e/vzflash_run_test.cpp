@@ -116,6 +116,23 @@ TEST_F(VzflashRun, LogHoldsWhatABugReportNeeds) {
     EXPECT_EQ(stops, 1u) << text;
 }
 
+TEST_F(VzflashRun, EffectFilesConvertedFromVendorSvfUpdateThePromsAlike) {
+    for (const char* prom : {"prom1", "prom2"}) {
+        const fs::path dir = Package() / "KRA350";
+        const fs::path effect = dir / (std::string(prom) + ".svf");
+        fs::remove(effect);
+        Process convert(
+            {VZFLASH_PATH, "convert", (dir / (std::string(prom) + "_source.svf")).string(), effect.string()});
+        ASSERT_EQ(convert.Wait(30), 0) << convert.Err();
+        EXPECT_NE(convert.Err().find("the device will receive"), std::string::npos) << convert.Err();
+    }
+    const std::string port = StartDevice();
+    EXPECT_EQ(RunFlash(port, {"--quiet"}), 0) << flash_->Out() << flash_->Err();
+    EXPECT_EQ(VerifyDump(), 0) << verifyOut_;
+    EXPECT_NE(verifyOut_.find("prom1.bin: as programmed\nprom2.bin: as programmed\n"), std::string::npos)
+        << verifyOut_;
+}
+
 TEST_F(VzflashRun, ReadIdShowsEveryIdentification) {
     const std::string port = StartDevice();
     EXPECT_EQ(RunFlash(port, {"--quiet", "--read-id"}), 0) << flash_->Out();

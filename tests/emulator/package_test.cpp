@@ -5,12 +5,14 @@
 #include "emulator/prom.h"
 #include "emulator/state_file.h"
 #include "emulator/verify_dump.h"
+#include "formats/svf_convert.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 #include <set>
+#include <sstream>
 
 namespace vz::emu::test {
 namespace {
@@ -196,11 +198,56 @@ TEST_F(Package, FullSizeModelPlaysAndVerifies) {
     DumpReport report = VerifyDump((dir / "pkg" / "KRA350_256").string(), (dir / "dump").string());
     EXPECT_TRUE(report.ok) << report.text;
     ExpectedMemories expected = ExpectedFromScript((dir / "pkg" / "KRA350_256").string());
-    ASSERT_TRUE(expected.proms[0]);
-    EXPECT_EQ(Bytes(expected.proms[0]->begin(), expected.proms[0]->begin() + 64 * kPageBytes),
-              PromImage(5, 0, false));
-    EXPECT_EQ((*expected.proms[0])[64 * kPageBytes], 0xFF)
-        << "beyond the programmed words the PROM stays blank";
+    ASSERT_TRUE(expected.proms[0] && expected.proms[1]);
+    // The images went through the vendor-style sources and the converter.
+    for (int prom = 0; prom < 2; ++prom) {
+        const Bytes& memory = *expected.proms[static_cast<std::size_t>(prom)];
+        const Bytes image = PromImage(5, prom, false);
+        EXPECT_EQ(Bytes(memory.begin(), memory.begin() + static_cast<std::ptrdiff_t>(image.size())), image)
+            << prom;
+        EXPECT_EQ(memory[image.size()], 0xFF) << "beyond the programmed words the PROM stays blank";
+    }
+}
+
+} // namespace
+} // namespace vz::emu::test
+
+namespace vz::emu::test {
+namespace {
+
+// What the converter writes for end states and waits the device takes in its own
+// way is walkable by the device's player, and the scans still read the identifiers.
+TEST(ConvertedSvf, DetoursAndWaitsPlayOnTheChain) {
+    std::istringstream svf("STATE RESET; ENDIR DRPAUSE; ENDDR IRPAUSE; SIR 16 TDI (fefe);\n"
+                           "SDR 64 TDI (0) TDO (f5046093f5045093) MASK (0fffffff0fffffff);\n"
+                           "RUNTEST 10 TCK ENDSTATE DRPAUSE; TRST ON; TRST OFF; STATE IDLE;");
+    std::ostringstream effect;
+    SvfConvertOptions options;
+    SvfConvertSummary summary;
+    std::vector<std::string> problems;
+    ASSERT_TRUE(ConvertSvf(svf, effect, nullptr, options, summary, problems)) << problems.front();
+    DeviceMemory memory;
+    JtagChain chain(DeviceConfig{}.promIds, {&memory.proms[0], &memory.proms[1]});
+    JtagPlayer player(chain);
+    std::istringstream lines(effect.str());
+    std::vector<TapState> after;
+    for (std::string line; std::getline(lines, line);) {
+        SvfStatement s = ReadSvfStatement(line);
+        ASSERT_NE(s.kind, SvfStatement::Kind::Error) << line << ": " << s.problem;
+        if (s.kind != SvfStatement::Kind::Command) continue;
+        JtagOutcome outcome = player.execute(s.command);
+        ASSERT_TRUE(outcome.ok) << line << ": " << outcome.problem;
+        if (s.command.wantTdo) {
+            for (std::size_t k = 0; k < s.expectedTdo.size(); ++k)
+                EXPECT_EQ(outcome.tdo[k] & s.mask[k], s.expectedTdo[k] & s.mask[k]) << line;
+        }
+        after.push_back(chain.state());
+    }
+    // SIR ends in DRPAUSE, SDR in IRPAUSE, the wait in DRPAUSE, TRST ON in RESET.
+    EXPECT_EQ(after,
+              (std::vector<TapState>{TapState::Reset, TapState::Reset, TapState::Reset, TapState::IrPause,
+                                     TapState::DrPause, TapState::DrPause, TapState::IrPause, TapState::Idle,
+                                     TapState::DrPause, TapState::Reset, TapState::Idle}));
 }
 
 } // namespace
