@@ -2,6 +2,7 @@
 
 #include "app/face_data/window_description.h"
 #include "app/gui/display_text.h"
+#include "app/gui/placement.h"
 
 #include <QFrame>
 #include <QLabel>
@@ -56,9 +57,7 @@ TAboutBox::TAboutBox(QWidget* parent, const std::string& programPath) : QDialog(
 
     OKButton = new QPushButton(QString::fromLatin1(face::kAboutOK.caption), this);
     OKButton->setObjectName(QString::fromLatin1(face::kAboutOK.name));
-    const QSize needs = OKButton->sizeHint();
-    OKButton->setGeometry(Geometry(face::FitCaption(face::kAboutOK.rect, {needs.width(), needs.height()},
-                                                    face::kAboutClientSize.width)));
+    PlaceFitted(*OKButton, face::kAboutOK.rect, face::kAboutClientSize.width);
     OKButton->setDefault(true);
     connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
 

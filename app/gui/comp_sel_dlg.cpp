@@ -11,18 +11,10 @@ namespace vz {
 
 namespace {
 
-// Its designed place, grown to what its caption needs in the dialog's font
-// within the group box.
-void PlaceFitted(QWidget* widget, const face::Rect& design, int limit) {
-    const QSize needs = widget->sizeHint();
-    const face::Rect r = face::FitCaption(design, {needs.width(), needs.height()}, limit);
-    widget->setGeometry(r.left, r.top, r.width, r.height);
-}
-
 QCheckBox* MakeBox(QWidget* parent, const face::Control& control) {
     auto* box = new QCheckBox(QString::fromLatin1(control.caption), parent);
     box->setObjectName(QString::fromLatin1(control.name));
-    PlaceFitted(box, control.rect, face::kCompGroup.rect.width);
+    PlaceFitted(*box, control.rect, face::kCompGroup.rect.width);
     box->setChecked(true);
     return box;
 }
@@ -45,7 +37,7 @@ TCompSelDlg::TCompSelDlg(QWidget* parent) : QDialog(parent) {
 
     OKBtn = new QPushButton(QString::fromLatin1(face::kCompOK.caption), GroupBox1);
     OKBtn->setObjectName(QString::fromLatin1(face::kCompOK.name));
-    PlaceFitted(OKBtn, face::kCompOK.rect, group.width);
+    PlaceFitted(*OKBtn, face::kCompOK.rect, group.width);
     OKBtn->setDefault(true);
     connect(OKBtn, &QPushButton::clicked, this, &TCompSelDlg::OKBtnClick);
 }

@@ -37,9 +37,7 @@ QRect Geometry(const face::Rect& r) {
 QPushButton* MakeButton(QWidget* parent, const face::Control& control) {
     auto* button = new QPushButton(QString::fromLatin1(control.caption), parent);
     button->setObjectName(QString::fromLatin1(control.name));
-    const QSize needs = button->sizeHint();
-    button->setGeometry(Geometry(
-        face::FitCaption(control.rect, {needs.width(), needs.height()}, face::kMainClientSize.width)));
+    PlaceFitted(*button, control.rect, face::kMainClientSize.width);
     return button;
 }
 

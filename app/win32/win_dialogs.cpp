@@ -48,8 +48,17 @@ TWinAboutBox::TWinAboutBox(std::string programPath) {
     version_ = WideText(version ? face::kVersionPrefix + *version : std::string(face::kAboutVersion.caption));
 }
 
+TWinAboutBox::~TWinAboutBox() {
+    if (icon_ != nullptr) DestroyIcon(icon_);
+}
+
 void TWinAboutBox::ShowModal(HWND owner) {
     if (!font_.Handle()) font_ = MakeFont(face::kAboutFont);
+    // The icon file's nearest image, stretched to the box's size.
+    if (icon_ == nullptr)
+        icon_ = static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kIconId),
+                                              IMAGE_ICON, face::kAboutIcon.rect.width,
+                                              face::kAboutIcon.rect.height, LR_DEFAULTCOLOR));
     RunDialog(owner, &TWinAboutBox::Proc, this);
 }
 
@@ -79,10 +88,7 @@ void TWinAboutBox::FormCreate(HWND dialog) {
     HWND icon = MakeControl(dialog, face::kAboutIcon, WC_STATICW, WS_VISIBLE | SS_ICON | SS_REALSIZECONTROL,
                             -1, font, TCaptionKind::Label, inside);
     const face::Rect& iconRect = face::kAboutIcon.rect;
-    auto* image =
-        static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kIconId), IMAGE_ICON,
-                                      iconRect.width, iconRect.height, LR_DEFAULTCOLOR | LR_SHARED));
-    SendMessageW(icon, STM_SETICON, reinterpret_cast<WPARAM>(image), 0);
+    SendMessageW(icon, STM_SETICON, reinterpret_cast<WPARAM>(icon_), 0);
     SetWindowPos(icon, nullptr, inside.x + iconRect.left, inside.y + iconRect.top, iconRect.width,
                  iconRect.height, SWP_NOZORDER | SWP_NOACTIVATE);
     MakeControl(dialog, face::kAboutTitle, WC_STATICW, WS_VISIBLE | SS_LEFT | SS_NOPREFIX, -1, font,

@@ -15,6 +15,9 @@ class TWinAboutBox {
 public:
     // `programPath`: the file whose version resource is shown.
     explicit TWinAboutBox(std::string programPath);
+    ~TWinAboutBox();
+    TWinAboutBox(const TWinAboutBox&) = delete;
+    TWinAboutBox& operator=(const TWinAboutBox&) = delete;
     // Modal over `owner`; returns when it is closed.
     void ShowModal(HWND owner);
     // "Version : " and the file version, or the design caption without one.
@@ -26,6 +29,7 @@ private:
 
     std::wstring version_;
     TFont font_;
+    HICON icon_ = nullptr; // the program's icon at the size the box shows it
 };
 
 // TCompSelDlg: its three boxes keep their states between openings, whether it
