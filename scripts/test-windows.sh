@@ -295,5 +295,16 @@ echo "hung-up line: box shown, STOP ended the run, OK closed the box"
 close_window
 stop_devices
 
+# Closing the window while the link thread waits in its box must still end the program.
+phase "window closed while the link's box is up"
+start_device "$work/com1" --hangup-after 300 --erase-ms 0
+start_window "$dir/vzupdater-closed.out"
+click 264 193 # START
+box=$(timeout 30 xdotool search --sync --onlyvisible --name '^Error$' | head -n1)
+[ -n "$box" ] || { echo "no box after the line was hung up" >&2; exit 1; }
+close_window
+echo "closed with the box up: the program ended"
+stop_devices
+
 phase "done"
 echo "All Windows tests passed."
