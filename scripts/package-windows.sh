@@ -12,10 +12,9 @@ out=${1:-$root/$win}
 version=$(sed -n 's/^project(vzupdater VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 name=vzupdater-$version-windows-x64
 
-if [ ! -f "$win/build.ninja" ]; then
-  cmake -S . -B "$win" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
-    -DCMAKE_BUILD_TYPE=Release -DVZ_BENCH=OFF > /dev/null
-fi
+# The window is on: a build directory made before the Win32 window may have it off.
+cmake -S . -B "$win" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
+  -DCMAKE_BUILD_TYPE=Release -DVZ_GUI=ON -DVZ_BENCH=OFF > /dev/null
 cmake --build "$win" -j"$(nproc)" --target vzupdater vzflash > /dev/null
 
 stage=$root/$win/package
