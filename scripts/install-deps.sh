@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the window need; skips
 # what is already there so a second run costs nothing.
-#   --windows  also the mingw-w64 cross compiler and Wine, for scripts/test-windows.sh
+#   --windows  also the mingw-w64 cross compiler and Wine, for scripts/test-windows.sh,
+#              with Wine's fonts, xdotool (clicks on the window) and ImageMagick
+#              (its pictures)
 set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config git
@@ -11,7 +13,7 @@ packages=(
 )
 for arg in "$@"; do
   case "$arg" in
-    --windows) packages+=(g++-mingw-w64-x86-64 googletest wine wine64) ;;
+    --windows) packages+=(g++-mingw-w64-x86-64 googletest wine wine64 fonts-wine xdotool imagemagick) ;;
     *) echo "unknown option: $arg" >&2; exit 2 ;;
   esac
 done

@@ -1,17 +1,22 @@
 #!/usr/bin/env bash
 # Builds the Windows programs with mingw-w64 and tests them under Wine: the unit
-# tests, the Win32 serial port against the emulated device, and a complete
-# update with vzflash.exe on COM1, which Wine maps to the emulator's
-# pseudo-terminal. Exits non-zero on any failure.
-#   --full   also update a full-size sample package (a few minutes more)
+# tests, the Win32 serial port against the emulated device, a complete update
+# with vzflash.exe on COM1, which Wine maps to the emulator's pseudo-terminal,
+# and the window vzupdater.exe of the release zip on a virtual X server, driven
+# by mouse and keyboard as an operator would. Exits non-zero on any failure.
+#   --full           also update a full-size sample package (a few minutes more)
+#   --pictures DIR   keep the window's pictures there (docs/ holds the last ones)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 full=0
-for arg in "$@"; do
-  case "$arg" in
+pictures=""
+while [ $# -gt 0 ]; do
+  case "$1" in
     --full) full=1 ;;
-    *) echo "unknown option: $arg" >&2; exit 2 ;;
+    --pictures) pictures=$(realpath "$2"); shift ;;
+    *) echo "unknown option: $1" >&2; exit 2 ;;
   esac
+  shift
 done
 root=$PWD
 host=build/windows-host
@@ -32,7 +37,7 @@ vzdevice=$root/$host/emulator/vzdevice
 
 phase "cross build for Windows"
 cmake -S . -B "$win" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
-  -DCMAKE_BUILD_TYPE=Release -DVZ_GUI=OFF -DVZ_BENCH=OFF > /dev/null
+  -DCMAKE_BUILD_TYPE=Release -DVZ_GUI=ON -DVZ_BENCH=OFF > /dev/null
 cmake --build "$win" -j"$jobs"
 
 # A private Wine prefix, made once; nothing from the user's ~/.wine is used.
@@ -42,6 +47,22 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   wineboot -i > /dev/null 2>&1
   wineserver -w
 fi
+# Debian's Wine does not find the fonts of fonts-wine by itself ("MS Sans
+# Serif", Tahoma, Marlett for the caption buttons); it takes them from the
+# prefix's font folder.
+for font in /usr/share/wine/fonts/*; do
+  [ -e "$WINEPREFIX/drive_c/windows/Fonts/${font##*/}" ] || cp "$font" "$WINEPREFIX/drive_c/windows/Fonts/"
+done
+# There is no window manager on the virtual display: Wine draws the title bar
+# and the frame itself, as Windows does.
+wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f > /dev/null 2>&1
+
+# The virtual X server for the window; the unit tests measure captions on it too.
+xvfb_pid=""
+Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp 5> "$root/$win/xvfb.display" 2> "$root/$win/xvfb.err" &
+xvfb_pid=$!
+for _ in $(seq 100); do [ -s "$root/$win/xvfb.display" ] && break; sleep 0.05; done
+export DISPLAY=":$(head -n1 "$root/$win/xvfb.display")"
 
 devices=()
 stop_devices() {
@@ -52,6 +73,7 @@ stop_devices() {
 cleanup() {
   stop_devices
   wineserver -k 2> /dev/null || true
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2> /dev/null || true
 }
 trap cleanup EXIT
 
@@ -78,7 +100,8 @@ wine reg add 'HKLM\Software\Wine\Ports' /v COM1 /d "$work/com1" /f > /dev/null 2
 wine reg add 'HKLM\Software\Wine\Ports' /v COM2 /d "$work/com2" /f > /dev/null 2>&1
 wineserver -w
 # One server for the whole run: starting Wine once per test is much faster then.
-wineserver -p
+# It lists its objects whenever a device's terminal hangs up: into its own log.
+wineserver -p > "$root/$win/wineserver.log" 2>&1
 wine reg query 'HKLM\Software\Wine\Ports' > /dev/null 2>&1 # starts the services, which map the ports
 for n in 1 2; do
   target=$(readlink "$WINEPREFIX/dosdevices/com$n" || true)
@@ -135,6 +158,153 @@ if [ "$status" -ne 2 ] || ! grep -q "^Lost the port " "$work/hangup/vzflash.err"
   exit 1
 fi
 cat "$work/hangup/vzflash.err"
+
+# The release, unpacked: what is shipped is what is tested.
+phase "release zip"
+zip=$(bash scripts/package-windows.sh "$work")
+cmake -E make_directory "$work/unpacked"
+(cd "$work/unpacked" && cmake -E tar xf "$zip")
+release=$work/unpacked/$(basename "$zip" .zip)
+for file in vzupdater.exe vzflash.exe README.txt KRA350/script.ini; do
+  [ -f "$release/$file" ] || { echo "the zip lacks $file" >&2; exit 1; }
+done
+window_text=$root/$win/tests/win32/vz_window_text.exe
+title="Zentrik Vorna-Zadod Updater"
+
+# Waits up to $1 seconds for the rest of the line to succeed.
+wait_until() {
+  local limit=$1
+  shift
+  for _ in $(seq $((limit * 10))); do
+    "$@" > /dev/null 2>&1 && return 0
+    sleep 0.1
+  done
+  return 1
+}
+# What the window whose title begins with $1 shows, one text a line.
+shown() { wine "$window_text" "$1" | tr -d '\r'; }
+memo_has() { shown "$title" | grep -qx "$1"; }
+# Clicks at ($1, $2) of the window's client area.
+window=""
+click() {
+  eval "$(xdotool getwindowgeometry --shell "$window")"
+  # Wine's frame: as wide on every side, the title bar and the menu bar above.
+  local border=$(((WIDTH - 526) / 2))
+  xdotool mousemove $((X + border + $1)) $((Y + HEIGHT - border - 221 + $2)) click 1
+}
+picture() {
+  local file=$1
+  eval "$(xdotool getwindowgeometry --shell "$2")"
+  import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$work/$file"
+  [ -n "$pictures" ] && cp "$work/$file" "$pictures/$file"
+  return 0
+}
+# Starts the zip's vzupdater.exe in its own folder and finds its window.
+updater_pid=""
+start_window() {
+  (cd "$release" && exec wine ./vzupdater.exe > "$1" 2>&1) &
+  updater_pid=$!
+  window=$(timeout 30 xdotool search --sync --onlyvisible --name "^$title" | head -n1)
+  [ -n "$window" ] || { echo "the window did not appear" >&2; return 1; }
+}
+# Closes the window by its close box, as an operator does, and waits for the program to end.
+close_window() {
+  eval "$(xdotool getwindowgeometry --shell "$window")"
+  xdotool mousemove $((X + WIDTH - 12)) $((Y + 12)) click 1
+  for _ in $(seq 100); do kill -0 "$updater_pid" 2> /dev/null || break; sleep 0.1; done
+  if kill -0 "$updater_pid" 2> /dev/null; then echo "the window did not close" >&2; return 1; fi
+  wait "$updater_pid" || { echo "vzupdater.exe ended with status $?" >&2; return 1; }
+}
+# Answers the box $1 as an operator whose window was active: a click on its
+# title bar, then Enter on its OK button.
+ok_button() {
+  eval "$(xdotool getwindowgeometry --shell "$1")"
+  xdotool mousemove $((X + WIDTH / 2)) $((Y + 8)) click 1
+  sleep 0.5
+  xdotool key Return
+}
+
+phase "update through the window of the zip, START clicked"
+dir=$work/window
+mkdir -p "$dir"
+start_device "$work/com1" --dump "$dir/dump" --erase-ms 0 --log "$dir/line.log"
+start_window "$dir/vzupdater.out"
+click 264 193 # START
+wait_until 30 memo_has "Upload Bank4" || { echo "the run did not get under way:" >&2; shown "$title" >&2; exit 1; }
+picture windows-run.png "$window"
+if ! wait_until 60 memo_has "Program operation completed"; then
+  echo "the run did not complete:" >&2
+  shown "$title" >&2
+  exit 1
+fi
+wait_until 5 memo_has "Click on button START to begin program operation"
+picture windows-done.png "$window"
+shown "$title"
+# The about box, through the keyboard: Alt+A, then its item's key.
+click 264 60
+xdotool key alt+a a
+about=$(timeout 10 xdotool search --sync --onlyvisible --name '^About "Zentrik' | head -n1)
+[ -n "$about" ] || { echo "the about box did not open" >&2; exit 1; }
+picture windows-about.png "$about"
+shown 'About "' | grep -qx "Version : 2.6.0.6" || { echo "the about box shows:" >&2; shown 'About "' >&2; exit 1; }
+echo "about box: Version : 2.6.0.6"
+xdotool key Return
+wait_until 5 sh -c "! wine '$window_text' 'About \"'" || { echo "the about box did not close" >&2; exit 1; }
+# Manual mode opens the component selection dialog: Alt+M, then its item's key.
+xdotool key alt+m m
+components=$(timeout 10 xdotool search --sync --onlyvisible --name '^Component Selection$' | head -n1)
+[ -n "$components" ] || { echo "the component selection dialog did not open" >&2; exit 1; }
+sleep 0.3
+picture windows-components.png "$components"
+shown "Component Selection" | grep -qx "Keyb 350" || { echo "the dialog shows:" >&2; shown "Component Selection" >&2; exit 1; }
+xdotool key Return
+wait_until 5 sh -c "! wine '$window_text' 'Component Selection'" || { echo "the dialog did not close" >&2; exit 1; }
+close_window
+stop_devices # the device writes its memories as it ends
+"$vzdevice" verify-dump "$release/KRA350" "$dir/dump"
+
+# The device hangs up during the run: the link's box appears while the window
+# stays usable; STOP ends the run, and after OK the box does not come back.
+phase "hung-up line through the window"
+dir=$work/window-hangup
+mkdir -p "$dir"
+start_device "$work/com1" --hangup-after 300 --erase-ms 0
+start_window "$dir/vzupdater.out"
+click 264 193 # START
+box=$(timeout 30 xdotool search --sync --onlyvisible --name '^Error$' | head -n1)
+[ -n "$box" ] || { echo "no box after the line was hung up" >&2; exit 1; }
+sleep 0.3
+shown Error | grep -qx "Error while opening " || { echo "the box shows:" >&2; shown Error >&2; exit 1; }
+picture windows-open-failure.png "$window"
+click 264 193 # STOP
+if ! wait_until 10 memo_has "Click on button START to begin program operation"; then
+  echo "STOP did not end the run:" >&2
+  shown "$title" >&2
+  exit 1
+fi
+shown "$title" | grep -qx START || { echo "START is not back after STOP" >&2; exit 1; }
+ok_button "$box"
+# Asked of the system, not of X: Wine leaves a closed box's X window mapped.
+wait_until 5 sh -c "! wine '$window_text' Error" || { echo "the box stayed after STOP and OK" >&2; exit 1; }
+sleep 1
+if wine "$window_text" Error > /dev/null 2>&1; then
+  echo "the box came back after STOP and OK" >&2
+  exit 1
+fi
+echo "hung-up line: box shown, STOP ended the run, OK closed the box"
+close_window
+stop_devices
+
+# Closing the window while the link thread waits in its box must still end the program.
+phase "window closed while the link's box is up"
+start_device "$work/com1" --hangup-after 300 --erase-ms 0
+start_window "$dir/vzupdater-closed.out"
+click 264 193 # START
+box=$(timeout 30 xdotool search --sync --onlyvisible --name '^Error$' | head -n1)
+[ -n "$box" ] || { echo "no box after the line was hung up" >&2; exit 1; }
+close_window
+echo "closed with the box up: the program ended"
+stop_devices
 
 phase "done"
 echo "All Windows tests passed."

@@ -1,6 +1,8 @@
 #include "app/gui/about_box.h"
 
+#include "app/face_data/window_description.h"
 #include "app/gui/display_text.h"
+#include "app/gui/placement.h"
 
 #include <QFrame>
 #include <QLabel>
@@ -11,10 +13,15 @@ namespace vz {
 
 namespace {
 
-QLabel* MakeLabel(QWidget* parent, const char* name, const QString& caption, int left, int top) {
-    auto* label = new QLabel(caption, parent);
-    label->setObjectName(QString::fromLatin1(name));
-    label->move(left, top);
+QRect Geometry(const face::Rect& r) {
+    return QRect(r.left, r.top, r.width, r.height);
+}
+
+// A label as large as its caption.
+QLabel* MakeLabel(QWidget* parent, const face::Control& control) {
+    auto* label = new QLabel(QString::fromLatin1(control.caption), parent);
+    label->setObjectName(QString::fromLatin1(control.name));
+    label->move(control.rect.left, control.rect.top);
     label->adjustSize();
     return label;
 }
@@ -22,34 +29,35 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const QString& caption, int
 } // namespace
 
 TAboutBox::TAboutBox(QWidget* parent, const std::string& programPath) : QDialog(parent) {
-    setObjectName(QStringLiteral("AboutBox"));
+    setObjectName(QString::fromLatin1(face::kAboutFormName));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(270, 149);
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setPixelSize(11);
+    setFixedSize(face::kAboutClientSize.width, face::kAboutClientSize.height);
+    QFont font(QString::fromLatin1(face::kAboutFont.face));
+    font.setPixelSize(face::kAboutFont.pixelHeight);
     setFont(font);
 
     Panel1 = new QFrame(this);
-    Panel1->setObjectName(QStringLiteral("Panel1"));
-    Panel1->setGeometry(8, 8, 256, 137);
+    Panel1->setObjectName(QString::fromLatin1(face::kAboutPanel.name));
+    Panel1->setGeometry(Geometry(face::kAboutPanel.rect));
     // A lowered outer bevel around a raised inner one.
     Panel1->setFrameStyle(QFrame::Box | QFrame::Sunken);
     Panel1->setLineWidth(1);
     Panel1->setMidLineWidth(1);
 
     ProgramIcon = new QLabel(Panel1);
-    ProgramIcon->setObjectName(QStringLiteral("ProgramIcon"));
-    ProgramIcon->setGeometry(16, 24, 41, 41);
+    ProgramIcon->setObjectName(QString::fromLatin1(face::kAboutIcon.name));
+    ProgramIcon->setGeometry(Geometry(face::kAboutIcon.rect));
     ProgramIcon->setScaledContents(true);
     ProgramIcon->setPixmap(QPixmap(QStringLiteral(":/vzupdater/vzupdater.png")));
 
-    LTitle = MakeLabel(Panel1, "LTitle", QString(), 68, 24);
-    LVersion = MakeLabel(Panel1, "LVersion", QStringLiteral("Version : X.X.X.X"), 104, 44);
-    LNotice = MakeLabel(Panel1, "LNotice", QStringLiteral("Copyright Zentrik"), 86, 60);
+    LTitle = MakeLabel(Panel1, face::kAboutTitle);
+    LTitle->clear();
+    LVersion = MakeLabel(Panel1, face::kAboutVersion);
+    LNotice = MakeLabel(Panel1, face::kAboutNotice);
 
-    OKButton = new QPushButton(QStringLiteral("OK"), this);
-    OKButton->setObjectName(QStringLiteral("OKButton"));
-    OKButton->setGeometry(98, 108, 75, 25);
+    OKButton = new QPushButton(QString::fromLatin1(face::kAboutOK.caption), this);
+    OKButton->setObjectName(QString::fromLatin1(face::kAboutOK.name));
+    PlaceFitted(*OKButton, face::kAboutOK.rect, face::kAboutClientSize.width);
     OKButton->setDefault(true);
     connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
 
@@ -57,12 +65,12 @@ TAboutBox::TAboutBox(QWidget* parent, const std::string& programPath) : QDialog(
 }
 
 void TAboutBox::FormCreate(const std::string& programPath) {
-    setWindowTitle(QStringLiteral("About \"Zentrik Vorna-Zadod Updater\""));
-    LTitle->setText(QStringLiteral("Zentrik Vorna-Zadod Updater"));
+    setWindowTitle(QString::fromLatin1(face::kAboutCaption));
+    LTitle->setText(QString::fromLatin1(face::kProductTitle));
     LTitle->adjustSize();
     // Without version information the design caption stays.
     if (const auto version = FileVersionValue(programPath, kFileVersionKey)) {
-        LVersion->setText(QStringLiteral("Version : ") + DisplayText(*version));
+        LVersion->setText(QString::fromLatin1(face::kVersionPrefix) + DisplayText(*version));
         LVersion->adjustSize();
     }
 }

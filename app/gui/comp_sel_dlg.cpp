@@ -1,5 +1,6 @@
 #include "app/gui/comp_sel_dlg.h"
 
+#include "app/face_data/window_description.h"
 #include "app/gui/placement.h"
 
 #include <QCheckBox>
@@ -10,10 +11,10 @@ namespace vz {
 
 namespace {
 
-QCheckBox* MakeBox(QWidget* parent, const char* name, const char* caption, int top) {
-    auto* box = new QCheckBox(QString::fromLatin1(caption), parent);
-    box->setObjectName(QString::fromLatin1(name));
-    box->setGeometry(112, top, 73, 17);
+QCheckBox* MakeBox(QWidget* parent, const face::Control& control) {
+    auto* box = new QCheckBox(QString::fromLatin1(control.caption), parent);
+    box->setObjectName(QString::fromLatin1(control.name));
+    PlaceFitted(*box, control.rect, face::kCompGroup.rect.width);
     box->setChecked(true);
     return box;
 }
@@ -21,21 +22,22 @@ QCheckBox* MakeBox(QWidget* parent, const char* name, const char* caption, int t
 } // namespace
 
 TCompSelDlg::TCompSelDlg(QWidget* parent) : QDialog(parent) {
-    setObjectName(QStringLiteral("CompSelDlg"));
-    setWindowTitle(QStringLiteral("Component Selection"));
+    setObjectName(QString::fromLatin1(face::kCompSelFormName));
+    setWindowTitle(QString::fromLatin1(face::kCompSelCaption));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(313, 171);
+    setFixedSize(face::kCompSelClientSize.width, face::kCompSelClientSize.height);
 
-    GroupBox1 = new QGroupBox(QStringLiteral("Select Component to Program"), this);
-    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
-    GroupBox1->setGeometry(8, 4, 297, 161);
-    CBKeyb = MakeBox(GroupBox1, "CBKeyb", "Keyb 350", 24);
-    CBProm1 = MakeBox(GroupBox1, "CBProm1", "Prom 1", 52);
-    CBProm2 = MakeBox(GroupBox1, "CBProm2", "Prom 2", 80);
+    GroupBox1 = new QGroupBox(QString::fromLatin1(face::kCompGroup.caption), this);
+    GroupBox1->setObjectName(QString::fromLatin1(face::kCompGroup.name));
+    const face::Rect& group = face::kCompGroup.rect;
+    GroupBox1->setGeometry(group.left, group.top, group.width, group.height);
+    CBKeyb = MakeBox(GroupBox1, face::kCompKeyb);
+    CBProm1 = MakeBox(GroupBox1, face::kCompProm1);
+    CBProm2 = MakeBox(GroupBox1, face::kCompProm2);
 
-    OKBtn = new QPushButton(QStringLiteral("OK"), GroupBox1);
-    OKBtn->setObjectName(QStringLiteral("OKBtn"));
-    OKBtn->setGeometry(75, 112, 154, 33);
+    OKBtn = new QPushButton(QString::fromLatin1(face::kCompOK.caption), GroupBox1);
+    OKBtn->setObjectName(QString::fromLatin1(face::kCompOK.name));
+    PlaceFitted(*OKBtn, face::kCompOK.rect, group.width);
     OKBtn->setDefault(true);
     connect(OKBtn, &QPushButton::clicked, this, &TCompSelDlg::OKBtnClick);
 }

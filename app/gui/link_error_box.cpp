@@ -1,5 +1,7 @@
 #include "app/gui/link_error_box.h"
 
+#include "app/face_data/window_description.h"
+
 #include <QMessageBox>
 
 namespace vz {
@@ -36,8 +38,8 @@ void TLinkErrorBox::Show() {
         std::lock_guard lock(lock_);
         if (released_ || !waiting_) return;
     }
-    auto* box = new QMessageBox(QMessageBox::Critical, QStringLiteral("Error"),
-                                QStringLiteral("Error while opening "), QMessageBox::Ok, window_);
+    auto* box = new QMessageBox(QMessageBox::Critical, QString::fromLatin1(face::kErrorBoxTitle),
+                                QString::fromLatin1(face::kOpenFailureText), QMessageBox::Ok, window_);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::NonModal);
     connect(box, &QMessageBox::finished, this, &TLinkErrorBox::Answered);

@@ -1,6 +1,7 @@
 #include "app/gui/main_fich.h"
 
 #include "app/core/com_thread_link.h"
+#include "app/face_data/window_description.h"
 #include "app/gui/about_box.h"
 #include "app/gui/comp_sel_dlg.h"
 #include "app/gui/display_text.h"
@@ -28,33 +29,38 @@ namespace vz {
 
 namespace {
 
-QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, const QRect& geometry) {
-    auto* button = new QPushButton(QString::fromLatin1(caption), parent);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setGeometry(geometry);
+QRect Geometry(const face::Rect& r) {
+    return QRect(r.left, r.top, r.width, r.height);
+}
+
+// The button grows to its caption's size in the window's font.
+QPushButton* MakeButton(QWidget* parent, const face::Control& control) {
+    auto* button = new QPushButton(QString::fromLatin1(control.caption), parent);
+    button->setObjectName(QString::fromLatin1(control.name));
+    PlaceFitted(*button, control.rect, face::kMainClientSize.width);
     return button;
 }
 
-QProgressBar* MakeBar(QWidget* parent, const char* name, int top) {
+QProgressBar* MakeBar(QWidget* parent, const face::Control& control) {
     auto* bar = new QProgressBar(parent);
-    bar->setObjectName(QString::fromLatin1(name));
-    bar->setGeometry(22, top, 484, 17);
+    bar->setObjectName(QString::fromLatin1(control.name));
+    bar->setGeometry(Geometry(control.rect));
     bar->setTextVisible(false);
     bar->setRange(0, 100);
     bar->setValue(0);
     return bar;
 }
 
-QMenu* MakeMenu(QMenuBar* bar, const char* name, const char* caption) {
-    QMenu* menu = bar->addMenu(QString::fromLatin1(caption));
-    menu->setObjectName(QString::fromLatin1(name));
+QMenu* MakeMenu(QMenuBar* bar, const face::Menu& description) {
+    QMenu* menu = bar->addMenu(QString::fromLatin1(description.caption));
+    menu->setObjectName(QString::fromLatin1(description.name));
     return menu;
 }
 
 // A radio item: checking it unchecks the other items of its group.
-QAction* MakeItem(QMenu* menu, QActionGroup* group, const char* name, const char* caption) {
-    auto* item = new QAction(QString::fromLatin1(caption), group);
-    item->setObjectName(QString::fromLatin1(name));
+QAction* MakeItem(QMenu* menu, QActionGroup* group, const face::MenuItem& description) {
+    auto* item = new QAction(QString::fromLatin1(description.caption), group);
+    item->setObjectName(QString::fromLatin1(description.name));
     item->setCheckable(true);
     menu->addAction(item);
     return item;
@@ -71,7 +77,7 @@ void ShowBar(QProgressBar* bar, const TProgressBar& progress) {
 
 TMainFich::TMainFich(std::unique_ptr<TLinkControl> link, QWidget* parent)
     : QMainWindow(parent), link_(std::move(link)) {
-    setObjectName(QStringLiteral("MainFich"));
+    setObjectName(QString::fromLatin1(face::kMainFormName));
     BuildControls();
     BuildMenus();
     LinkErrorBox = new TLinkErrorBox(this);
@@ -102,16 +108,16 @@ void TMainFich::BuildControls() {
 
     auto* client = new QWidget(this);
     client->setObjectName(QStringLiteral("ClientArea"));
-    client->setFixedSize(526, 221);
+    client->setFixedSize(face::kMainClientSize.width, face::kMainClientSize.height);
     // A pixel size does not follow the system's font scaling.
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setPixelSize(16);
+    QFont font(QString::fromLatin1(face::kMainFont.face));
+    font.setPixelSize(face::kMainFont.pixelHeight);
     client->setFont(font);
     setCentralWidget(client);
 
     MemoStatus = new QPlainTextEdit(client);
-    MemoStatus->setObjectName(QStringLiteral("MemoStatus"));
-    MemoStatus->setGeometry(22, 8, 484, 105);
+    MemoStatus->setObjectName(QString::fromLatin1(face::kMemoStatus.name));
+    MemoStatus->setGeometry(Geometry(face::kMemoStatus.rect));
     MemoStatus->setReadOnly(true);
     MemoStatus->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     MemoStatus->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -119,20 +125,20 @@ void TMainFich::BuildControls() {
     palette.setColor(QPalette::Base, palette.color(QPalette::Window));
     MemoStatus->setPalette(palette);
 
-    ProgressBar1 = MakeBar(client, "ProgressBar1", 120);
-    ProgressBar2 = MakeBar(client, "ProgressBar2", 145);
+    ProgressBar1 = MakeBar(client, face::kProgressBar1);
+    ProgressBar2 = MakeBar(client, face::kProgressBar2);
 
-    ReadId = MakeButton(client, "ReadId", "Read Id", QRect(22, 173, 137, 41));
+    ReadId = MakeButton(client, face::kReadId);
     ReadId->hide();
-    Start = MakeButton(client, "Start", "Start", QRect(180, 173, 169, 41));
-    Quit = MakeButton(client, "Quit", "Quit", QRect(369, 173, 137, 41));
+    Start = MakeButton(client, face::kStart);
+    Quit = MakeButton(client, face::kQuit);
     Quit->hide();
     connect(ReadId, &QPushButton::clicked, this, &TMainFich::ReadIdClick);
     connect(Start, &QPushButton::clicked, this, &TMainFich::StartClick);
     connect(Quit, &QPushButton::clicked, this, &TMainFich::QuitClick);
 
     Timer1 = new QTimer(this);
-    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setObjectName(QString::fromLatin1(face::kTimerName));
     Timer1->setInterval(500);
     connect(Timer1, &QTimer::timeout, this, &TMainFich::Timer1Timer);
     NextStep = new QTimer(this);
@@ -143,19 +149,20 @@ void TMainFich::BuildControls() {
 
 void TMainFich::BuildMenus() {
     QMenuBar* bar = menuBar();
-    bar->setObjectName(QStringLiteral("MainMenu1"));
+    bar->setObjectName(QString::fromLatin1(face::kMenuBarName));
 
-    Port1 = MakeMenu(bar, "Port1", "&Port");
+    const face::Menu& port = face::MenuAt(face::kPortMenu);
+    Port1 = MakeMenu(bar, port);
     auto* ports = new QActionGroup(this);
-    Com11 = MakeItem(Port1, ports, "Com11", "Com 1");
-    Com21 = MakeItem(Port1, ports, "Com21", "Com 2");
-    Com31 = MakeItem(Port1, ports, "Com31", "Com 3");
-    Com41 = MakeItem(Port1, ports, "Com41", "Com 4");
-    Com51 = MakeItem(Port1, ports, "Com51", "Com 5");
-    Com61 = MakeItem(Port1, ports, "Com61", "Com 6");
-    Com71 = MakeItem(Port1, ports, "Com71", "Com 7");
-    Com81 = MakeItem(Port1, ports, "Com81", "Com 8");
-    Com91 = MakeItem(Port1, ports, "Com91", "Com 9");
+    Com11 = MakeItem(Port1, ports, port.items[0]);
+    Com21 = MakeItem(Port1, ports, port.items[1]);
+    Com31 = MakeItem(Port1, ports, port.items[2]);
+    Com41 = MakeItem(Port1, ports, port.items[3]);
+    Com51 = MakeItem(Port1, ports, port.items[4]);
+    Com61 = MakeItem(Port1, ports, port.items[5]);
+    Com71 = MakeItem(Port1, ports, port.items[6]);
+    Com81 = MakeItem(Port1, ports, port.items[7]);
+    Com91 = MakeItem(Port1, ports, port.items[8]);
     portItems_ = {Com11, Com21, Com31, Com41, Com51, Com61, Com71, Com81, Com91};
     connect(Com11, &QAction::triggered, this, &TMainFich::Com11Click);
     connect(Com21, &QAction::triggered, this, &TMainFich::Com21Click);
@@ -167,14 +174,15 @@ void TMainFich::BuildMenus() {
     connect(Com81, &QAction::triggered, this, &TMainFich::Com81Click);
     connect(Com91, &QAction::triggered, this, &TMainFich::Com91Click);
 
-    MDev = MakeMenu(bar, "MDev", "&Device");
+    const face::Menu& device = face::MenuAt(face::kDeviceMenu);
+    MDev = MakeMenu(bar, device);
     auto* devices = new QActionGroup(this);
-    MDevAuto = MakeItem(MDev, devices, "MDevAuto", "&Auto");
-    MDevKRA350 = MakeItem(MDev, devices, "MDevKRA350", "KR&A350");
-    MDevKRB350 = MakeItem(MDev, devices, "MDevKRB350", "KR&B350");
-    MDevKRC350 = MakeItem(MDev, devices, "MDevKRC350", "KR&C350");
-    MDevKRD350 = MakeItem(MDev, devices, "MDevKRD350", "KR&D350");
-    MDevKRT120 = MakeItem(MDev, devices, "MDevKRT120", "KR&T120");
+    MDevAuto = MakeItem(MDev, devices, device.items[0]);
+    MDevKRA350 = MakeItem(MDev, devices, device.items[1]);
+    MDevKRB350 = MakeItem(MDev, devices, device.items[2]);
+    MDevKRC350 = MakeItem(MDev, devices, device.items[3]);
+    MDevKRD350 = MakeItem(MDev, devices, device.items[4]);
+    MDevKRT120 = MakeItem(MDev, devices, device.items[5]);
     deviceItems_ = {MDevAuto, MDevKRA350, MDevKRB350, MDevKRC350, MDevKRD350, MDevKRT120};
     connect(MDevAuto, &QAction::triggered, this, &TMainFich::MDevAutoClick);
     connect(MDevKRA350, &QAction::triggered, this, &TMainFich::MDevKRA350Click);
@@ -183,23 +191,26 @@ void TMainFich::BuildMenus() {
     connect(MDevKRD350, &QAction::triggered, this, &TMainFich::MDevKRD350Click);
     connect(MDevKRT120, &QAction::triggered, this, &TMainFich::MDevKRT120Click);
 
-    Program1 = MakeMenu(bar, "Program1", "&Mode");
+    const face::Menu& mode = face::MenuAt(face::kModeMenu);
+    Program1 = MakeMenu(bar, mode);
     auto* modes = new QActionGroup(this);
-    MAuto = MakeItem(Program1, modes, "MAuto", "&Auto");
-    MManual = MakeItem(Program1, modes, "MManual", "&Manual");
+    MAuto = MakeItem(Program1, modes, mode.items[0]);
+    MManual = MakeItem(Program1, modes, mode.items[1]);
     connect(MAuto, &QAction::triggered, this, &TMainFich::MAutoClick);
     connect(MManual, &QAction::triggered, this, &TMainFich::MManualClick);
 
-    Speed1 = MakeMenu(bar, "Speed1", "&Speed");
+    const face::Menu& speed = face::MenuAt(face::kSpeedMenu);
+    Speed1 = MakeMenu(bar, speed);
     auto* speeds = new QActionGroup(this);
-    Fast = MakeItem(Speed1, speeds, "Fast", "Fast");
-    Slow = MakeItem(Speed1, speeds, "Slow", "Slow");
+    Fast = MakeItem(Speed1, speeds, speed.items[0]);
+    Slow = MakeItem(Speed1, speeds, speed.items[1]);
     connect(Fast, &QAction::triggered, this, &TMainFich::FastClick);
     connect(Slow, &QAction::triggered, this, &TMainFich::SlowClick);
 
-    About1 = MakeMenu(bar, "About1", "&About");
-    MItemAbout = About1->addAction(QStringLiteral("About"));
-    MItemAbout->setObjectName(QStringLiteral("MItemAbout"));
+    const face::Menu& about = face::MenuAt(face::kAboutMenu);
+    About1 = MakeMenu(bar, about);
+    MItemAbout = About1->addAction(QString::fromLatin1(about.items[0].caption));
+    MItemAbout->setObjectName(QString::fromLatin1(about.items[0].name));
     connect(MItemAbout, &QAction::triggered, this, &TMainFich::MItemAboutClick);
 
     // The client area keeps its size; the window is as large as it and the menu bar.
@@ -216,7 +227,7 @@ void TMainFich::FormCreate() {
     // Sequencer state, identity values, the memo and the "readid.ini" check.
     core_->FormCreate();
     setWindowTitle(DisplayText(core_->InitialTitle()));
-    MItemAbout->setText(QStringLiteral("&About Zentrik Vorna-Zadod Updater"));
+    MItemAbout->setText(QString::fromLatin1(face::kAboutItemCaption));
     CompDialog = new TCompSelDlg(this);
     Check(Fast);
     Check(MAuto);
@@ -268,7 +279,7 @@ void TMainFich::LinkFailed() {
         [this] {
             if (closed_) return;
             unattendedFailed_ = true;
-            emit ErrorReported(QStringLiteral("Error while opening "));
+            emit ErrorReported(QString::fromLatin1(face::kOpenFailureText));
             close();
         },
         Qt::QueuedConnection);
@@ -352,7 +363,8 @@ void TMainFich::ShowErrorBox(const std::string& text) {
         emit ErrorReported(DisplayText(text));
         return;
     }
-    QMessageBox::critical(this, QStringLiteral("Error"), DisplayText(text), QMessageBox::Ok);
+    QMessageBox::critical(this, QString::fromLatin1(face::kErrorBoxTitle), DisplayText(text),
+                          QMessageBox::Ok);
 }
 
 void TMainFich::SetTimerInterval(int milliseconds) {
@@ -368,9 +380,9 @@ RunChoices TMainFich::Choices() {
             break;
         }
     choices.slow = Slow->isChecked();
-    static constexpr std::uint8_t kMenuModels[] = {0, 1, 2, 3, 4, 7};
+    const auto models = face::MenuAt(face::kDeviceMenu).items;
     for (std::size_t i = 0; i < deviceItems_.size(); ++i)
-        if (deviceItems_[i]->isChecked()) choices.menuModel = kMenuModels[i];
+        if (deviceItems_[i]->isChecked()) choices.menuModel = static_cast<std::uint8_t>(models[i].value);
     choices.manual = MManual->isChecked();
     choices.keyb = CompDialog->CBKeyb->isChecked();
     choices.prom1 = CompDialog->CBProm1->isChecked();

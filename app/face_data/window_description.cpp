@@ -1,0 +1,60 @@
+#include "app/face_data/window_description.h"
+
+#include <algorithm>
+#include <array>
+
+namespace vz::face {
+
+namespace {
+
+constexpr MenuItem kPortItems[] = {
+    {"Com11", "Com 1", true, 1},  {"Com21", "Com 2", false, 2}, {"Com31", "Com 3", false, 3},
+    {"Com41", "Com 4", false, 4}, {"Com51", "Com 5", false, 5}, {"Com61", "Com 6", false, 6},
+    {"Com71", "Com 7", false, 7}, {"Com81", "Com 8", false, 8}, {"Com91", "Com 9", false, 9},
+};
+// The value is the model code the run is told (0: identify the device).
+constexpr MenuItem kDeviceItems[] = {
+    {"MDevAuto", "&Auto", true, 0},      {"MDevKRA350", "KR&A350", false, 1},
+    {"MDevKRB350", "KR&B350", false, 2}, {"MDevKRC350", "KR&C350", false, 3},
+    {"MDevKRD350", "KR&D350", false, 4}, {"MDevKRT120", "KR&T120", false, 7},
+};
+constexpr MenuItem kModeItems[] = {{"MAuto", "&Auto", true, 0}, {"MManual", "&Manual", false, 1}};
+constexpr MenuItem kSpeedItems[] = {{"Fast", "Fast", true, 0}, {"Slow", "Slow", false, 1}};
+// Not a radio item: it opens the about box.
+constexpr MenuItem kAboutItems[] = {{"MItemAbout", "About", false, 0}};
+
+constexpr std::array<Menu, kMenuCount> kMenus{{
+    {"Port1", "&Port", kPortItems},
+    {"MDev", "&Device", kDeviceItems},
+    {"Program1", "&Mode", kModeItems},
+    {"Speed1", "&Speed", kSpeedItems},
+    {"About1", "&About", kAboutItems},
+}};
+
+} // namespace
+
+std::span<const Menu> MenuBar() {
+    return kMenus;
+}
+
+const Menu& MenuAt(MenuIndex menu) {
+    return kMenus[static_cast<std::size_t>(menu)];
+}
+
+int DefaultItem(MenuIndex menu) {
+    const auto items = MenuAt(menu).items;
+    const auto it =
+        std::find_if(items.begin(), items.end(), [](const MenuItem& i) { return i.checkedAtCreation; });
+    return it == items.end() ? 0 : static_cast<int>(it - items.begin());
+}
+
+Rect FitCaption(const Rect& design, Size needed, int limit) {
+    Rect fitted = design;
+    fitted.width = std::max(design.width, needed.width);
+    fitted.height = std::max(design.height, needed.height);
+    if (limit > 0 && fitted.left + fitted.width > limit)
+        fitted.width = std::max(design.width, limit - fitted.left);
+    return fitted;
+}
+
+} // namespace vz::face

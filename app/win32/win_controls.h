@@ -1,0 +1,56 @@
+// Fonts and child controls made from the shared description, each as large as
+// its caption needs in the font it is shown in.
+#pragma once
+
+#include "app/face_data/window_description.h"
+
+#include <windows.h>
+
+#include <string>
+
+namespace vz::win {
+
+// A font the window owns.
+class TFont {
+public:
+    TFont() = default;
+    explicit TFont(HFONT font) : font_(font) {}
+    ~TFont();
+    TFont(const TFont&) = delete;
+    TFont& operator=(const TFont&) = delete;
+    TFont(TFont&& other) noexcept : font_(other.font_) { other.font_ = nullptr; }
+    TFont& operator=(TFont&& other) noexcept;
+    HFONT Handle() const { return font_; }
+
+private:
+    HFONT font_ = nullptr;
+};
+
+// The described face at its pixel height; the system's dialog font at that
+// height where the face is not installed.
+TFont MakeFont(const face::Font& font);
+// The system's dialog font at its own size.
+TFont DialogFont();
+// The name of the face a font really draws with.
+std::wstring FaceName(HFONT font);
+
+// What a control's caption needs, in pixels, measured in `font`.
+enum class TCaptionKind { Button, CheckBox, GroupBox, Label };
+face::Size CaptionNeeds(HFONT font, const std::wstring& caption, TCaptionKind kind);
+
+// A child control at its place (offset by `origin`), grown to fit its caption
+// within `limit` pixels of width of its container (0: no limit).
+HWND MakeControl(HWND parent, const face::Control& control, const wchar_t* windowClass, DWORD style, int id,
+                 HFONT font, TCaptionKind kind, POINT origin = {0, 0}, int limit = 0);
+
+// Sets a control's caption and makes it as large as the caption needs.
+void SetFittedCaption(HWND control, const face::Rect& design, const std::wstring& caption, HFONT font,
+                      TCaptionKind kind, POINT origin = {0, 0}, int limit = 0);
+
+// The outer size of a window of `style` whose client area is `client`.
+SIZE OuterSize(face::Size client, DWORD style, DWORD exStyle, bool menu);
+
+// Centres `window` on `over`, or on the work area when it is null.
+void CentreWindow(HWND window, HWND over);
+
+} // namespace vz::win

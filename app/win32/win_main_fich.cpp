@@ -1,0 +1,452 @@
+#include "app/win32/win_main_fich.h"
+
+#include "app/core/com_thread_link.h"
+#include "app/gui/link_relay.h"
+#include "app/win32/win_text.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+
+namespace vz::win {
+
+namespace {
+
+constexpr wchar_t kWindowClass[] = L"TMainFich";
+constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+constexpr int kIconId = 1;
+
+constexpr int kReadIdId = 101;
+constexpr int kStartId = 102;
+constexpr int kQuitId = 103;
+constexpr int kMemoId = 110;
+constexpr int kBar1Id = 111;
+constexpr int kBar2Id = 112;
+
+constexpr UINT_PTR kTimer1 = 1;
+// The next step when input waits: timers come after input in the message queue.
+constexpr UINT_PTR kNextStepTimer = 2;
+
+// Posted by the link thread: a chunk was received.
+constexpr UINT kDataMessage = WM_APP + 1;
+// The next step at once, after a step that moved the run on.
+constexpr UINT kNextStepMessage = WM_APP + 2;
+// Posted by the link thread in unattended mode: the port failed.
+constexpr UINT kLinkFailedMessage = WM_APP + 3;
+// The unattended click on START, once the window is up.
+constexpr UINT kStartMessage = WM_APP + 4;
+
+// The menus the sequencer disables during a run, in the order of the controls' flags.
+bool MenuEnabled(const TControls& controls, face::MenuIndex menu) {
+    switch (menu) {
+    case face::kPortMenu:
+        return controls.PortMenuEnabled;
+    case face::kDeviceMenu:
+        return controls.DeviceMenuEnabled;
+    case face::kModeMenu:
+        return controls.ModeMenuEnabled;
+    case face::kSpeedMenu:
+        return controls.SpeedMenuEnabled;
+    default:
+        return true;
+    }
+}
+
+} // namespace
+
+TWinMainFich::TWinMainFich(std::unique_ptr<TLinkControl> link) : link_(std::move(link)) {
+    if (!link_) link_ = std::make_unique<TComThreadLink>();
+    if (auto* threadLink = dynamic_cast<TComThreadLink*>(link_.get())) {
+        ComThread& thread = threadLink->Thread();
+        thread.SetOnChunkReceived([this](ComThread&) { PostMessageW(postTarget_, kDataMessage, 0, 0); });
+        thread.SetOnOpenFailed([this](ComThread&, const LinkFailure&) { LinkFailed(); });
+        // The adapter was pulled out: the same box, once; the port stays closed until the next run.
+        thread.SetOnPortLost([this](ComThread&, const LinkFailure&) { LinkFailed(); });
+    }
+    auto relay = std::make_unique<TLinkRelay>(link_.get());
+    relay_ = relay.get();
+    core_ = std::make_unique<TUpdaterCore>(*this, std::move(relay));
+}
+
+TWinMainFich::~TWinMainFich() {
+    FormClose();
+    if (window_ != nullptr) DestroyWindow(window_);
+}
+
+bool TWinMainFich::Create() {
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = &TWinMainFich::WindowProc;
+    windowClass.hInstance = instance;
+    windowClass.hIcon =
+        static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kIconId), IMAGE_ICON,
+                                      GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0));
+    windowClass.hIconSm =
+        static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kIconId), IMAGE_ICON,
+                                      GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
+    windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512)); // the arrow
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    windowClass.lpszClassName = kWindowClass;
+    RegisterClassExW(&windowClass);
+
+    BuildMenus();
+    const SIZE outer = OuterSize(face::kMainClientSize, kWindowStyle, 0, true);
+    window_ = CreateWindowExW(0, kWindowClass, L"", kWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT, outer.cx,
+                              outer.cy, nullptr, menuBar_, instance, this);
+    if (window_ == nullptr) return false;
+    postTarget_ = window_;
+    // A menu bar that wraps would take room from the client area.
+    RECT client{};
+    GetClientRect(window_, &client);
+    if (client.bottom != face::kMainClientSize.height) {
+        SetWindowPos(window_, nullptr, 0, 0, outer.cx,
+                     outer.cy + face::kMainClientSize.height - client.bottom,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    CentreWindow(window_, nullptr);
+    BuildControls();
+    FormCreate();
+    return true;
+}
+
+void TWinMainFich::BuildMenus() {
+    menuBar_ = CreateMenu();
+    for (int m = 0; m < face::kMenuCount; ++m) {
+        const auto index = static_cast<face::MenuIndex>(m);
+        const face::Menu& menu = face::MenuAt(index);
+        HMENU popup = CreatePopupMenu();
+        for (int i = 0; i < static_cast<int>(menu.items.size()); ++i)
+            AppendMenuW(popup, MF_STRING, static_cast<UINT_PTR>(MenuCommand({index, i})),
+                        WideText(menu.items[static_cast<std::size_t>(i)].caption).c_str());
+        AppendMenuW(menuBar_, MF_POPUP, reinterpret_cast<UINT_PTR>(popup), WideText(menu.caption).c_str());
+        menus_[static_cast<std::size_t>(m)] = popup;
+        menuEnabled_[static_cast<std::size_t>(m)] = true;
+    }
+}
+
+void TWinMainFich::BuildControls() {
+    font_ = MakeFont(face::kMainFont);
+    const HFONT font = font_.Handle();
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
+    const face::Rect& memo = face::kMemoStatus.rect;
+    memoStatus_ =
+        CreateWindowExW(WS_EX_CLIENTEDGE, WC_EDITW, L"",
+                        WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL,
+                        memo.left, memo.top, memo.width, memo.height, window_,
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(kMemoId)), instance, nullptr);
+    SendMessageW(memoStatus_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    // No limit but the system's on what the memo holds.
+    SendMessageW(memoStatus_, EM_SETLIMITTEXT, 0, 0);
+    // The read-only memo's background: the system menu colour.
+    memoBrush_ = GetSysColorBrush(COLOR_MENU);
+
+    progressBar1_ = MakeControl(window_, face::kProgressBar1, PROGRESS_CLASSW, WS_VISIBLE | PBS_SMOOTH,
+                                kBar1Id, font, TCaptionKind::Label);
+    progressBar2_ = MakeControl(window_, face::kProgressBar2, PROGRESS_CLASSW, WS_VISIBLE | PBS_SMOOTH,
+                                kBar2Id, font, TCaptionKind::Label);
+    const int width = face::kMainClientSize.width;
+    readId_ = MakeControl(window_, face::kReadId, WC_BUTTONW, WS_TABSTOP | BS_PUSHBUTTON, kReadIdId, font,
+                          TCaptionKind::Button, {0, 0}, width);
+    start_ = MakeControl(window_, face::kStart, WC_BUTTONW, WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, kStartId,
+                         font, TCaptionKind::Button, {0, 0}, width);
+    quit_ = MakeControl(window_, face::kQuit, WC_BUTTONW, WS_TABSTOP | BS_PUSHBUTTON, kQuitId, font,
+                        TCaptionKind::Button, {0, 0}, width);
+}
+
+void TWinMainFich::FormCreate() {
+    Check({face::kPortMenu, face::DefaultItem(face::kPortMenu)});
+    // Sequencer state, identity values, the memo and the "readid.ini" check.
+    core_->FormCreate();
+    SetWindowTextW(window_, WideText(core_->InitialTitle()).c_str());
+    const MenuPlace about{face::kAboutMenu, 0};
+    ModifyMenuW(menus_[face::kAboutMenu], static_cast<UINT>(MenuCommand(about)), MF_BYCOMMAND | MF_STRING,
+                static_cast<UINT_PTR>(MenuCommand(about)), WideText(face::kAboutItemCaption).c_str());
+    Check({face::kSpeedMenu, face::DefaultItem(face::kSpeedMenu)});
+    Check({face::kModeMenu, face::DefaultItem(face::kModeMenu)});
+    Check({face::kDeviceMenu, face::DefaultItem(face::kDeviceMenu)});
+    ControlsChanged();
+    timerOn_ = true;
+    SetTimer(window_, kTimer1, static_cast<UINT>(interval_), nullptr);
+}
+
+void TWinMainFich::Show(int how) {
+    ShowWindow(window_, how);
+    UpdateWindow(window_);
+    if (unattended_) PostMessageW(window_, kStartMessage, 0, 0);
+}
+
+void TWinMainFich::FormClose() {
+    if (closed_) return;
+    closed_ = true;
+    if (window_ != nullptr) {
+        KillTimer(window_, kTimer1);
+        KillTimer(window_, kNextStepTimer);
+    }
+    timerOn_ = false;
+    core_->FormClose();
+    // A link thread waiting for the operator must let go before it can end.
+    linkErrorBox_.Release();
+    relay_->Detach();
+    link_.reset();
+    if (unattended_ && (!unattendedStarted_ || core_->RunInProgress())) unattendedFailed_ = true;
+}
+
+void TWinMainFich::FormPaint() {
+    const std::wstring title = WideText(core_->Title());
+    wchar_t shown[256] = {};
+    GetWindowTextW(window_, shown, 256);
+    if (title != shown) SetWindowTextW(window_, title.c_str());
+}
+
+void TWinMainFich::Timer1Timer() {
+    if (closed_) return;
+    KillTimer(window_, kTimer1);
+    const bool advanced = core_->SequencerStep();
+    if (closed_) return;
+    SetTimer(window_, kTimer1, static_cast<UINT>(interval_), nullptr);
+    AfterStep(advanced);
+}
+
+void TWinMainFich::DataReceived() {
+    if (closed_) return;
+    KillTimer(window_, kTimer1);
+    const bool advanced = core_->DataReceived();
+    if (closed_) return;
+    SetTimer(window_, kTimer1, static_cast<UINT>(interval_), nullptr);
+    AfterStep(advanced);
+}
+
+void TWinMainFich::AfterStep(bool advanced) {
+    if (unattended_ && unattendedStarted_ && !core_->RunInProgress()) {
+        PostMessageW(window_, WM_CLOSE, 0, 0);
+        return;
+    }
+    if (!advanced || nextStepPending_) return;
+    nextStepPending_ = true;
+    const DWORD waiting = HIWORD(GetQueueStatus(QS_INPUT | QS_PAINT));
+    // A run of steps must not keep the window from painting: posted messages
+    // come before painting in the queue.
+    if (waiting & QS_PAINT) RedrawWindow(window_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    // Nor from the operator's clicks, which come after posted messages too.
+    if (waiting & QS_INPUT)
+        SetTimer(window_, kNextStepTimer, USER_TIMER_MINIMUM, nullptr);
+    else
+        PostMessageW(window_, kNextStepMessage, 0, 0);
+}
+
+void TWinMainFich::LinkFailed() {
+    if (!unattended_) {
+        linkErrorBox_.Ask();
+        return;
+    }
+    // Nobody is there to answer a box: the unattended run ends here.
+    PostMessageW(postTarget_, kLinkFailedMessage, 0, 0);
+}
+
+void TWinMainFich::MItemAboutClick() {
+    if (aboutBox_ != nullptr) aboutBox_->ShowModal(window_);
+}
+
+void TWinMainFich::MManualClick() {
+    Check({face::kModeMenu, 1});
+    compDialog_.ShowModal(window_);
+}
+
+void TWinMainFich::Check(MenuPlace place) {
+    checks_.Check(place);
+    const int count = static_cast<int>(face::MenuAt(place.menu).items.size());
+    CheckMenuRadioItem(menus_[place.menu], static_cast<UINT>(MenuCommand({place.menu, 0})),
+                       static_cast<UINT>(MenuCommand({place.menu, count - 1})),
+                       static_cast<UINT>(MenuCommand(place)), MF_BYCOMMAND);
+}
+
+void TWinMainFich::Command(int id) {
+    switch (id) {
+    case kReadIdId:
+        ReadIdClick();
+        return;
+    case kStartId:
+        StartClick();
+        return;
+    case kQuitId:
+        QuitClick();
+        return;
+    default:
+        break;
+    }
+    const auto place = MenuPlaceOf(id);
+    if (!place) return;
+    if (place->menu == face::kAboutMenu)
+        MItemAboutClick();
+    else if (place->menu == face::kModeMenu && place->item == 1)
+        MManualClick();
+    else
+        Check(*place);
+}
+
+void TWinMainFich::Print(const std::string& line) {
+    // Standard output exists when the program's output was redirected.
+    const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    if (out == nullptr || out == INVALID_HANDLE_VALUE) return;
+    const std::string text = line + "\r\n";
+    DWORD written = 0;
+    WriteFile(out, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+}
+
+void TWinMainFich::MemoLineAdded(const std::string& line) {
+    std::wstring text = WideText(line);
+    if (GetWindowTextLengthW(memoStatus_) > 0) text.insert(0, L"\r\n");
+    const auto end = static_cast<WPARAM>(GetWindowTextLengthW(memoStatus_));
+    SendMessageW(memoStatus_, EM_SETSEL, end, static_cast<LPARAM>(end));
+    SendMessageW(memoStatus_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
+    // The last line stays in view.
+    SendMessageW(memoStatus_, WM_VSCROLL, SB_BOTTOM, 0);
+    Print(line);
+}
+
+void TWinMainFich::ShowBar(HWND bar, const TProgressBar& progress, std::array<int, 3>& shown) {
+    // An empty range would leave the bar without a meaning.
+    const int max = std::max(progress.Max, progress.Min + 1);
+    const int position = std::clamp(progress.Position, progress.Min, max);
+    if (shown[0] != progress.Min || shown[1] != max) {
+        SendMessageW(bar, PBM_SETRANGE32, static_cast<WPARAM>(progress.Min), static_cast<LPARAM>(max));
+        shown[0] = progress.Min;
+        shown[1] = max;
+        shown[2] = -1;
+    }
+    if (shown[2] == position) return;
+    // Styled bars glide towards a higher position and lag behind the run; one
+    // beyond and back is drawn at once.
+    if (position > shown[2] && position < max)
+        SendMessageW(bar, PBM_SETPOS, static_cast<WPARAM>(position + 1), 0);
+    SendMessageW(bar, PBM_SETPOS, static_cast<WPARAM>(position), 0);
+    shown[2] = position;
+}
+
+void TWinMainFich::ProgressChanged() {
+    ShowBar(progressBar1_, core_->ProgressBar1(), shownBar1_);
+    ShowBar(progressBar2_, core_->ProgressBar2(), shownBar2_);
+}
+
+void TWinMainFich::ControlsChanged() {
+    const TControls& controls = core_->Controls();
+    const std::wstring caption = WideText(controls.StartCaption);
+    wchar_t shown[64] = {};
+    GetWindowTextW(start_, shown, 64);
+    if (caption != shown)
+        SetFittedCaption(start_, face::kStart.rect, caption, font_.Handle(), TCaptionKind::Button, {0, 0},
+                         face::kMainClientSize.width);
+    EnableWindow(start_, controls.StartEnabled);
+    ShowWindow(readId_, controls.ReadIdVisible ? SW_SHOWNA : SW_HIDE);
+    EnableWindow(readId_, controls.ReadIdEnabled);
+    ShowWindow(quit_, controls.QuitVisible ? SW_SHOWNA : SW_HIDE);
+    EnableWindow(quit_, controls.QuitEnabled);
+    bool changed = false;
+    for (int m = 0; m < face::kMenuCount; ++m) {
+        const bool enabled = MenuEnabled(controls, static_cast<face::MenuIndex>(m));
+        if (enabled == menuEnabled_[static_cast<std::size_t>(m)]) continue;
+        EnableMenuItem(menuBar_, static_cast<UINT>(m), MF_BYPOSITION | (enabled ? MF_ENABLED : MF_GRAYED));
+        menuEnabled_[static_cast<std::size_t>(m)] = enabled;
+        changed = true;
+    }
+    if (changed) DrawMenuBar(window_);
+}
+
+void TWinMainFich::Repaint() {
+    InvalidateRect(window_, nullptr, FALSE);
+}
+
+void TWinMainFich::ShowErrorBox(const std::string& text) {
+    if (unattended_) {
+        unattendedFailed_ = true;
+        Print("Error: " + text);
+        return;
+    }
+    MessageBoxW(window_, WideText(text).c_str(), WideText(face::kErrorBoxTitle).c_str(),
+                MB_OK | MB_ICONERROR);
+}
+
+void TWinMainFich::SetTimerInterval(int milliseconds) {
+    interval_ = milliseconds;
+}
+
+RunChoices TWinMainFich::Choices() {
+    return checks_.Choices(compDialog_.Keyb(), compDialog_.Prom1(), compDialog_.Prom2());
+}
+
+void TWinMainFich::CloseWindow() {
+    PostMessageW(window_, WM_CLOSE, 0, 0);
+}
+
+LRESULT CALLBACK TWinMainFich::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
+        auto* self = static_cast<TWinMainFich*>(create->lpCreateParams);
+        self->window_ = window;
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    }
+    auto* self = reinterpret_cast<TWinMainFich*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (self == nullptr) return DefWindowProcW(window, message, wParam, lParam);
+    return self->Dispatch(window, message, wParam, lParam);
+}
+
+LRESULT TWinMainFich::Dispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_TIMER:
+        if (wParam == kNextStepTimer) {
+            KillTimer(window_, kNextStepTimer);
+            nextStepPending_ = false;
+        }
+        Timer1Timer();
+        return 0;
+    case kNextStepMessage:
+        nextStepPending_ = false;
+        Timer1Timer();
+        return 0;
+    case kDataMessage:
+        DataReceived();
+        return 0;
+    case kStartMessage:
+        unattendedStarted_ = true;
+        StartClick();
+        return 0;
+    case kLinkFailedMessage:
+        if (closed_) return 0;
+        unattendedFailed_ = true;
+        Print(std::string("Error: ") + face::kOpenFailureText);
+        PostMessageW(window_, WM_CLOSE, 0, 0);
+        return 0;
+    case WM_COMMAND:
+        Command(LOWORD(wParam));
+        return 0;
+    case WM_CTLCOLORSTATIC:
+        if (reinterpret_cast<HWND>(lParam) == memoStatus_) {
+            const auto dc = reinterpret_cast<HDC>(wParam);
+            SetBkColor(dc, GetSysColor(COLOR_MENU));
+            SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+            return reinterpret_cast<LRESULT>(memoBrush_);
+        }
+        break;
+    case WM_PAINT: {
+        PAINTSTRUCT paint;
+        BeginPaint(window_, &paint);
+        EndPaint(window_, &paint);
+        FormPaint();
+        return 0;
+    }
+    case WM_CLOSE:
+        FormClose();
+        DestroyWindow(window_);
+        return 0;
+    case WM_DESTROY:
+        window_ = nullptr;
+        PostQuitMessage(0);
+        return 0;
+    default:
+        break;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+} // namespace vz::win

@@ -1,0 +1,45 @@
+// The description both windows are built from.
+#include "app/face_data/window_description.h"
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <set>
+#include <string>
+
+namespace vz::face {
+namespace {
+
+TEST(FaceDescription, NamesAndMenuBarKeysAreUnique) {
+    std::set<std::string> names;
+    std::set<char> barKeys;
+    for (const Menu& menu : MenuBar()) {
+        EXPECT_TRUE(names.insert(menu.name).second) << menu.name;
+        const std::string caption = menu.caption;
+        const auto mark = caption.find('&');
+        ASSERT_NE(mark, std::string::npos) << menu.name;
+        EXPECT_TRUE(barKeys.insert(static_cast<char>(std::toupper(caption[mark + 1]))).second) << menu.name;
+        // Items may share a key ("&Auto" and "KR&A350"): the system then cycles through them.
+        for (const MenuItem& item : menu.items)
+            EXPECT_TRUE(names.insert(item.name).second) << item.name;
+    }
+    EXPECT_EQ(DefaultItem(kPortMenu), 0);
+    EXPECT_EQ(MenuAt(kDeviceMenu).items[static_cast<std::size_t>(DefaultItem(kDeviceMenu))].value, 0);
+}
+
+TEST(FaceDescription, FitCaptionGrowsWithinItsContainerOnly) {
+    const Rect design{112, 24, 73, 17};
+    const Rect kept = FitCaption(design, {60, 13});
+    EXPECT_EQ(kept.width, 73);
+    EXPECT_EQ(kept.height, 17);
+    const Rect grown = FitCaption(design, {90, 20}, 297);
+    EXPECT_EQ(grown.left, 112);
+    EXPECT_EQ(grown.width, 90);
+    EXPECT_EQ(grown.height, 20);
+    // No wider than what holds it, and never narrower than designed.
+    EXPECT_EQ(FitCaption(design, {400, 17}, 297).width, 297 - 112);
+    EXPECT_EQ(FitCaption(design, {400, 17}, 150).width, 73);
+}
+
+} // namespace
+} // namespace vz::face

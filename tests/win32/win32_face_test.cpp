@@ -1,0 +1,101 @@
+// The Win32 window's own logic: menu command numbers, the run's choices from the
+// menus, texts for the system's calls, and captions in the fonts it draws with.
+#include "app/face_data/window_description.h"
+#include "app/win32/menu_commands.h"
+#include "app/win32/win_controls.h"
+#include "app/win32/win_text.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+namespace vz::win {
+namespace {
+
+TEST(Win32MenuCommands, EveryItemHasItsOwnCommandAndNothingElseIsOne) {
+    std::set<int> commands;
+    for (int m = 0; m < face::kMenuCount; ++m) {
+        const auto menu = static_cast<face::MenuIndex>(m);
+        for (int i = 0; i < static_cast<int>(face::MenuAt(menu).items.size()); ++i) {
+            const int command = MenuCommand({menu, i});
+            EXPECT_TRUE(commands.insert(command).second) << command;
+            EXPECT_EQ(MenuPlaceOf(command), (MenuPlace{menu, i}));
+        }
+    }
+    EXPECT_EQ(MenuPlaceOf(kFirstMenuCommand - 1), std::nullopt);
+    // One past the Port menu's last item, and past the last menu.
+    EXPECT_EQ(MenuPlaceOf(MenuCommand({face::kPortMenu, 9})), std::nullopt);
+    EXPECT_EQ(MenuPlaceOf(kFirstMenuCommand + face::kMenuCount * kItemsPerMenu), std::nullopt);
+}
+
+TEST(Win32MenuChecks, ChoicesFollowTheCheckedItems) {
+    TMenuChecks checks;
+    RunChoices defaults = checks.Choices(true, true, true);
+    EXPECT_EQ(defaults.port, 1);
+    EXPECT_EQ(defaults.menuModel, 0);
+    EXPECT_FALSE(defaults.manual);
+    EXPECT_FALSE(defaults.slow);
+
+    checks.Check({face::kPortMenu, 2});
+    checks.Check({face::kDeviceMenu, 5});
+    checks.Check({face::kModeMenu, 1});
+    checks.Check({face::kSpeedMenu, 1});
+    const RunChoices chosen = checks.Choices(false, true, false);
+    EXPECT_EQ(chosen.port, 3);
+    EXPECT_EQ(chosen.menuModel, 7); // KRT120
+    EXPECT_TRUE(chosen.manual);
+    EXPECT_TRUE(chosen.slow);
+    EXPECT_FALSE(chosen.keyb);
+    EXPECT_TRUE(chosen.prom1);
+    EXPECT_FALSE(chosen.prom2);
+}
+
+TEST(Win32Text, Utf8ElseCodePage1252) {
+    EXPECT_EQ(WideText("Upload Bank0"), L"Upload Bank0");
+    EXPECT_EQ(WideText("Caf\xC3\xA9"), L"Caf\u00E9");
+    // Not UTF-8: the bytes of a script written on Windows.
+    EXPECT_EQ(WideText("Caf\xE9 \x80"), L"Caf\u00E9 \u20AC");
+    EXPECT_EQ(WideText(""), L"");
+}
+
+// The window's layout holds its captions in the fonts it really draws with, so
+// nothing has to grow beyond its designed size.
+TEST(Win32Captions, DesignSizesHoldEveryCaption) {
+    const TFont mainFont = MakeFont(face::kMainFont);
+    const TFont aboutFont = MakeFont(face::kAboutFont);
+    const TFont dialogFont = DialogFont();
+    ASSERT_NE(mainFont.Handle(), nullptr);
+    const struct {
+        const face::Control& control;
+        HFONT font;
+        TCaptionKind kind;
+        const char* caption;
+    } cases[] = {
+        {face::kReadId, mainFont.Handle(), TCaptionKind::Button, nullptr},
+        {face::kStart, mainFont.Handle(), TCaptionKind::Button, "START"},
+        {face::kStart, mainFont.Handle(), TCaptionKind::Button, "STOP"},
+        {face::kStart, mainFont.Handle(), TCaptionKind::Button, "QUIT"},
+        {face::kQuit, mainFont.Handle(), TCaptionKind::Button, nullptr},
+        {face::kAboutOK, aboutFont.Handle(), TCaptionKind::Button, nullptr},
+        {face::kCompGroup, dialogFont.Handle(), TCaptionKind::GroupBox, nullptr},
+        {face::kCompKeyb, dialogFont.Handle(), TCaptionKind::CheckBox, nullptr},
+        {face::kCompProm1, dialogFont.Handle(), TCaptionKind::CheckBox, nullptr},
+        {face::kCompProm2, dialogFont.Handle(), TCaptionKind::CheckBox, nullptr},
+        {face::kCompOK, dialogFont.Handle(), TCaptionKind::Button, nullptr},
+    };
+    for (const auto& c : cases) {
+        const char* caption = c.caption != nullptr ? c.caption : c.control.caption;
+        const face::Size needs = CaptionNeeds(c.font, WideText(caption), c.kind);
+        EXPECT_LE(needs.width, c.control.rect.width) << c.control.name << " \"" << caption << "\"";
+        EXPECT_LE(needs.height, c.control.rect.height) << c.control.name << " \"" << caption << "\"";
+    }
+    // The labels of the about box stay inside its panel.
+    for (const face::Control* label : {&face::kAboutTitle, &face::kAboutVersion, &face::kAboutNotice}) {
+        const face::Size needs =
+            CaptionNeeds(aboutFont.Handle(), WideText(label->caption), TCaptionKind::Label);
+        EXPECT_LE(label->rect.left + needs.width, face::kAboutPanel.rect.width) << label->name;
+    }
+}
+
+} // namespace
+} // namespace vz::win
