@@ -37,7 +37,7 @@ vzdevice=$root/$host/emulator/vzdevice
 
 phase "cross build for Windows"
 cmake -S . -B "$win" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
-  -DCMAKE_BUILD_TYPE=Release -DVZ_GUI=ON -DVZ_BENCH=OFF > /dev/null
+  -DCMAKE_BUILD_TYPE=Release -DVZ_WERROR=ON -DVZ_GUI=ON -DVZ_BENCH=OFF > /dev/null
 cmake --build "$win" -j"$jobs"
 
 # A private Wine prefix, made once; nothing from the user's ~/.wine is used.

@@ -305,6 +305,11 @@ void TWinMainFich::MemoLineAdded(const std::string& line) {
     Print(line);
 }
 
+void TWinMainFich::Advise(const std::string& text) {
+    // Shown like a status line; the core's memo, which status lines compare with, is not touched.
+    MemoLineAdded(text);
+}
+
 void TWinMainFich::ShowBar(HWND bar, const TProgressBar& progress, std::array<int, 3>& shown) {
     // An empty range would leave the bar without a meaning.
     const int max = std::max(progress.Max, progress.Min + 1);

@@ -65,6 +65,7 @@ public:
     void SetTimerInterval(int milliseconds) override;
     RunChoices Choices() override;
     void CloseWindow() override;
+    void Advise(const std::string& text) override;
 
 private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
