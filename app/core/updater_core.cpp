@@ -117,6 +117,7 @@ void TUpdaterCore::StartClick() {
         face_.CloseWindow();
     } else {
         AdviseAfterStop();
+        outcome_ = TRunOutcome::Stopped;
         state_ = kIdle;
         controls.QuitEnabled = true;
         SetControls(controls);
@@ -232,6 +233,7 @@ void TUpdaterCore::StepStarting() {
     SetOptions(0);
     deviceRecord_ = 0;
     runRecord_ = {};
+    outcome_ = TRunOutcome::None;
     deviceAnswered_ = silenceAdvised_ = stopAdvised_ = false;
     face_.SetTimerInterval(kRunInterval);
     const RunChoices choices = face_.Choices();
@@ -281,6 +283,7 @@ void TUpdaterCore::StepLineRunning() {
 void TUpdaterCore::StepCompleted() {
     rxText_.clear();
     ShowStatus("Program operation completed");
+    outcome_ = TRunOutcome::Completed;
     TControls controls = controls_;
     controls.QuitEnabled = true;
     if (controls.ReadIdVisible) {
@@ -311,6 +314,7 @@ void TUpdaterCore::ShowStatus(const std::string& text) {
 void TUpdaterCore::ShowError(const std::string& text) {
     errorMessage_ = text;
     state_ = kError;
+    outcome_ = TRunOutcome::Failed;
     ShowStatus(text);
     AdviseAfterStop();
 }

@@ -50,6 +50,9 @@ struct TRunRecord {
     std::vector<std::string> skipped;    // components left alone as already current
 };
 
+// How the last run ended, for the faces to show at a glance (the bars' colour).
+enum class TRunOutcome { None, Completed, Failed, Stopped };
+
 class TUpdaterCore {
 public:
     // Sequencer states; 9 is not used.
@@ -128,6 +131,7 @@ public:
     std::uint8_t MenuModel() const { return menuModel_; }
     bool ReadIdMode() const { return readIdMode_; }
     const TRunRecord& RunRecord() const { return runRecord_; }
+    TRunOutcome Outcome() const { return outcome_; }
     const std::string& RxText() const { return rxText_; }
 
     TProgBoot& BootEngine() { return boot_; }
@@ -206,6 +210,7 @@ private:
     std::string rootDir_;
 
     TRunRecord runRecord_;
+    TRunOutcome outcome_ = TRunOutcome::None;
     std::uint32_t syncStart_ = 0;
     bool deviceAnswered_ = false;
     bool silenceAdvised_ = false;

@@ -57,6 +57,9 @@ inline constexpr Font kMainFont{"MS Sans Serif", 16};
 inline constexpr Control kMemoStatus{"MemoStatus", nullptr, {22, 8, 484, 105}};
 inline constexpr Control kProgressBar1{"ProgressBar1", nullptr, {22, 120, 484, 17}};
 inline constexpr Control kProgressBar2{"ProgressBar2", nullptr, {22, 145, 484, 17}};
+// What each bar measures, shown when the pointer rests on it.
+inline constexpr char kProgressBar1Tip[] = "Current file: the steps of the script line being run";
+inline constexpr char kProgressBar2Tip[] = "Script: the lines of the update script";
 inline constexpr Control kReadId{"ReadId", "Read Id", {22, 173, 137, 41}};
 inline constexpr Control kStart{"Start", "Start", {180, 173, 169, 41}};
 inline constexpr Control kQuit{"Quit", "Quit", {369, 173, 137, 41}};

@@ -66,6 +66,16 @@ QAction* MakeItem(QMenu* menu, QActionGroup* group, const face::MenuItem& descri
     return item;
 }
 
+// The script bar tells how the last run ended: green completed, red failed,
+// amber stopped; the toolkit's own colour while running and before the first run.
+void ShowOutcome(QProgressBar* bar, TRunOutcome outcome) {
+    QPalette palette = bar->parentWidget()->palette();
+    if (outcome == TRunOutcome::Completed) palette.setColor(QPalette::Highlight, QColor(0x2E, 0x9E, 0x3E));
+    if (outcome == TRunOutcome::Failed) palette.setColor(QPalette::Highlight, QColor(0xC6, 0x28, 0x28));
+    if (outcome == TRunOutcome::Stopped) palette.setColor(QPalette::Highlight, QColor(0xE0, 0xA0, 0x00));
+    bar->setPalette(palette);
+}
+
 void ShowBar(QProgressBar* bar, const TProgressBar& progress) {
     // An empty range would make the toolkit's bar run as a busy indicator.
     const int max = std::max(progress.Max, progress.Min + 1);
@@ -126,7 +136,9 @@ void TMainFich::BuildControls() {
     MemoStatus->setPalette(palette);
 
     ProgressBar1 = MakeBar(client, face::kProgressBar1);
+    ProgressBar1->setToolTip(QString::fromLatin1(face::kProgressBar1Tip));
     ProgressBar2 = MakeBar(client, face::kProgressBar2);
+    ProgressBar2->setToolTip(QString::fromLatin1(face::kProgressBar2Tip));
 
     ReadId = MakeButton(client, face::kReadId);
     ReadId->hide();
@@ -343,6 +355,7 @@ void TMainFich::ControlsChanged() {
     const TControls& controls = core_->Controls();
     Start->setText(DisplayText(controls.StartCaption));
     Start->setEnabled(controls.StartEnabled);
+    ShowOutcome(ProgressBar2, core_->Outcome());
     ReadId->setVisible(controls.ReadIdVisible);
     ReadId->setEnabled(controls.ReadIdEnabled);
     Quit->setVisible(controls.QuitVisible);

@@ -7,6 +7,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <utility>
 
 namespace vz::win {
 
@@ -145,6 +146,20 @@ void TWinMainFich::BuildControls() {
                                 kBar1Id, font, TCaptionKind::Label);
     progressBar2_ = MakeControl(window_, face::kProgressBar2, PROGRESS_CLASSW, WS_VISIBLE | PBS_SMOOTH,
                                 kBar2Id, font, TCaptionKind::Label);
+    // What each bar measures, when the pointer rests on it.
+    tips_ = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
+                            CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window_, nullptr, instance, nullptr);
+    for (const auto& [bar, tip] : {std::pair{progressBar1_, face::kProgressBar1Tip},
+                                   std::pair{progressBar2_, face::kProgressBar2Tip}}) {
+        std::wstring text = WideText(tip);
+        TOOLINFOW tool{};
+        tool.cbSize = sizeof tool;
+        tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+        tool.hwnd = window_;
+        tool.uId = reinterpret_cast<UINT_PTR>(bar);
+        tool.lpszText = text.data();
+        SendMessageW(tips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    }
     const int width = face::kMainClientSize.width;
     readId_ = MakeControl(window_, face::kReadId, WC_BUTTONW, WS_TABSTOP | BS_PUSHBUTTON, kReadIdId, font,
                           TCaptionKind::Button, {0, 0}, width);
@@ -329,6 +344,30 @@ void TWinMainFich::ShowBar(HWND bar, const TProgressBar& progress, std::array<in
     shown[2] = position;
 }
 
+void TWinMainFich::ShowOutcome() {
+    // The script bar tells how the last run ended: green completed, red failed, amber
+    // stopped (the styled bar's states; the colour for the classic one).
+    WPARAM state = PBST_NORMAL;
+    COLORREF colour = CLR_DEFAULT;
+    switch (core_->Outcome()) {
+    case TRunOutcome::Completed:
+        colour = RGB(0x2E, 0x9E, 0x3E);
+        break;
+    case TRunOutcome::Failed:
+        state = PBST_ERROR;
+        colour = RGB(0xC6, 0x28, 0x28);
+        break;
+    case TRunOutcome::Stopped:
+        state = PBST_PAUSED;
+        colour = RGB(0xE0, 0xA0, 0x00);
+        break;
+    case TRunOutcome::None:
+        break;
+    }
+    SendMessageW(progressBar2_, PBM_SETSTATE, state, 0);
+    SendMessageW(progressBar2_, PBM_SETBARCOLOR, 0, static_cast<LPARAM>(colour));
+}
+
 void TWinMainFich::ProgressChanged() {
     ShowBar(progressBar1_, core_->ProgressBar1(), shownBar1_);
     ShowBar(progressBar2_, core_->ProgressBar2(), shownBar2_);
@@ -343,6 +382,7 @@ void TWinMainFich::ControlsChanged() {
         SetFittedCaption(start_, face::kStart.rect, caption, font_.Handle(), TCaptionKind::Button, {0, 0},
                          face::kMainClientSize.width);
     EnableWindow(start_, controls.StartEnabled);
+    ShowOutcome();
     ShowWindow(readId_, controls.ReadIdVisible ? SW_SHOWNA : SW_HIDE);
     EnableWindow(readId_, controls.ReadIdEnabled);
     ShowWindow(quit_, controls.QuitVisible ? SW_SHOWNA : SW_HIDE);

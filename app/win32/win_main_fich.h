@@ -82,6 +82,7 @@ private:
     void LinkFailed();
     void Print(const std::string& line);
     void ShowBar(HWND bar, const TProgressBar& progress, std::array<int, 3>& shown);
+    void ShowOutcome();
 
     std::unique_ptr<TLinkControl> link_;
     TLinkRelay* relay_ = nullptr; // owned by the core
@@ -99,6 +100,7 @@ private:
     HWND memoStatus_ = nullptr;
     HWND progressBar1_ = nullptr;
     HWND progressBar2_ = nullptr;
+    HWND tips_ = nullptr;
     HWND readId_ = nullptr;
     HWND start_ = nullptr;
     HWND quit_ = nullptr;
