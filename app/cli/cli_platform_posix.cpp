@@ -10,9 +10,4 @@ std::string ProgramFilePath() {
     return ec ? std::string() : exe.string();
 }
 
-std::string AccessDeniedAdvice() {
-    return " (the user needs access to serial ports: add it to the dialout group with "
-           "'usermod -aG dialout USER' and log in again)";
-}
-
 } // namespace vz::cli

@@ -20,9 +20,4 @@ std::string ProgramFilePath() {
     }
 }
 
-std::string AccessDeniedAdvice() {
-    // Windows refuses a COM port that another program holds open.
-    return " (another program is using the port: close it and try again)";
-}
-
 } // namespace vz::cli

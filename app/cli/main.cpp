@@ -1,6 +1,7 @@
 // vzflash: the updater's command-line face.
 #include "app/cli/check_command.h"
 #include "app/cli/inspect_commands.h"
+#include "app/cli/ports_command.h"
 #include "app/cli/run_command.h"
 
 #include <CLI/CLI.hpp>
@@ -39,7 +40,8 @@ int main(int argc, char** argv) {
         ->capture_default_str();
     runCommand->add_flag("--read-id", run.readId, "Run readid.ini instead of script.ini");
     runCommand->add_option("--root", run.root,
-                           "Directory holding one directory per model (default: the program's)");
+                           "Directory holding one directory per model (default: beside the program, VZ_ROOT "
+                           "or the current directory)");
     runCommand
         ->add_option("--timeout", run.timeout, "End the run when the device is silent this many seconds")
         ->check(CLI::NonNegativeNumber);
@@ -51,7 +53,8 @@ int main(int argc, char** argv) {
     checkCommand->add_option("SCRIPT", check.script,
                              "Script file (default: every model's scripts below --root)");
     checkCommand->add_option("--root", check.root,
-                             "Directory holding one directory per model (default: the program's)");
+                             "Directory holding one directory per model (default: beside the program, "
+                             "VZ_ROOT or the current directory)");
     checkCommand->add_option("--device", check.device, "Check only this model's directory")
         ->check(CLI::IsMember({"auto", "KRA350", "KRB350", "KRC350", "KRD350", "KRT120"}))
         ->capture_default_str();
@@ -67,6 +70,10 @@ int main(int argc, char** argv) {
     auto* effect = app.add_subcommand("effect", "Print the command each Effect file line becomes");
     effect->add_option("FILE", effectFile, "Effect file")->required();
 
+    bool portsJson = false;
+    auto* ports = app.add_subcommand("ports", "List the serial ports of this machine");
+    ports->add_flag("--json", portsJson, "As a JSON array, for scripts");
+
     CLI11_PARSE(app, argc, argv);
 
     if (*runCommand) {
@@ -77,5 +84,6 @@ int main(int argc, char** argv) {
     if (*checkCommand) return vz::cli::RunCheck(check, std::cout, std::cerr);
     if (*hexsum) return vz::cli::RunHexSum(hexFile, first, last, std::cout, std::cerr);
     if (*effect) return vz::cli::RunEffect(effectFile, std::cout, std::cerr);
+    if (*ports) return vz::cli::RunPorts(portsJson, std::cout, std::cerr);
     return 2;
 }

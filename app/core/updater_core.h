@@ -73,8 +73,10 @@ public:
 
     // The first command-line argument: a script whose directory holds every file.
     void SetScriptArgument(const std::string& path) { scriptArgument_ = path; }
-    // The base directory that holds one directory per model.
-    void SetRootDir(const std::string& dir);
+    // The base directory that holds one directory per model. `searchNote`, when
+    // the directory was searched for and held nothing, follows a missing script's
+    // error, so that the operator learns where the package was looked for.
+    void SetRootDir(const std::string& dir, const std::string& searchNote = {});
 
     void StartClick();
     void ReadIdClick();
@@ -188,6 +190,7 @@ private:
 
     std::string scriptArgument_;
     std::string rootDir_;
+    std::string rootSearchNote_;
 };
 
 } // namespace vz

@@ -7,6 +7,7 @@
 #include "app/gui/link_error_box.h"
 #include "app/gui/link_relay.h"
 #include "app/gui/placement.h"
+#include "app/gui/port_menu_items.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -166,6 +167,7 @@ void TMainFich::BuildMenus() {
     connect(Com71, &QAction::triggered, this, &TMainFich::Com71Click);
     connect(Com81, &QAction::triggered, this, &TMainFich::Com81Click);
     connect(Com91, &QAction::triggered, this, &TMainFich::Com91Click);
+    PortItems = new TPortMenuItems(Port1, ports);
 
     MDev = MakeMenu(bar, "MDev", "&Device");
     auto* devices = new QActionGroup(this);
@@ -361,6 +363,8 @@ RunChoices TMainFich::Choices() {
             choices.port = n;
             break;
         }
+    if (const QString path = PortItems->CheckedPath(); !path.isEmpty())
+        choices.portPath = path.toLocal8Bit().toStdString();
     choices.slow = Slow->isChecked();
     static constexpr std::uint8_t kMenuModels[] = {0, 1, 2, 3, 4, 7};
     for (std::size_t i = 0; i < deviceItems_.size(); ++i)

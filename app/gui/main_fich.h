@@ -27,6 +27,7 @@ class TAboutBox;
 class TCompSelDlg;
 class TLinkErrorBox;
 class TLinkRelay;
+class TPortMenuItems;
 
 class TMainFich : public QMainWindow, public TMainFace {
     Q_OBJECT
@@ -65,6 +66,8 @@ public:
     QMenu* Speed1;
     QMenu* About1;
     QAction *Com11, *Com21, *Com31, *Com41, *Com51, *Com61, *Com71, *Com81, *Com91;
+    // The ports found on the machine, after Com 9.
+    TPortMenuItems* PortItems;
     QAction *MDevAuto, *MDevKRA350, *MDevKRB350, *MDevKRC350, *MDevKRD350, *MDevKRT120;
     QAction *MAuto, *MManual;
     QAction *Fast, *Slow;
