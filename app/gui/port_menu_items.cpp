@@ -18,7 +18,7 @@ bool CoveredByComItem(const std::string& name) {
 
 // A product name's "&" is shown, not taken for a shortcut mark.
 QString Caption(const PortInfo& port) {
-    return Caption(port).replace(QLatin1Char('&'), QStringLiteral("&&"));
+    return DisplayText(PortCaption(port)).replace(QLatin1Char('&'), QStringLiteral("&&"));
 }
 
 } // namespace
