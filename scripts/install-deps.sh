@@ -2,6 +2,7 @@
 # Installs the Debian packages the build, the tests and the window need; skips
 # what is already there so a second run costs nothing.
 #   --windows  also the mingw-w64 cross compiler and Wine, for scripts/test-windows.sh
+#   --package  also debootstrap, for the package test in a clean Debian root
 set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config git
@@ -12,6 +13,7 @@ packages=(
 for arg in "$@"; do
   case "$arg" in
     --windows) packages+=(g++-mingw-w64-x86-64 googletest wine wine64) ;;
+    --package) packages+=(debootstrap) ;;
     *) echo "unknown option: $arg" >&2; exit 2 ;;
   esac
 done
