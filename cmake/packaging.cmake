@@ -3,11 +3,16 @@
 # they name the runtime libraries they link (Qt 6, the C++ library) and
 # nothing of the build.
 set(CPACK_PACKAGE_NAME vzupdater)
+# All four parts: the default would drop the fourth.
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "Zentrik")
 set(CPACK_PACKAGE_CONTACT "Zentrik <support@zentrik.example>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Firmware updater for Vorna-Zadod video devices")
 set(CPACK_PACKAGE_DESCRIPTION
-  "Updates the firmware of the Vorna-Zadod models (KRA350, KRB350, KRC350, KRD350, KRT120) over a\n serial line: the boot area, the keyboard flash banks and the JTAG PROMs. Contains the window\n vzupdater, the command line vzflash and the emulated device vzdevice.")
+  "Updates the firmware of the Vorna-Zadod models (KRA350, KRB350, KRC350, KRD350,
+KRT120) over a serial line: the boot area, the keyboard flash banks and the JTAG
+PROMs. Contains the window vzupdater, the command line vzflash and the emulated
+device vzdevice.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

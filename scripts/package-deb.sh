@@ -10,5 +10,5 @@ cmake --build build/package -j"$(nproc)"
 rm -f build/package/vzupdater_*.deb
 (cd build/package && cpack -G DEB > cpack.log) || { cat build/package/cpack.log; exit 1; }
 deb=$(ls build/package/vzupdater_*.deb)
-dpkg-deb --info "$deb" | sed -n '/Package:/,$p'
+dpkg-deb --field "$deb" Package Version Architecture Depends
 echo "$deb"

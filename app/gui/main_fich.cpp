@@ -8,6 +8,7 @@
 #include "app/gui/link_relay.h"
 #include "app/gui/placement.h"
 #include "app/gui/port_menu_items.h"
+#include "link/port_list.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -81,7 +82,11 @@ TMainFich::TMainFich(std::unique_ptr<TLinkControl> link, QWidget* parent)
     if (auto* threadLink = dynamic_cast<TComThreadLink*>(link_.get())) {
         ComThread& thread = threadLink->Thread();
         thread.SetOnChunkReceived([this](ComThread&) { ChunkReceived(); });
-        thread.SetOnOpenFailed([this](ComThread&, const LinkFailure&) { LinkFailed(); });
+        thread.SetOnOpenFailed([this](ComThread&, const LinkFailure& failure) {
+            // Refused for lack of rights: the box says who owns the port and how to get in.
+            LinkFailed(failure.accessDenied ? failure.reason + PortAccessAdvice(failure.portName)
+                                            : std::string());
+        });
         // The adapter was pulled out: the same box, once; the port stays closed until the next run.
         thread.SetOnPortLost([this](ComThread&, const LinkFailure&) { LinkFailed(); });
     }
@@ -259,9 +264,9 @@ void TMainFich::ChunkReceived() {
         this, [this] { DataReceived(); }, Qt::QueuedConnection);
 }
 
-void TMainFich::LinkFailed() {
+void TMainFich::LinkFailed(const std::string& detail) {
     if (!unattended_) {
-        LinkErrorBox->Ask();
+        LinkErrorBox->Ask(detail);
         return;
     }
     // Nobody is there to answer a box: the unattended run ends here.

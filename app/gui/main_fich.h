@@ -136,7 +136,8 @@ private:
     // After a step: the end of an unattended run, the picture half-way through.
     void AfterStep();
     // On the link thread: the port could not be opened or was lost.
-    void LinkFailed();
+    // `detail`: what the box adds below its text.
+    void LinkFailed(const std::string& detail = {});
     void TakeSnapshot();
 
     std::unique_ptr<TLinkControl> link_;
