@@ -124,7 +124,7 @@ std::vector<PortInfo> ListPorts() {
         PortInfo port;
         if (auto found = known.find(name); found != known.end()) port = found->second;
         port.name = name;
-        if (port.driver.empty()) port.driver = device; // the kernel device, \Device\Serial0
+        if (port.description.empty()) port.description = device; // the kernel's name, \Device\Serial0
         port.inUse = InUse(port.name);
         ports.push_back(std::move(port));
     }

@@ -93,7 +93,8 @@ start_device "$work/com2" --strict-speed --log "$work/com2.log"
 VZ_WIN32_PEER_COM=2 ctest --test-dir "$win" --output-on-failure -j"$jobs" --timeout 300
 stop_devices
 
-# Wine lists the ports it maps in the registry's serial map.
+# Wine lists the ports it maps in the registry's serial map (it holds no port
+# exclusively, so "in use" cannot be seen here).
 phase "vzflash.exe ports"
 wine "$win/app/vzflash.exe" ports | tr -d '\r' > "$work/ports.out"
 cat "$work/ports.out"
