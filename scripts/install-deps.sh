@@ -4,6 +4,7 @@
 #   --windows  also the mingw-w64 cross compiler and Wine, for scripts/test-windows.sh,
 #              with Wine's fonts, xdotool (clicks on the window) and ImageMagick
 #              (its pictures)
+#   --package  also debootstrap, for the package test in a clean Debian root
 set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config git
@@ -14,6 +15,7 @@ packages=(
 for arg in "$@"; do
   case "$arg" in
     --windows) packages+=(g++-mingw-w64-x86-64 googletest wine wine64 fonts-wine xdotool imagemagick) ;;
+    --package) packages+=(debootstrap) ;;
     *) echo "unknown option: $arg" >&2; exit 2 ;;
   esac
 done

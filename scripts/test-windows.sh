@@ -116,6 +116,16 @@ start_device "$work/com2" --strict-speed --log "$work/com2.log"
 VZ_WIN32_PEER_COM=2 ctest --test-dir "$win" --output-on-failure -j"$jobs" --timeout 300
 stop_devices
 
+# Wine lists the ports it maps in the registry's serial map (it holds no port
+# exclusively, so "in use" cannot be seen here).
+phase "vzflash.exe ports"
+wine "$win/app/vzflash.exe" ports | tr -d '\r' > "$work/ports.out"
+cat "$work/ports.out"
+for n in 1 2; do
+  grep -q "^COM$n " "$work/ports.out" || { echo "vzflash.exe ports does not list COM$n" >&2; exit 1; }
+done
+wine "$win/app/vzflash.exe" ports --json | tr -d '\r' | grep -q '"name": "COM1"'
+
 # A whole update through the Win32 serial calls; the emulated device then
 # compares its memories with the package.
 update() {

@@ -4,12 +4,16 @@
 # threaded code, a short fuzzing run of every target, and the formatting check.
 #   FUZZ_SECONDS=N   seconds per fuzz target (default 30)
 #   --windows        also cross-build for Windows and run the tests and an update under Wine
+#   --package        also build the Debian package and test it in a clean Debian 12 root (root
+#                    only; a few minutes; needs Debian's package mirror)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 windows=0
+package=0
 for arg in "$@"; do
   case "$arg" in
     --windows) windows=1 ;;
+    --package) package=1 ;;
     *) echo "unknown option: $arg" >&2; exit 2 ;;
   esac
 done
@@ -45,6 +49,11 @@ git ls-files '*.cpp' '*.h' | xargs -r clang-format --dry-run --Werror
 if [ "$windows" = 1 ]; then
   echo "== Windows build under Wine"
   bash scripts/test-windows.sh
+fi
+
+if [ "$package" = 1 ]; then
+  echo "== the Debian package in a clean Debian 12 root"
+  bash scripts/test-package.sh
 fi
 
 echo "All tests passed."

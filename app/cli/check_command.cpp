@@ -160,7 +160,7 @@ int RunCheck(const CheckOptions& options, std::ostream& out, std::ostream& err) 
     if (!options.script.empty()) {
         scripts.push_back(options.script);
     } else {
-        std::string root = options.root.empty() ? ProgramDirectory() : options.root;
+        std::string root = options.root.empty() ? FindDefaultRoot().dir : options.root;
         if (!root.empty() && root.back() != '/' && root.back() != kSeparator) root += kSeparator;
         for (int number = 1; number <= kDeviceCount; ++number) {
             const device_rec& record = DeviceRecordAt(number);

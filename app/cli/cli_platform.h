@@ -10,10 +10,6 @@ namespace vz::cli {
 // The running program's own file (empty when the system cannot tell).
 std::string ProgramFilePath();
 
-// What the operator can do when the system refused the port with "access
-// denied", as a parenthesis to append to the message.
-std::string AccessDeniedAdvice();
-
 // The system and machine, for the head of a transcript ("Linux 6.1.0 x86_64").
 std::string PlatformName();
 

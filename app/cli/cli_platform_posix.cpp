@@ -13,11 +13,6 @@ std::string ProgramFilePath() {
     return ec ? std::string() : exe.string();
 }
 
-std::string AccessDeniedAdvice() {
-    return " (the user needs access to serial ports: add it to the dialout group with "
-           "'usermod -aG dialout USER' and log in again)";
-}
-
 std::string PlatformName() {
     utsname name{};
     if (uname(&name) != 0) return "POSIX";

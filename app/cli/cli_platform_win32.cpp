@@ -20,11 +20,6 @@ std::string ProgramFilePath() {
     }
 }
 
-std::string AccessDeniedAdvice() {
-    // Windows refuses a COM port that another program holds open.
-    return " (another program is using the port: close it and try again)";
-}
-
 std::string PlatformName() {
     SYSTEM_INFO info{};
     GetNativeSystemInfo(&info);

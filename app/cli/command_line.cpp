@@ -1,6 +1,7 @@
 #include "app/cli/command_line.h"
 
 #include "app/cli/inspect_commands.h"
+#include "app/cli/ports_command.h"
 
 #include <CLI/CLI.hpp>
 
@@ -67,7 +68,7 @@ CommandLine ParseCommandLine(int argc, const char* const* argv, std::ostream& ou
         ->capture_default_str();
     runCommand->add_flag("--read-id", run.readId, "Run readid.ini instead of script.ini");
     runCommand->add_option("--root", run.root,
-                           "Directory holding one directory per model (default: the program's)");
+                           "Directory holding one directory per model (default: beside the program, VZ_ROOT or the current directory)");
     runCommand
         ->add_option("--timeout", run.timeout,
                      "End the run when the device is silent this many seconds (default: none until the "
@@ -81,7 +82,7 @@ CommandLine ParseCommandLine(int argc, const char* const* argv, std::ostream& ou
     checkCommand->add_option("SCRIPT", check.script,
                              "Script file (default: every model's scripts below --root)");
     checkCommand->add_option("--root", check.root,
-                             "Directory holding one directory per model (default: the program's)");
+                             "Directory holding one directory per model (default: beside the program, VZ_ROOT or the current directory)");
     checkCommand->add_option("--device", check.device, "Check only this model's directory")
         ->check(CLI::IsMember(kModels))
         ->capture_default_str();
@@ -96,6 +97,9 @@ CommandLine ParseCommandLine(int argc, const char* const* argv, std::ostream& ou
     effect->add_option("FILE", line.file, "Effect file")->required();
 
     auto* convertCommand = AddConvertCommand(app, line.convert);
+
+    auto* ports = app.add_subcommand("ports", "List the serial ports of this machine");
+    ports->add_flag("--json", line.portsJson, "As a JSON array, for scripts");
 
     try {
         app.parse(argc, argv);
@@ -119,6 +123,8 @@ CommandLine ParseCommandLine(int argc, const char* const* argv, std::ostream& ou
         line.command = CommandLine::Command::Effect;
     else if (*convertCommand)
         line.command = CommandLine::Command::Convert;
+    else if (*ports)
+        line.command = CommandLine::Command::Ports;
     return line;
 }
 
@@ -134,6 +140,8 @@ int RunCommandLine(const CommandLine& line, std::ostream& out, std::ostream& err
         return RunEffect(line.file, out, err);
     case CommandLine::Command::Convert:
         return RunConvert(line.convert, out, err);
+    case CommandLine::Command::Ports:
+        return RunPorts(line.portsJson, out, err);
     case CommandLine::Command::None:
         break;
     }

@@ -11,7 +11,7 @@
 namespace vz::cli {
 
 struct CommandLine {
-    enum class Command { None, Run, Check, HexSum, Effect, Convert };
+    enum class Command { None, Run, Check, HexSum, Effect, Convert, Ports };
     // None: nothing to run; exit with `exitCode` (0 after --help or --version,
     // kBadArguments after a one-line message on the error stream).
     Command command = Command::None;
@@ -22,6 +22,7 @@ struct CommandLine {
     std::string file; // hexsum, effect
     std::string first;
     std::string last;
+    bool portsJson = false;
 };
 
 // The program's version, as its about box and version resource give it.

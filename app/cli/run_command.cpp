@@ -7,11 +7,14 @@
 #include "app/cli/logging_link.h"
 #include "app/core/com_thread_link.h"
 #include "app/core/identity.h"
+#include "app/core/model_root.h"
 #include "app/core/updater_core.h"
+#include "link/port_list.h"
 #include "link/port_names.h"
 
 #include <algorithm>
 #include <condition_variable>
+#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <mutex>
@@ -52,7 +55,7 @@ struct LinkEvents {
 std::string FailureMessage(const LinkFailure& failure, bool lost) {
     std::string text = lost ? "Lost the port " + failure.portName + ": " + failure.reason
                             : "Cannot open the port " + failure.portName + ": " + failure.reason;
-    if (failure.accessDenied) text += AccessDeniedAdvice();
+    if (failure.accessDenied) text += PortAccessAdvice(failure.portName);
     return text;
 }
 
@@ -113,13 +116,20 @@ void WriteLogHeader(LoggingLink& log, const RunOptions& options, const RunChoice
     log.Note("head", "script " + (options.script.empty()
                                       ? std::string(options.readId ? "readid.ini" : "script.ini") +
                                             " of the identified model below " +
-                                            (options.root.empty() ? ProgramDirectory() : options.root)
+                                            (options.root.empty() ? FindDefaultRoot().dir : options.root)
                                       : options.script));
     log.Note("head", "device " + options.device + ", mode " + options.mode + ", components " +
                          Join(options.components, ",") + ", speed " + options.speed);
 }
 
 } // namespace
+
+ModelRoot FindDefaultRoot() {
+    const char* variable = std::getenv("VZ_ROOT");
+    std::error_code ec;
+    return FindModelRoot(ProgramDirectory(), variable == nullptr ? "" : variable,
+                         std::filesystem::current_path(ec).string());
+}
 
 std::string ProgramDirectory() {
     const std::string exe = ProgramFilePath();
@@ -137,7 +147,8 @@ int RunUpdate(const RunOptions& options, std::ostream& out, std::ostream& err) {
             return kBadArguments;
         }
     } else {
-        choices.portPath = options.port;
+        // Names as vzflash ports gives them: device paths, by-id links, COM12.
+        choices.portPath = PortOpenName(options.port);
     }
     choices.slow = options.speed == "slow";
     choices.menuModel = MenuModelFor(options.device);
@@ -191,7 +202,12 @@ int RunUpdate(const RunOptions& options, std::ostream& out, std::ostream& err) {
     face.SetCounter(counter);
     const auto started = Clock::now();
     core.FormCreate();
-    core.SetRootDir(options.root.empty() ? ProgramDirectory() : options.root);
+    if (!options.root.empty()) {
+        core.SetRootDir(options.root);
+    } else {
+        const ModelRoot found = FindDefaultRoot();
+        core.SetRootDir(found.dir, found.found ? std::string() : found.note);
+    }
     if (!options.script.empty()) core.SetScriptArgument(options.script);
 
     if (options.readId)

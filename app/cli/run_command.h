@@ -1,6 +1,8 @@
 // `vzflash run`: a whole update from the command line, on the window's core.
 #pragma once
 
+#include "app/core/model_root.h"
+
 #include <atomic>
 #include <iosfwd>
 #include <string>
@@ -15,7 +17,7 @@ struct RunOptions {
     std::vector<std::string> components{"keyb", "prom1", "prom2"};
     std::string speed = "fast";
     bool readId = false;
-    std::string root;   // empty: the program's own directory
+    std::string root;   // empty: looked for (FindDefaultRoot)
     std::string script; // empty: the model's script below the root
     // Seconds without an answer that end the run; 0: none. Not given (below 0): the
     // wait for the boot loader's call is unbounded, then 60 s.
@@ -33,5 +35,8 @@ int RunUpdate(const RunOptions& options, std::ostream& out, std::ostream& err);
 
 // The directory of the running program, with its trailing separator.
 std::string ProgramDirectory();
+// The model directories without --root: beside the program, in VZ_ROOT or in
+// the current directory.
+ModelRoot FindDefaultRoot();
 
 } // namespace vz::cli

@@ -51,7 +51,8 @@ bool TUpdaterCore::LocateAndLoadScript() {
     }
     std::vector<std::string> lines;
     if (LoadTextLines(path, lines) != LoadResult::Ok) {
-        ShowError(path + " File not found !!!");
+        const bool searched = scriptArgument_.empty() && !rootSearchNote_.empty();
+        ShowError(path + " File not found !!!" + (searched ? " (" + rootSearchNote_ + ")" : std::string()));
         return false;
     }
     scriptLines_ = std::move(lines);

@@ -98,8 +98,9 @@ void TUpdaterCore::FormClose() {
     link_->SetLinkRun(false);
 }
 
-void TUpdaterCore::SetRootDir(const std::string& dir) {
+void TUpdaterCore::SetRootDir(const std::string& dir, const std::string& searchNote) {
     rootDir_ = dir;
+    rootSearchNote_ = searchNote;
     const char separator = static_cast<char>(std::filesystem::path::preferred_separator);
     if (!rootDir_.empty() && rootDir_.back() != separator && rootDir_.back() != '/') rootDir_ += separator;
 }

@@ -84,8 +84,10 @@ public:
 
     // The first command-line argument: a script whose directory holds every file.
     void SetScriptArgument(const std::string& path) { scriptArgument_ = path; }
-    // The base directory that holds one directory per model.
-    void SetRootDir(const std::string& dir);
+    // The base directory that holds one directory per model. `searchNote`, when
+    // the directory was searched for and held nothing, follows a missing script's
+    // error, so that the operator learns where the package was looked for.
+    void SetRootDir(const std::string& dir, const std::string& searchNote = {});
 
     void StartClick();
     void ReadIdClick();
@@ -215,6 +217,7 @@ private:
     bool deviceAnswered_ = false;
     bool silenceAdvised_ = false;
     bool stopAdvised_ = false;
+    std::string rootSearchNote_;
 };
 
 } // namespace vz

@@ -12,11 +12,12 @@ QMessageBox* TLinkErrorBox::Box() const {
     return box_;
 }
 
-void TLinkErrorBox::Ask() {
+void TLinkErrorBox::Ask(const std::string& detail) {
     {
         std::lock_guard lock(lock_);
         if (released_) return;
         waiting_ = true;
+        detail_ = detail;
     }
     QMetaObject::invokeMethod(
         this, [this] { Show(); }, Qt::QueuedConnection);
@@ -34,12 +35,15 @@ void TLinkErrorBox::Release() {
 }
 
 void TLinkErrorBox::Show() {
+    std::string detail;
     {
         std::lock_guard lock(lock_);
         if (released_ || !waiting_) return;
+        detail = detail_;
     }
     auto* box = new QMessageBox(QMessageBox::Critical, QString::fromLatin1(face::kErrorBoxTitle),
                                 QString::fromLatin1(face::kOpenFailureText), QMessageBox::Ok, window_);
+    if (!detail.empty()) box->setInformativeText(QString::fromLocal8Bit(detail));
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::NonModal);
     connect(box, &QMessageBox::finished, this, &TLinkErrorBox::Answered);

@@ -9,6 +9,7 @@
 
 #include <condition_variable>
 #include <mutex>
+#include <string>
 
 class QMessageBox;
 class QWidget;
@@ -21,8 +22,9 @@ public:
     explicit TLinkErrorBox(QWidget* window);
 
     // On the link thread: has the box shown on the window's thread and returns
-    // once it is answered or Release has been called.
-    void Ask();
+    // once it is answered or Release has been called. `detail`, when given, is
+    // shown below the box's text (why the port was refused and what helps).
+    void Ask(const std::string& detail = {});
     // On the window's thread, when it closes: answers every question now and later.
     void Release();
 
@@ -42,6 +44,7 @@ private:
     std::condition_variable answered_;
     bool waiting_ = false;  // guarded by lock_
     bool released_ = false; // guarded by lock_
+    std::string detail_;    // guarded by lock_
 };
 
 } // namespace vz

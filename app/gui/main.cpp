@@ -1,9 +1,11 @@
 // vzupdater: the window face of the updater.
-//   vzupdater [SCRIPT]
+//   vzupdater [--root DIR] [SCRIPT]
 // SCRIPT: a script file whose directory holds every file it names.
-// Environment (see docs/window.md): VZ_ROOT replaces the program's directory as
-// the directory of the model directories; VZ_UNATTENDED=1 runs once without an
+// DIR: the directory of the model directories; without it they are looked for
+// beside the program, then in VZ_ROOT, then in the current directory.
+// Environment (see docs/window.md): VZ_UNATTENDED=1 runs once without an
 // operator; VZ_SNAPSHOT=FILE saves a picture of the window half-way through a run.
+#include "app/core/model_root.h"
 #include "app/gui/about_box.h"
 #include "app/gui/main_fich.h"
 
@@ -12,6 +14,8 @@
 #include <QIcon>
 
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
 
 namespace {
 
@@ -29,10 +33,32 @@ int main(int argc, char** argv) {
 
     vz::TMainFich window;
     // The toolkit has taken its own options out of argv by now.
-    if (argc > 1) window.Core().SetScriptArgument(argv[1]);
-    const QString root = qEnvironmentVariableIsEmpty("VZ_ROOT") ? QCoreApplication::applicationDirPath()
-                                                                : qEnvironmentVariable("VZ_ROOT");
-    window.Core().SetRootDir(QDir::toNativeSeparators(root).toLocal8Bit().toStdString());
+    std::string root, script;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--root") == 0 && i + 1 < argc)
+            root = argv[++i];
+        else if (std::strncmp(argv[i], "--root=", 7) == 0)
+            root = argv[i] + 7;
+        else if (script.empty())
+            script = argv[i];
+    }
+    if (!script.empty()) window.Core().SetScriptArgument(script);
+    if (!root.empty()) {
+        window.Core().SetRootDir(root);
+    } else {
+        std::error_code ec;
+        const vz::ModelRoot found = vz::FindModelRoot(
+            QDir::toNativeSeparators(QCoreApplication::applicationDirPath()).toLocal8Bit().toStdString(),
+            qEnvironmentVariable("VZ_ROOT").toLocal8Bit().toStdString(),
+            std::filesystem::current_path(ec).string());
+        window.Core().SetRootDir(found.dir, found.found ? std::string() : found.note);
+        // Started from the desktop with nothing installed beside it: say so before START.
+        if (!found.found && script.empty()) {
+            std::string line = found.note;
+            line[0] = 'N';
+            window.Core().ShowStatus(line);
+        }
+    }
 
     vz::TAboutBox aboutBox(&window);
     window.SetAboutBox(&aboutBox);

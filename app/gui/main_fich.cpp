@@ -8,6 +8,8 @@
 #include "app/gui/link_error_box.h"
 #include "app/gui/link_relay.h"
 #include "app/gui/placement.h"
+#include "app/gui/port_menu_items.h"
+#include "link/port_list.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -96,7 +98,11 @@ TMainFich::TMainFich(std::unique_ptr<TLinkControl> link, QWidget* parent)
     if (auto* threadLink = dynamic_cast<TComThreadLink*>(link_.get())) {
         ComThread& thread = threadLink->Thread();
         thread.SetOnChunkReceived([this](ComThread&) { ChunkReceived(); });
-        thread.SetOnOpenFailed([this](ComThread&, const LinkFailure&) { LinkFailed(); });
+        thread.SetOnOpenFailed([this](ComThread&, const LinkFailure& failure) {
+            // Refused for lack of rights: the box says who owns the port and how to get in.
+            LinkFailed(failure.accessDenied ? failure.reason + PortAccessAdvice(failure.portName)
+                                            : std::string());
+        });
         // The adapter was pulled out: the same box, once; the port stays closed until the next run.
         thread.SetOnPortLost([this](ComThread&, const LinkFailure&) { LinkFailed(); });
     }
@@ -185,6 +191,7 @@ void TMainFich::BuildMenus() {
     connect(Com71, &QAction::triggered, this, &TMainFich::Com71Click);
     connect(Com81, &QAction::triggered, this, &TMainFich::Com81Click);
     connect(Com91, &QAction::triggered, this, &TMainFich::Com91Click);
+    PortItems = new TPortMenuItems(Port1, ports);
 
     const face::Menu& device = face::MenuAt(face::kDeviceMenu);
     MDev = MakeMenu(bar, device);
@@ -280,9 +287,9 @@ void TMainFich::ChunkReceived() {
         this, [this] { DataReceived(); }, Qt::QueuedConnection);
 }
 
-void TMainFich::LinkFailed() {
+void TMainFich::LinkFailed(const std::string& detail) {
     if (!unattended_) {
-        LinkErrorBox->Ask();
+        LinkErrorBox->Ask(detail);
         return;
     }
     // Nobody is there to answer a box: the unattended run ends here.
@@ -392,6 +399,8 @@ RunChoices TMainFich::Choices() {
             choices.port = n;
             break;
         }
+    if (const QString path = PortItems->CheckedPath(); !path.isEmpty())
+        choices.portPath = path.toLocal8Bit().toStdString();
     choices.slow = Slow->isChecked();
     const auto models = face::MenuAt(face::kDeviceMenu).items;
     for (std::size_t i = 0; i < deviceItems_.size(); ++i)

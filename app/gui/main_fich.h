@@ -27,6 +27,7 @@ class TAboutBox;
 class TCompSelDlg;
 class TLinkErrorBox;
 class TLinkRelay;
+class TPortMenuItems;
 
 class TMainFich : public QMainWindow, public TMainFace {
     Q_OBJECT
@@ -65,6 +66,8 @@ public:
     QMenu* Speed1;
     QMenu* About1;
     QAction *Com11, *Com21, *Com31, *Com41, *Com51, *Com61, *Com71, *Com81, *Com91;
+    // The ports found on the machine, after Com 9.
+    TPortMenuItems* PortItems;
     QAction *MDevAuto, *MDevKRA350, *MDevKRB350, *MDevKRC350, *MDevKRD350, *MDevKRT120;
     QAction *MAuto, *MManual;
     QAction *Fast, *Slow;
@@ -134,7 +137,8 @@ private:
     // After a step: the end of an unattended run, the picture half-way through.
     void AfterStep();
     // On the link thread: the port could not be opened or was lost.
-    void LinkFailed();
+    // `detail`: what the box adds below its text.
+    void LinkFailed(const std::string& detail = {});
     void TakeSnapshot();
 
     std::unique_ptr<TLinkControl> link_;

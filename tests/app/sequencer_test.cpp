@@ -124,6 +124,16 @@ TEST_F(SequencerTest, MissingScriptNamesItsFullPath) {
     EXPECT_EQ(face_.errorBoxes, Lines{path + " File not found !!!"});
 }
 
+TEST_F(SequencerTest, MissingScriptOfASearchedRootSaysWhereItLooked) {
+    core_->SetRootDir(root_.string(), "no update package found beside the program (/usr/bin/)");
+    ExpectKra350Sync();
+    core_->StartClick();
+    RunToIdle();
+    const std::string path = root_.string() + kSep + kSep + "KRA350" + kSep + "script.ini";
+    EXPECT_EQ(face_.errorBoxes,
+              Lines{path + " File not found !!! (no update package found beside the program (/usr/bin/))"});
+}
+
 TEST_F(SequencerTest, ScriptArgumentMovesEveryDataFile) {
     WriteFile("elsewhere/mine.ini", "PB boot.hex\n");
     core_->SetScriptArgument((root_ / "elsewhere" / "mine.ini").string());

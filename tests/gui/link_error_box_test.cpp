@@ -34,6 +34,7 @@ TEST_F(LinkErrorBoxTest, BoxShowsTheErrorAndLeavesStopWithinReach) {
     QTest::mouseClick(window_->Start, Qt::LeftButton);
     ASSERT_TRUE(WaitFor([&] { return BoxUp(); }));
     EXPECT_EQ(Box()->text(), "Error while opening ");
+    EXPECT_EQ(Box()->informativeText(), "");
     EXPECT_EQ(Box()->icon(), QMessageBox::Critical);
     EXPECT_EQ(Box()->standardButtons(), QMessageBox::StandardButtons(QMessageBox::Ok));
     // The window is not blocked: the operator can stop the run that keeps failing.
@@ -47,6 +48,18 @@ TEST_F(LinkErrorBoxTest, BoxShowsTheErrorAndLeavesStopWithinReach) {
     testing::Spin(300);
     EXPECT_EQ(window_->LinkErrorBox->ShownCount(), 1);
     EXPECT_EQ(Box(), nullptr);
+}
+
+TEST(LinkErrorBoxAccessTest, RefusedForLackOfRightsTheBoxSaysWhy) {
+    auto port = std::make_unique<SimPort>();
+    port->FailOpens("Permission denied", true);
+    TMainFich window(std::make_unique<TComThreadLink>(std::move(port)));
+    window.show();
+    QTest::mouseClick(window.Start, Qt::LeftButton);
+    ASSERT_TRUE(WaitFor([&] { return window.LinkErrorBox->Box() != nullptr; }));
+    EXPECT_EQ(window.LinkErrorBox->Box()->text(), "Error while opening ");
+    EXPECT_TRUE(window.LinkErrorBox->Box()->informativeText().startsWith("Permission denied"));
+    window.close();
 }
 
 TEST_F(LinkErrorBoxTest, BoxComesBackAfterOkAndClosingReleasesTheWaitingThread) {

@@ -1,0 +1,40 @@
+// The serial ports of this machine, as an operator chooses among them: the
+// name to open, a name that stays the same across reboots and what the system
+// knows about the hardware behind it. One implementation per platform.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace vz {
+
+struct PortInfo {
+    std::string name;       // what to give as the port: /dev/ttyUSB0, COM3
+    std::string stableName; // /dev/serial/by-id/... where the system makes one
+    std::string driver;     // the kernel or Windows driver serving the port
+    std::string vendorId;   // USB ids, four lower-case hex digits; empty if not USB
+    std::string productId;
+    std::string manufacturer;
+    std::string product;
+    std::string serialNumber;
+    std::string description; // the system's own name for the port (Windows)
+    bool inUse = false;      // another program holds it open
+};
+
+// Every serial port with hardware behind it, sorted by name.
+std::vector<PortInfo> ListPorts();
+
+// The text the window shows for a port: its stable name (or its name) and the
+// product it belongs to.
+std::string PortCaption(const PortInfo& port);
+
+// Why an open was refused for lack of rights and the one command that fixes it,
+// as a parenthesis to append to the message; the device's owning group is read
+// from the system.
+std::string PortAccessAdvice(const std::string& deviceName);
+
+// The device name to open for a name an operator gives (COM12 on Windows
+// becomes \\.\COM12; paths stay as they are).
+std::string PortOpenName(const std::string& name);
+
+} // namespace vz

@@ -1,0 +1,22 @@
+// The Linux port list read from a given root, so that a fake sysfs tree can
+// stand in for the machine's.
+#pragma once
+
+#include "link/port_list.h"
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace vz {
+
+// Reads ROOT/sys/class/tty, ROOT/dev/serial/by-id, ROOT/proc/*/fd and
+// ROOT/var/lock; names are given as on the machine (/dev/...).
+std::vector<PortInfo> ListPortsUnder(const std::filesystem::path& root);
+
+// The advice for a device whose group is `group` (gid `gid`), for a user who is
+// (or is not yet) in that group.
+std::string AccessAdviceFor(const std::string& deviceName, const std::string& group, unsigned gid,
+                            bool userInGroup);
+
+} // namespace vz

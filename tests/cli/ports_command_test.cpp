@@ -1,0 +1,45 @@
+// How vzflash ports prints what the port list found.
+#include "app/cli/ports_command.h"
+
+#include <gtest/gtest.h>
+
+namespace vz::cli {
+namespace {
+
+PortInfo Adapter() {
+    PortInfo port;
+    port.name = "/dev/ttyUSB0";
+    port.stableName = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
+    port.driver = "ftdi_sio";
+    port.vendorId = "0403";
+    port.productId = "6001";
+    port.manufacturer = "FTDI";
+    port.product = "FT232R \"USB\" UART";
+    port.serialNumber = "A50285BI";
+    port.inUse = true;
+    return port;
+}
+
+TEST(PortsCommand, LineStartsWithTheNameToGiveAndLeavesOutWhatIsUnknown) {
+    EXPECT_EQ(PortLine(Adapter()),
+              "/dev/ttyUSB0  /dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0  "
+              "driver ftdi_sio  USB 0403:6001  FTDI  FT232R \"USB\" UART  serial A50285BI  in use");
+    PortInfo board;
+    board.name = "COM1";
+    board.description = "Communications Port (COM1)";
+    EXPECT_EQ(PortLine(board), "COM1  Communications Port (COM1)");
+}
+
+TEST(PortsCommand, JsonEscapesTextsAndGivesNullForUnknown) {
+    PortInfo board;
+    board.name = "C:\\odd\tname";
+    const std::string json = PortsJson({Adapter(), board});
+    EXPECT_NE(json.find("\"product\": \"FT232R \\\"USB\\\" UART\""), std::string::npos) << json;
+    EXPECT_NE(json.find("\"in_use\": true"), std::string::npos);
+    EXPECT_NE(json.find("{\"name\": \"C:\\\\odd\\u0009name\", \"stable_name\": null"), std::string::npos)
+        << json;
+    EXPECT_EQ(PortsJson({}), "[]");
+}
+
+} // namespace
+} // namespace vz::cli

@@ -1,0 +1,125 @@
+// The sysfs reading on a fake tree laid out as the kernel lays out its own.
+#include "link/port_list_linux.h"
+
+#include "tests/support/unique_temp.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+namespace vz {
+namespace {
+
+namespace fs = std::filesystem;
+
+class FakeSysfs : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fs::remove_all(root_);
+        fs::create_directories(root_);
+    }
+    void TearDown() override { fs::remove_all(root_); }
+
+    void Write(const fs::path& file, const std::string& text) {
+        fs::create_directories((root_ / file).parent_path());
+        std::ofstream(root_ / file) << text << "\n";
+    }
+    // Relative links, as sysfs makes them, so that they resolve inside the tree.
+    void Link(const fs::path& at, const fs::path& target) {
+        fs::create_directories((root_ / at).parent_path());
+        fs::create_directory_symlink(target, root_ / at);
+    }
+    // A tty in /sys/class/tty whose device is `device` (below sys/devices).
+    void Tty(const std::string& name, const std::string& device, const std::string& subsystem,
+             const std::string& driver) {
+        fs::create_directories(root_ / "sys/devices" / device);
+        fs::create_directories(root_ / "sys/bus" / subsystem / "drivers" / driver);
+        Link("sys/class/tty/" + name + "/device", "../../../devices/" + device);
+        // From sys/devices/DEVICE back up to sys.
+        std::string up = "../";
+        for (const char c : device)
+            if (c == '/') up += "../";
+        up += "../";
+        Link("sys/devices/" + device + "/subsystem", up + "bus/" + subsystem);
+        Link("sys/devices/" + device + "/driver", up + "bus/" + subsystem + "/drivers/" + driver);
+    }
+    void UsbDevice(const std::string& dir, const std::string& vid, const std::string& pid) {
+        Write("sys/devices/" + dir + "/idVendor", vid);
+        Write("sys/devices/" + dir + "/idProduct", pid);
+    }
+
+    const fs::path root_ = vz::testing::UniqueTempPath("vz_fake_sysfs");
+};
+
+TEST_F(FakeSysfs, UsbAdaptersOnBoardPortsAndWhatIsLeftOut) {
+    // An FTDI adapter: ttyUSB0 below interface 1-1:1.0 of device 1-1.
+    const std::string ftdi = "pci0000:00/0000:00:14.0/usb1/1-1";
+    UsbDevice(ftdi, "0403", "6001");
+    Write("sys/devices/" + ftdi + "/manufacturer", "FTDI");
+    Write("sys/devices/" + ftdi + "/product", "FT232R USB UART");
+    Write("sys/devices/" + ftdi + "/serial", "A50285BI");
+    Tty("ttyUSB0", ftdi + "/1-1:1.0/ttyUSB0", "usb-serial", "ftdi_sio");
+    Link("dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0", "../../ttyUSB0");
+    // A CDC ACM modem: the tty's device is the interface itself; no serial number.
+    const std::string acm = "pci0000:00/0000:00:14.0/usb1/1-2";
+    UsbDevice(acm, "2341", "0043");
+    Write("sys/devices/" + acm + "/1-2:1.0/interface", "CDC Abstract Control Model");
+    Tty("ttyACM0", acm + "/1-2:1.0", "usb", "cdc_acm");
+    // A board UART, a spare serial core entry without a UART, and a console.
+    Tty("ttyS0", "pnp0/00:04", "pnp", "serial");
+    Write("sys/class/tty/ttyS0/type", "4");
+    Tty("ttyS3", "platform/serial8250", "platform", "serial8250");
+    Write("sys/class/tty/ttyS3/type", "0");
+    fs::create_directories(root_ / "sys/class/tty/tty1");
+    // A process holds the adapter; minicom's lock names the modem.
+    Link("proc/4242/fd/5", "/dev/ttyUSB0");
+    fs::create_directories(root_ / "proc/777");
+    Write("var/lock/LCK..ttyACM0", "       777");
+    Write("var/lock/LCK..ttyS0", "       999"); // stale: process 999 is gone
+
+    const std::vector<PortInfo> ports = ListPortsUnder(root_);
+    ASSERT_EQ(ports.size(), 3u);
+
+    EXPECT_EQ(ports[0].name, "/dev/ttyACM0");
+    EXPECT_EQ(ports[0].driver, "cdc_acm");
+    EXPECT_EQ(ports[0].vendorId + ":" + ports[0].productId, "2341:0043");
+    EXPECT_EQ(ports[0].description, "CDC Abstract Control Model");
+    EXPECT_EQ(ports[0].serialNumber, "");
+    EXPECT_TRUE(ports[0].inUse);
+
+    EXPECT_EQ(ports[1].name, "/dev/ttyS0");
+    EXPECT_EQ(ports[1].driver, "serial");
+    EXPECT_EQ(ports[1].vendorId, "");
+    EXPECT_EQ(ports[1].stableName, "");
+    EXPECT_FALSE(ports[1].inUse);
+
+    const PortInfo& usb = ports[2];
+    EXPECT_EQ(usb.name, "/dev/ttyUSB0");
+    EXPECT_EQ(usb.stableName, "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
+    EXPECT_EQ(usb.driver, "ftdi_sio");
+    EXPECT_EQ(usb.vendorId, "0403");
+    EXPECT_EQ(usb.productId, "6001");
+    EXPECT_EQ(usb.manufacturer, "FTDI");
+    EXPECT_EQ(usb.product, "FT232R USB UART");
+    EXPECT_EQ(usb.serialNumber, "A50285BI");
+    EXPECT_TRUE(usb.inUse);
+    EXPECT_EQ(PortCaption(usb), usb.stableName + "  (FT232R USB UART)");
+    EXPECT_EQ(PortCaption(ports[1]), "/dev/ttyS0");
+}
+
+TEST_F(FakeSysfs, NoTreeGivesNoPorts) {
+    EXPECT_TRUE(ListPortsUnder(root_ / "absent").empty());
+}
+
+TEST(PortAccessAdvice, NamesTheGroupAndTheOneCommand) {
+    EXPECT_EQ(AccessAdviceFor("/dev/ttyUSB0", "uucp", 14, false),
+              " (/dev/ttyUSB0 belongs to the group uucp: add your user to it with "
+              "'sudo usermod -aG uucp $USER' and log in again)");
+    EXPECT_NE(AccessAdviceFor("/dev/ttyUSB0", "dialout", 20, true).find("log out and in again"),
+              std::string::npos);
+    // Never advise joining root's group.
+    EXPECT_EQ(AccessAdviceFor("/dev/ttyS0", "root", 0, false).find("usermod"), std::string::npos);
+}
+
+} // namespace
+} // namespace vz
