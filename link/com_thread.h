@@ -75,6 +75,8 @@ public:
     bool IsPortOpen() const { return portOpen_.load(); }
     // Passes of the loop completed so far.
     std::uint64_t PassCount() const { return passes_.load(); }
+    // Waits of the port that ended on their time-out so far (benchmarks).
+    std::uint64_t TimedWakeups() const { return driver_.TimedWakeups(); }
 
 private:
     void Run();

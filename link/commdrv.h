@@ -177,6 +177,8 @@ public:
     WaitResult WaitForEvent(int timeoutMs, bool watchData);
     // Ends a WaitForEvent early; the one call that may come from another thread.
     void Interrupt();
+    // Waits that ended on their time-out so far (PortBackend::TimedWakeups); any thread.
+    std::uint64_t TimedWakeups() const { return backend_->TimedWakeups(); }
 
     std::uint32_t Now() const { return clock_(); }
 

@@ -199,6 +199,7 @@ public:
                 return WaitResult::Woken;
             }
             if (fds[0].revents & POLLIN) return CheckReadable();
+            ++timedWakeups_;
             return WaitResult::TimedOut;
         }
     }
@@ -217,11 +218,16 @@ public:
                 MarkLost("The device hung up");
                 return WaitResult::Failed;
             }
-            return ready == 0 ? WaitResult::TimedOut : WaitResult::Ready;
+            if (ready > 0) return WaitResult::Ready;
+            ++timedWakeups_;
+            return WaitResult::TimedOut;
         }
     }
 
-    void Pause(int ms) override { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+    void Pause(int ms) override {
+        ++timedWakeups_;
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    }
 
     void Interrupt() override {
         const char byte = 1;
@@ -241,6 +247,7 @@ public:
         return ::uname(&name) == 0 ? std::atoi(name.release) : 0;
     }
 
+    std::uint64_t TimedWakeups() const override { return timedWakeups_.load(); }
     std::string LastError() const override { return lastError_; }
     bool LastErrorAccessDenied() const override { return lastErrorAccessDenied_; }
     bool Failed() const override { return failed_; }
@@ -370,6 +377,7 @@ private:
     std::atomic<int> wakeWrite_{-1};
     termios original_{};
     bool lowLatencySet_ = false;
+    std::atomic<std::uint64_t> timedWakeups_{0};
     std::optional<unsigned char> pushback_;
     bool failed_ = false;
     std::string lostReason_;

@@ -1,6 +1,8 @@
-// Serial ports on Windows through the communications API. Single reads and
-// writes return at once (1 ms driver time-outs); waits sleep on an event that
-// Interrupt() sets, looking at the input queue once per tick.
+// Serial ports on Windows through the communications API, opened for
+// overlapped I/O: the link thread sleeps in WaitForMultipleObjects on the
+// port's event wait (a received byte, a line error, a removed adapter) and on
+// the event that Interrupt() sets; reads return at once with what is queued and
+// writes complete on their own event. No wait looks at the clock.
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
@@ -13,6 +15,7 @@
 #include "link/port_names.h"
 
 #include <algorithm>
+#include <atomic>
 
 namespace vz {
 
@@ -42,33 +45,46 @@ bool IsDeviceGone(DWORD error) {
 
 class Win32Port : public PortBackend {
 public:
-    Win32Port() : wake_(CreateEventA(nullptr, FALSE, FALSE, nullptr)) {}
+    Win32Port()
+        : wake_(CreateEventA(nullptr, FALSE, FALSE, nullptr)),
+          commDone_(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
+          readDone_(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
+          writeDone_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
 
     ~Win32Port() override {
         Close();
-        if (wake_ != nullptr) CloseHandle(wake_);
+        for (HANDLE event : {wake_, commDone_, readDone_, writeDone_})
+            if (event != nullptr) CloseHandle(event);
     }
 
     std::string DeviceName(int comNumber) const override { return WindowsComDeviceName(comNumber); }
 
     bool Open(const std::string& name) override {
         if (handle_ != INVALID_HANDLE_VALUE) return true;
+        // Every wait of the link thread sleeps on these events: without them the
+        // port could only be polled.
+        if (wake_ == nullptr || commDone_ == nullptr || readDone_ == nullptr || writeDone_ == nullptr)
+            return FailOpen(ERROR_NOT_ENOUGH_MEMORY);
         HANDLE handle = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OVERLAPPED, nullptr);
         if (handle == INVALID_HANDLE_VALUE) return FailOpen(GetLastError());
         original_ = DCB{};
         original_.DCBlength = sizeof(DCB);
         haveOriginal_ = GetCommState(handle, &original_) != FALSE;
-        // Every single read or write returns almost at once with what it could
-        // move; the driver's loops do the waiting.
+        // A read returns at once with what the queue holds; a write completes on
+        // its own event when the driver has taken it. The waiting is done on
+        // events (WaitReadable), never on the clock.
         COMMTIMEOUTS timeouts{};
-        timeouts.ReadIntervalTimeout = 1;
+        timeouts.ReadIntervalTimeout = MAXDWORD;
         timeouts.ReadTotalTimeoutMultiplier = 0;
-        timeouts.ReadTotalTimeoutConstant = 1;
+        timeouts.ReadTotalTimeoutConstant = 0;
         timeouts.WriteTotalTimeoutMultiplier = 0;
-        timeouts.WriteTotalTimeoutConstant = 1;
+        timeouts.WriteTotalTimeoutConstant = 0;
         SetCommTimeouts(handle, &timeouts);
+        // A received byte, a line error; a removed adapter ends the wait with an error.
+        SetCommMask(handle, EV_RXCHAR | EV_ERR);
         handle_ = handle;
+        commPending_ = false;
         failed_ = false;
         lostReason_.clear();
         return true;
@@ -76,6 +92,9 @@ public:
 
     void Close() override {
         if (handle_ == INVALID_HANDLE_VALUE) return;
+        // A mask of 0 ends the pending event wait; its block must outlive it.
+        SetCommMask(handle_, 0);
+        FinishCommWait(true);
         PurgeComm(handle_, PURGE_TXABORT | PURGE_TXCLEAR | PURGE_RXABORT | PURGE_RXCLEAR);
         if (haveOriginal_) SetCommState(handle_, &original_);
         CloseHandle(handle_);
@@ -113,6 +132,7 @@ public:
             lastErrorAccessDenied_ = false;
             return false;
         }
+        baud_ = std::max<std::uint32_t>(s.baud, 1);
         return true;
     }
 
@@ -153,55 +173,75 @@ public:
 
     std::size_t Read(void* buffer, std::size_t count) override {
         if (handle_ == INVALID_HANDLE_VALUE || count == 0) return 0;
-        DWORD got = 0;
         const DWORD want = static_cast<DWORD>(std::min<std::size_t>(count, MAXDWORD));
-        // A failed call still reports what it moved; counting it avoids
-        // losing or repeating those bytes.
-        if (!ReadFile(handle_, buffer, want, &got, nullptr)) NoteError(GetLastError());
-        return got;
+        // The time-outs make the read complete at once with what is queued.
+        return Transfer(
+            readDone_, [&](OVERLAPPED& o) { return ReadFile(handle_, buffer, want, nullptr, &o); }, INFINITE);
     }
 
     std::size_t Write(const void* data, std::size_t count) override {
         if (handle_ == INVALID_HANDLE_VALUE || count == 0) return 0;
-        DWORD put = 0;
         const DWORD want = static_cast<DWORD>(std::min<std::size_t>(count, MAXDWORD));
-        if (!WriteFile(handle_, data, want, &put, nullptr)) NoteError(GetLastError());
-        return put;
+        // The write completes when the driver has taken (or sent) the bytes: wait
+        // for that on the write's own event, a little longer than the bytes need
+        // on the wire; a line held back by flow control is cut short there.
+        const DWORD wireMs = static_cast<DWORD>(static_cast<std::uint64_t>(want) * 10000 / baud_);
+        return Transfer(
+            writeDone_, [&](OVERLAPPED& o) { return WriteFile(handle_, data, want, nullptr, &o); },
+            wireMs + kWriteSlackMs);
     }
 
     WaitResult WaitReadable(int timeoutMs, bool watchData) override {
-        const DWORD start = GetTickCount();
+        const ULONGLONG start = GetTickCount64();
         for (;;) {
             if (failed_) return WaitResult::Failed;
-            // The queue is also looked at when data is not watched, to notice
-            // a removed adapter.
-            const auto waiting = BytesWaiting();
+            // Armed before the queue is looked at, so a byte arriving in between
+            // still ends the wait.
+            if (IsOpen()) ArmCommWait();
             if (failed_) return WaitResult::Failed;
-            if (watchData && waiting && *waiting > 0) return WaitResult::Ready;
-            DWORD step = watchData ? 1 : (IsOpen() ? 50 : INFINITE);
-            if (timeoutMs >= 0) {
-                const DWORD elapsed = GetTickCount() - start;
-                if (elapsed >= static_cast<DWORD>(timeoutMs)) return WaitResult::TimedOut;
-                step = std::min<DWORD>(step, static_cast<DWORD>(timeoutMs) - elapsed);
+            if (watchData && IsOpen()) {
+                const auto waiting = BytesWaiting();
+                if (failed_) return WaitResult::Failed;
+                if (waiting && *waiting > 0) return WaitResult::Ready;
             }
-            if (wake_ != nullptr && WaitForSingleObject(wake_, step) == WAIT_OBJECT_0)
-                return WaitResult::Woken;
-            if (wake_ == nullptr) Sleep(step == INFINITE ? 1 : step);
+            DWORD wait = INFINITE;
+            if (timeoutMs >= 0) {
+                const ULONGLONG elapsed = GetTickCount64() - start;
+                wait = elapsed >= static_cast<ULONGLONG>(timeoutMs) ? 0
+                                                                    : static_cast<DWORD>(timeoutMs - elapsed);
+            }
+            HANDLE events[2] = {wake_, commDone_};
+            const DWORD count = IsOpen() && commPending_ ? 2 : 1;
+            const DWORD result = WaitForMultipleObjects(count, events, FALSE, wait);
+            if (result == WAIT_OBJECT_0) return WaitResult::Woken;
+            if (result == WAIT_OBJECT_0 + 1) {
+                FinishCommWait(false);
+                continue;
+            }
+            if (result == WAIT_TIMEOUT) {
+                if (wait > 0) ++timedWakeups_;
+                return WaitResult::TimedOut;
+            }
+            NoteLost(GetLastError());
+            return WaitResult::Failed;
         }
     }
 
-    WaitResult WaitWritable(int timeoutMs) override {
-        if (failed_) return WaitResult::Failed;
-        // The driver's 1 ms write time-out already waited; one more tick here.
-        Sleep(timeoutMs > 0 ? 1 : 0);
+    WaitResult WaitWritable(int) override {
+        // Write itself waited for the driver on its own event.
         return failed_ ? WaitResult::Failed : WaitResult::Ready;
     }
 
-    void Pause(int ms) override { Sleep(static_cast<DWORD>(std::max(ms, 0))); }
+    void Pause(int ms) override {
+        if (ms > 0) ++timedWakeups_;
+        Sleep(static_cast<DWORD>(std::max(ms, 0)));
+    }
 
     void Interrupt() override {
         if (wake_ != nullptr) SetEvent(wake_);
     }
+
+    std::uint64_t TimedWakeups() const override { return timedWakeups_.load(); }
 
     std::string PlatformName() const override {
         OSVERSIONINFOA info{};
@@ -247,6 +287,72 @@ private:
         return ok != FALSE;
     }
 
+    // One overlapped read or write on `done`, waited for at most `limitMs`; what
+    // it moved is counted also when it failed or was cut short.
+    template <typename Start> std::size_t Transfer(HANDLE done, Start start, DWORD limitMs) {
+        OVERLAPPED o{};
+        o.hEvent = done;
+        ResetEvent(done);
+        DWORD moved = 0;
+        if (!start(o)) {
+            const DWORD error = GetLastError();
+            if (error != ERROR_IO_PENDING) {
+                NoteError(error);
+                return 0;
+            }
+            if (WaitForSingleObject(done, limitMs) != WAIT_OBJECT_0) {
+                ++timedWakeups_;
+                CancelIoEx(handle_, &o);
+            }
+        }
+        if (!GetOverlappedResult(handle_, &o, &moved, TRUE)) {
+            const DWORD error = GetLastError();
+            if (error != ERROR_OPERATION_ABORTED) NoteError(error);
+        }
+        return moved;
+    }
+
+    // Keeps one event wait outstanding on the port. Events seen at once are
+    // taken here; the wait is armed again by the next call.
+    void ArmCommWait() {
+        if (commPending_ || failed_) return;
+        commOv_ = OVERLAPPED{};
+        commOv_.hEvent = commDone_;
+        ResetEvent(commDone_);
+        commMask_ = 0;
+        if (WaitCommEvent(handle_, &commMask_, &commOv_)) {
+            TakeCommEvents();
+            return;
+        }
+        const DWORD error = GetLastError();
+        if (error == ERROR_IO_PENDING)
+            commPending_ = true;
+        else
+            NoteLost(error);
+    }
+
+    // Collects the outstanding event wait; `block` waits for it to end.
+    void FinishCommWait(bool block) {
+        if (!commPending_) return;
+        DWORD unused = 0;
+        const BOOL done = GetOverlappedResult(handle_, &commOv_, &unused, block ? TRUE : FALSE);
+        if (!done && GetLastError() == ERROR_IO_INCOMPLETE) return;
+        commPending_ = false;
+        if (!done) {
+            const DWORD error = GetLastError();
+            if (error != ERROR_OPERATION_ABORTED && !block) NoteLost(error);
+            return;
+        }
+        if (!block) TakeCommEvents();
+    }
+
+    void TakeCommEvents() {
+        // A line error is cleared (and a removed adapter noticed) by reading the
+        // status; an empty mask without a close also means the device went.
+        COMSTAT status{};
+        if ((commMask_ & EV_ERR) != 0 || commMask_ == 0) QueryStatus(status);
+    }
+
     bool QueryStatus(COMSTAT& status) {
         if (handle_ == INVALID_HANDLE_VALUE) return false;
         DWORD errors = 0;
@@ -265,14 +371,29 @@ private:
     }
 
     void NoteError(DWORD error) {
-        if (!failed_ && IsDeviceGone(error)) {
-            failed_ = true;
-            lostReason_ = SystemErrorText(error);
-        }
+        if (IsDeviceGone(error)) NoteLost(error);
     }
+
+    // The port cannot be waited on any more: whatever the reason, it is lost.
+    void NoteLost(DWORD error) {
+        if (failed_) return;
+        failed_ = true;
+        lostReason_ = SystemErrorText(error);
+    }
+
+    // A write may take this much longer than its bytes need on the wire.
+    static constexpr DWORD kWriteSlackMs = 100;
 
     HANDLE handle_ = INVALID_HANDLE_VALUE;
     HANDLE wake_ = nullptr;
+    HANDLE commDone_ = nullptr;
+    HANDLE readDone_ = nullptr;
+    HANDLE writeDone_ = nullptr;
+    OVERLAPPED commOv_{};
+    DWORD commMask_ = 0;
+    bool commPending_ = false;
+    std::uint32_t baud_ = 9600;
+    std::atomic<std::uint64_t> timedWakeups_{0};
     DCB original_{};
     bool haveOriginal_ = false;
     bool failed_ = false;

@@ -1,5 +1,6 @@
 // Runs the sample package's full update against the emulated device moving bytes
 // at the real serial speed, and prints how far the updater stays from the wire.
+#include "bench/e2e/reference_host.h"
 #include "bench/e2e/transcript_figures.h"
 #include "tests/e2e/process.h"
 
@@ -11,8 +12,10 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
+#include <sys/resource.h>
 #include <thread>
 #include <unistd.h>
 
@@ -32,18 +35,80 @@ struct Face {
     bool window;
 };
 
+// Ratio to the floor and turnaround median of one run, for the comparison.
+struct Result {
+    std::string name;
+    double ratio = 0;
+    double median = 0;
+};
+
+struct Turnarounds {
+    std::vector<double> reactions;
+    double median = 0, p99 = 0, max = 0;
+};
+
+Turnarounds SplitTurnarounds(const std::vector<double>& all) {
+    Turnarounds t;
+    for (double value : all)
+        if (value < kPauseMs) t.reactions.push_back(value);
+    t.median = vz::bench::Percentile(t.reactions, 0.5);
+    t.p99 = vz::bench::Percentile(t.reactions, 0.99);
+    t.max = t.reactions.empty() ? 0.0 : *std::max_element(t.reactions.begin(), t.reactions.end());
+    return t;
+}
+
 double Seconds(const timeval& t) {
     return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
 }
 
-bool RunOnce(const fs::path& work, const Face& face, const char* speed) {
+double ProcessCpuSeconds() {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return Seconds(usage.ru_utime) + Seconds(usage.ru_stime);
+}
+
+// The boot area and bank 0 through the single-threaded reference host.
+std::optional<Result> RunReference(const fs::path& work) {
+    const fs::path transcript = work / "reference.log";
+    Process device({VZDEVICE_PATH, "--baud-pacing", "--erase-ms", "0", "--exit-after-fi", "--log",
+                    transcript.string(), "--dump", (work / "dump").string()});
+    const std::string port = device.ReadLine(10);
+    if (port.empty()) {
+        std::fprintf(stderr, "vzdevice did not start: %s\n", device.Err().c_str());
+        return std::nullopt;
+    }
+    const double cpuBefore = ProcessCpuSeconds();
+    const auto start = std::chrono::steady_clock::now();
+    std::string error;
+    const bool ok = vz::bench::RunReferenceHost(port, (work / "pkg" / "KRA350").string(), error);
+    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double cpu = ProcessCpuSeconds() - cpuBefore;
+    device.Wait(30);
+    if (!ok) {
+        std::fprintf(stderr, "reference host: %s\n", error.c_str());
+        return std::nullopt;
+    }
+    const vz::bench::TranscriptFigures figures = vz::bench::ReadTranscript(transcript.string());
+    const Turnarounds t = SplitTurnarounds(figures.turnarounds);
+    const double ratio = figures.spanSeconds / figures.wireSeconds;
+    std::printf(
+        "| reference (boot area + bank 0) | fast | %llu / %llu | %.2f | %.2f | %.2f | %.4f | %.3f | %.3f | "
+        "%.3f | %.1f%% | |\n",
+        static_cast<unsigned long long>(figures.bytesToDevice),
+        static_cast<unsigned long long>(figures.bytesFromDevice), figures.wireSeconds, figures.spanSeconds,
+        wall, ratio, t.median, t.p99, t.max, 100.0 * cpu / wall);
+    std::fflush(stdout);
+    return Result{"reference", ratio, t.median};
+}
+
+std::optional<Result> RunOnce(const fs::path& work, const Face& face, const char* speed) {
     const fs::path transcript = work / (std::string(face.name) + "-" + speed + ".log");
     Process device({VZDEVICE_PATH, "--baud-pacing", "--erase-ms", "0", "--exit-after-fi", "--log",
                     transcript.string(), "--dump", (work / "dump").string()});
     const std::string port = device.ReadLine(10);
     if (port.empty()) {
         std::fprintf(stderr, "vzdevice did not start: %s\n", device.Err().c_str());
-        return false;
+        return std::nullopt;
     }
     const auto start = std::chrono::steady_clock::now();
     std::unique_ptr<Process> host;
@@ -64,30 +129,19 @@ bool RunOnce(const fs::path& work, const Face& face, const char* speed) {
     if (status != 0) {
         std::fprintf(stderr, "%s run ended with status %d\n%s%s\n", face.name, status, host->Out().c_str(),
                      host->Err().c_str());
-        return false;
+        return std::nullopt;
     }
     const vz::bench::TranscriptFigures figures = vz::bench::ReadTranscript(transcript.string());
-    std::vector<double> turnarounds;
-    int pauses = 0;
-    for (double t : figures.turnarounds) {
-        if (t < kPauseMs)
-            turnarounds.push_back(t);
-        else
-            ++pauses;
-    }
+    const Turnarounds t = SplitTurnarounds(figures.turnarounds);
     const double floor = figures.wireSeconds + kProtocolPauses;
     const rusage& usage = host->Usage();
     const double cpu = Seconds(usage.ru_utime) + Seconds(usage.ru_stime);
     std::printf("| %s | %s | %llu / %llu | %.2f | %.2f | %.2f | %.4f | %.3f | %.3f | %.3f | %.1f%% | %ld |\n",
                 face.name, speed, static_cast<unsigned long long>(figures.bytesToDevice),
                 static_cast<unsigned long long>(figures.bytesFromDevice), floor, figures.spanSeconds, wall,
-                figures.spanSeconds / floor, vz::bench::Percentile(turnarounds, 0.5),
-                vz::bench::Percentile(turnarounds, 0.99),
-                turnarounds.empty() ? 0.0 : *std::max_element(turnarounds.begin(), turnarounds.end()),
-                100.0 * cpu / wall, usage.ru_maxrss);
+                figures.spanSeconds / floor, t.median, t.p99, t.max, 100.0 * cpu / wall, usage.ru_maxrss);
     std::fflush(stdout);
-    (void)pauses;
-    return true;
+    return Result{std::string(face.name) + " " + speed, figures.spanSeconds / floor, t.median};
 }
 
 // CPU share of the window left open with no run, over `seconds`.
@@ -137,12 +191,26 @@ int main(int argc, char** argv) {
                 "turnaround median ms | p99 ms | max ms | CPU | peak KiB |\n");
     std::printf("|---|---|---|---|---|---|---|---|---|---|---|---|\n");
     bool ok = true;
+    std::vector<Result> results;
+    const auto note = [&](std::optional<Result> result) {
+        ok = result.has_value() && ok;
+        if (result) results.push_back(*result);
+    };
+    const std::optional<Result> reference = RunReference(work);
+    ok = reference.has_value();
     std::vector<Face> faces{{"vzflash", false}};
     if (withWindow) faces.push_back({"vzupdater", true});
     for (const Face& face : faces) {
-        ok = RunOnce(work, face, "fast") && ok;
+        note(RunOnce(work, face, "fast"));
         // The window's speed is chosen in its menu: an unattended window runs fast.
-        if (withSlow && !face.window) ok = RunOnce(work, face, "slow") && ok;
+        if (withSlow && !face.window) note(RunOnce(work, face, "slow"));
+    }
+    if (reference) {
+        std::printf("\nAgainst the reference host (ratio to the floor, turnaround median):\n");
+        for (const Result& r : results)
+            std::printf("  %-16s %.4f vs %.4f (%+.1f%%), %.3f ms vs %.3f ms\n", r.name.c_str(), r.ratio,
+                        reference->ratio, 100.0 * (r.ratio / reference->ratio - 1), r.median,
+                        reference->median);
     }
     if (withWindow)
         std::printf("\nWindow open without a run: %.2f%% of one core\n", IdleWindowShare(work, 10));
