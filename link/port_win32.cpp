@@ -1,8 +1,8 @@
 // Serial ports on Windows through the communications API, opened for
-// overlapped I/O: the link thread sleeps in WaitForMultipleObjects on the
-// port's event wait (a received byte, a line error, a removed adapter) and on
-// the event that Interrupt() sets; reads return at once with what is queued and
-// writes complete on their own event. No wait looks at the clock.
+// overlapped I/O: the link thread sleeps in WaitForMultipleObjects on a pending
+// one-byte read (which a received byte completes and a removed adapter fails)
+// and on the event that Interrupt() sets; other reads take only what is queued
+// and writes complete on their own event. No wait looks at the clock.
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
@@ -47,13 +47,12 @@ class Win32Port : public PortBackend {
 public:
     Win32Port()
         : wake_(CreateEventA(nullptr, FALSE, FALSE, nullptr)),
-          commDone_(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
           readDone_(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
           writeDone_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
 
     ~Win32Port() override {
         Close();
-        for (HANDLE event : {wake_, commDone_, readDone_, writeDone_})
+        for (HANDLE event : {wake_, readDone_, writeDone_})
             if (event != nullptr) CloseHandle(event);
     }
 
@@ -63,7 +62,7 @@ public:
         if (handle_ != INVALID_HANDLE_VALUE) return true;
         // Every wait of the link thread sleeps on these events: without them the
         // port could only be polled.
-        if (wake_ == nullptr || commDone_ == nullptr || readDone_ == nullptr || writeDone_ == nullptr)
+        if (wake_ == nullptr || readDone_ == nullptr || writeDone_ == nullptr)
             return FailOpen(ERROR_NOT_ENOUGH_MEMORY);
         HANDLE handle = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OVERLAPPED, nullptr);
@@ -71,20 +70,19 @@ public:
         original_ = DCB{};
         original_.DCBlength = sizeof(DCB);
         haveOriginal_ = GetCommState(handle, &original_) != FALSE;
-        // A read returns at once with what the queue holds; a write completes on
-        // its own event when the driver has taken it. The waiting is done on
-        // events (WaitReadable), never on the clock.
+        // A read returns at once with what the queue holds, or, with the queue
+        // empty, as soon as the first byte arrives: a pending read of one byte is
+        // how a wait learns of input. A write completes on its own event when the
+        // driver has taken it. No wait looks at the clock.
         COMMTIMEOUTS timeouts{};
         timeouts.ReadIntervalTimeout = MAXDWORD;
-        timeouts.ReadTotalTimeoutMultiplier = 0;
-        timeouts.ReadTotalTimeoutConstant = 0;
+        timeouts.ReadTotalTimeoutMultiplier = MAXDWORD;
+        timeouts.ReadTotalTimeoutConstant = MAXDWORD - 1;
         timeouts.WriteTotalTimeoutMultiplier = 0;
         timeouts.WriteTotalTimeoutConstant = 0;
         SetCommTimeouts(handle, &timeouts);
-        // A received byte, a line error; a removed adapter ends the wait with an error.
-        SetCommMask(handle, EV_RXCHAR | EV_ERR);
         handle_ = handle;
-        commPending_ = false;
+        pushback_.reset();
         failed_ = false;
         lostReason_.clear();
         return true;
@@ -92,9 +90,7 @@ public:
 
     void Close() override {
         if (handle_ == INVALID_HANDLE_VALUE) return;
-        // A mask of 0 ends the pending event wait; its block must outlive it.
-        SetCommMask(handle_, 0);
-        FinishCommWait(true);
+        pushback_.reset();
         PurgeComm(handle_, PURGE_TXABORT | PURGE_TXCLEAR | PURGE_RXABORT | PURGE_RXCLEAR);
         if (haveOriginal_) SetCommState(handle_, &original_);
         CloseHandle(handle_);
@@ -146,12 +142,13 @@ public:
         if (input) flags |= PURGE_RXABORT | PURGE_RXCLEAR;
         if (output) flags |= PURGE_TXABORT | PURGE_TXCLEAR;
         if (flags != 0) PurgeComm(handle_, flags);
+        if (input) pushback_.reset();
     }
 
     std::optional<std::uint32_t> BytesWaiting() override {
         COMSTAT status{};
         if (!QueryStatus(status)) return std::nullopt;
-        return static_cast<std::uint32_t>(status.cbInQue);
+        return static_cast<std::uint32_t>(status.cbInQue) + (pushback_ ? 1u : 0u);
     }
 
     std::optional<std::uint32_t> OutputQueued() override {
@@ -173,10 +170,20 @@ public:
 
     std::size_t Read(void* buffer, std::size_t count) override {
         if (handle_ == INVALID_HANDLE_VALUE || count == 0) return 0;
-        const DWORD want = static_cast<DWORD>(std::min<std::size_t>(count, MAXDWORD));
-        // The time-outs make the read complete at once with what is queued.
-        return Transfer(
-            readDone_, [&](OVERLAPPED& o) { return ReadFile(handle_, buffer, want, nullptr, &o); }, INFINITE);
+        auto* out = static_cast<char*>(buffer);
+        std::size_t total = 0;
+        if (pushback_) {
+            out[total++] = *pushback_;
+            pushback_.reset();
+        }
+        // Only what is queued is asked for: on an empty queue the read would wait.
+        COMSTAT status{};
+        if (total == count || !QueryStatus(status) || status.cbInQue == 0) return total;
+        const DWORD want = static_cast<DWORD>(std::min<std::size_t>(count - total, status.cbInQue));
+        return total + Transfer(
+                           readDone_,
+                           [&](OVERLAPPED& o) { return ReadFile(handle_, out + total, want, nullptr, &o); },
+                           INFINITE);
     }
 
     std::size_t Write(const void* data, std::size_t count) override {
@@ -192,39 +199,51 @@ public:
     }
 
     WaitResult WaitReadable(int timeoutMs, bool watchData) override {
-        const ULONGLONG start = GetTickCount64();
-        for (;;) {
+        if (failed_) return WaitResult::Failed;
+        watchData = watchData && IsOpen();
+        if (watchData) {
+            const auto waiting = BytesWaiting();
             if (failed_) return WaitResult::Failed;
-            // Armed before the queue is looked at, so a byte arriving in between
-            // still ends the wait.
-            if (IsOpen()) ArmCommWait();
-            if (failed_) return WaitResult::Failed;
-            if (watchData && IsOpen()) {
-                const auto waiting = BytesWaiting();
-                if (failed_) return WaitResult::Failed;
-                if (waiting && *waiting > 0) return WaitResult::Ready;
-            }
-            DWORD wait = INFINITE;
-            if (timeoutMs >= 0) {
-                const ULONGLONG elapsed = GetTickCount64() - start;
-                wait = elapsed >= static_cast<ULONGLONG>(timeoutMs) ? 0
-                                                                    : static_cast<DWORD>(timeoutMs - elapsed);
-            }
-            HANDLE events[2] = {wake_, commDone_};
-            const DWORD count = IsOpen() && commPending_ ? 2 : 1;
-            const DWORD result = WaitForMultipleObjects(count, events, FALSE, wait);
-            if (result == WAIT_OBJECT_0) return WaitResult::Woken;
-            if (result == WAIT_OBJECT_0 + 1) {
-                FinishCommWait(false);
-                continue;
-            }
-            if (result == WAIT_TIMEOUT) {
-                if (wait > 0) ++timedWakeups_;
-                return WaitResult::TimedOut;
-            }
-            NoteLost(GetLastError());
-            return WaitResult::Failed;
+            if (waiting && *waiting > 0) return WaitResult::Ready;
         }
+        const DWORD wait = timeoutMs < 0 ? INFINITE : static_cast<DWORD>(timeoutMs);
+        // Input is waited for by a read of one byte, which the driver completes
+        // when the byte comes, or fails when the adapter is removed.
+        OVERLAPPED o{};
+        o.hEvent = readDone_;
+        ResetEvent(readDone_);
+        char byte = 0;
+        if (watchData && !ReadFile(handle_, &byte, 1, nullptr, &o)) {
+            const DWORD error = GetLastError();
+            if (error != ERROR_IO_PENDING) {
+                NoteLost(error);
+                return WaitResult::Failed;
+            }
+        }
+        HANDLE events[2] = {wake_, readDone_};
+        const DWORD result = WaitForMultipleObjects(watchData ? 2 : 1, events, FALSE, wait);
+        if (!watchData) {
+            if (result == WAIT_OBJECT_0) return WaitResult::Woken;
+            if (result == WAIT_TIMEOUT && wait > 0) ++timedWakeups_;
+            return WaitResult::TimedOut;
+        }
+        // Woken or timed out: the read is withdrawn, keeping a byte it got meanwhile.
+        if (result != WAIT_OBJECT_0 + 1) CancelIoEx(handle_, &o);
+        DWORD got = 0;
+        if (!GetOverlappedResult(handle_, &o, &got, TRUE)) {
+            const DWORD error = GetLastError();
+            if (error != ERROR_OPERATION_ABORTED) {
+                NoteLost(error);
+                return WaitResult::Failed;
+            }
+        }
+        if (got == 1) {
+            pushback_ = byte;
+            return WaitResult::Ready;
+        }
+        if (result == WAIT_OBJECT_0) return WaitResult::Woken;
+        if (result == WAIT_TIMEOUT && wait > 0) ++timedWakeups_;
+        return WaitResult::TimedOut;
     }
 
     WaitResult WaitWritable(int) override {
@@ -312,47 +331,6 @@ private:
         return moved;
     }
 
-    // Keeps one event wait outstanding on the port. Events seen at once are
-    // taken here; the wait is armed again by the next call.
-    void ArmCommWait() {
-        if (commPending_ || failed_) return;
-        commOv_ = OVERLAPPED{};
-        commOv_.hEvent = commDone_;
-        ResetEvent(commDone_);
-        commMask_ = 0;
-        if (WaitCommEvent(handle_, &commMask_, &commOv_)) {
-            TakeCommEvents();
-            return;
-        }
-        const DWORD error = GetLastError();
-        if (error == ERROR_IO_PENDING)
-            commPending_ = true;
-        else
-            NoteLost(error);
-    }
-
-    // Collects the outstanding event wait; `block` waits for it to end.
-    void FinishCommWait(bool block) {
-        if (!commPending_) return;
-        DWORD unused = 0;
-        const BOOL done = GetOverlappedResult(handle_, &commOv_, &unused, block ? TRUE : FALSE);
-        if (!done && GetLastError() == ERROR_IO_INCOMPLETE) return;
-        commPending_ = false;
-        if (!done) {
-            const DWORD error = GetLastError();
-            if (error != ERROR_OPERATION_ABORTED && !block) NoteLost(error);
-            return;
-        }
-        if (!block) TakeCommEvents();
-    }
-
-    void TakeCommEvents() {
-        // A line error is cleared (and a removed adapter noticed) by reading the
-        // status; an empty mask without a close also means the device went.
-        COMSTAT status{};
-        if ((commMask_ & EV_ERR) != 0 || commMask_ == 0) QueryStatus(status);
-    }
-
     bool QueryStatus(COMSTAT& status) {
         if (handle_ == INVALID_HANDLE_VALUE) return false;
         DWORD errors = 0;
@@ -386,12 +364,10 @@ private:
 
     HANDLE handle_ = INVALID_HANDLE_VALUE;
     HANDLE wake_ = nullptr;
-    HANDLE commDone_ = nullptr;
     HANDLE readDone_ = nullptr;
     HANDLE writeDone_ = nullptr;
-    OVERLAPPED commOv_{};
-    DWORD commMask_ = 0;
-    bool commPending_ = false;
+    // A byte taken by a wait's read, handed out first by the next Read.
+    std::optional<char> pushback_;
     std::uint32_t baud_ = 9600;
     std::atomic<std::uint64_t> timedWakeups_{0};
     DCB original_{};

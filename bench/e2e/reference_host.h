@@ -1,7 +1,5 @@
-// The plainest host the protocol can have: one thread, a blocking stop-and-wait
-// loop on the serial device, no engines. It programs the boot area and bank 0
-// of a package's model directory and ends with "FI", so that the benchmark can
-// hold the updater against it on the same paced device.
+// The reference host on a POSIX serial device: the stop-and-wait dialogue on a
+// blocking terminal, one thread, no link thread.
 #pragma once
 
 #include <string>

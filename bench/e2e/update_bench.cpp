@@ -33,7 +33,12 @@ constexpr double kPauseMs = 150;
 struct Face {
     const char* name;
     bool window;
+    bool wine = false; // vzflash.exe under Wine, its COM1 mapped to the device's link
 };
+
+// --wine EXE LINK: the Windows vzflash and the path Wine's COM1 points to.
+std::string g_wineExe;
+std::string g_wineLink;
 
 // Ratio to the floor and turnaround median of one run, for the comparison.
 struct Result {
@@ -103,8 +108,15 @@ std::optional<Result> RunReference(const fs::path& work) {
 
 std::optional<Result> RunOnce(const fs::path& work, const Face& face, const char* speed) {
     const fs::path transcript = work / (std::string(face.name) + "-" + speed + ".log");
-    Process device({VZDEVICE_PATH, "--baud-pacing", "--erase-ms", "0", "--exit-after-fi", "--log",
-                    transcript.string(), "--dump", (work / "dump").string()});
+    std::vector<std::string> deviceArgs{
+        VZDEVICE_PATH,           "--baud-pacing", "--erase-ms",        "0",
+        "--exit-after-fi",       "--log",         transcript.string(), "--dump",
+        (work / "dump").string()};
+    if (face.wine) {
+        fs::remove(g_wineLink);
+        deviceArgs.insert(deviceArgs.end(), {"--link", g_wineLink});
+    }
+    Process device(deviceArgs);
     const std::string port = device.ReadLine(10);
     if (port.empty()) {
         std::fprintf(stderr, "vzdevice did not start: %s\n", device.Err().c_str());
@@ -112,7 +124,12 @@ std::optional<Result> RunOnce(const fs::path& work, const Face& face, const char
     }
     const auto start = std::chrono::steady_clock::now();
     std::unique_ptr<Process> host;
-    if (face.window) {
+    if (face.wine) {
+        // Wine's drive Z: is the root of the Linux file system.
+        host = std::make_unique<Process>(std::vector<std::string>{"/usr/bin/wine", g_wineExe, "run", "--root",
+                                                                  "Z:" + (work / "pkg").string(), "--port",
+                                                                  "1", "--quiet", "--speed", speed});
+    } else if (face.window) {
         host = std::make_unique<Process>(std::vector<std::string>{VZUPDATER_PATH},
                                          Process::Environment{{"QT_QPA_PLATFORM", "offscreen"},
                                                               {"VZ_ROOT", (work / "pkg").string()},
@@ -171,6 +188,20 @@ double IdleWindowShare(const fs::path& work, double seconds) {
 
 } // namespace
 
+// The figures of a transcript written elsewhere (for example by a device that
+// served a Windows program under Wine).
+int PrintTranscript(const char* path) {
+    const vz::bench::TranscriptFigures figures = vz::bench::ReadTranscript(path);
+    const Turnarounds t = SplitTurnarounds(figures.turnarounds);
+    std::printf(
+        "%s: %llu / %llu bytes, wire %.2f s, measured %.2f s, ratio %.4f, turnaround median %.3f ms, "
+        "p99 %.3f ms, max %.3f ms\n",
+        path, static_cast<unsigned long long>(figures.bytesToDevice),
+        static_cast<unsigned long long>(figures.bytesFromDevice), figures.wireSeconds, figures.spanSeconds,
+        figures.wireSeconds > 0 ? figures.spanSeconds / figures.wireSeconds : 0.0, t.median, t.p99, t.max);
+    return figures.wireSeconds > 0 ? 0 : 1;
+}
+
 int main(int argc, char** argv) {
     bool small = false;
     bool withWindow = std::string(VZUPDATER_PATH).size() > 0;
@@ -180,6 +211,11 @@ int main(int argc, char** argv) {
         if (arg == "--small") small = true;
         if (arg == "--no-window") withWindow = false;
         if (arg == "--no-slow") withSlow = false;
+        if (arg == "--wine" && i + 2 < argc) {
+            g_wineExe = argv[++i];
+            g_wineLink = argv[++i];
+        }
+        if (arg == "--transcript" && i + 1 < argc) return PrintTranscript(argv[++i]);
     }
     const fs::path work = fs::temp_directory_path() / ("vz_update_bench_" + std::to_string(getpid()));
     fs::create_directories(work);
@@ -200,6 +236,10 @@ int main(int argc, char** argv) {
     ok = reference.has_value();
     std::vector<Face> faces{{"vzflash", false}};
     if (withWindow) faces.push_back({"vzupdater", true});
+    if (!g_wineExe.empty()) {
+        faces = {{"vzflash.exe (Wine)", false, true}};
+        withWindow = false;
+    }
     for (const Face& face : faces) {
         note(RunOnce(work, face, "fast"));
         // The window's speed is chosen in its menu: an unattended window runs fast.
