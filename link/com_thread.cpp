@@ -62,7 +62,9 @@ void ComThread::SetLinkRun(bool run) {
     {
         std::lock_guard lock(LinkLock);
         if (run && !LinkRun_) {
-            // Nothing of a stopped run may reach the device, or the owner, in the next one.
+            // Nothing of a stopped run may reach the device, or the owner, in the next
+            // one; the new number makes the thread close a port still open for the old.
+            ++runNumber_;
             PendingTx_.clear();
             ReceivedChunk_.clear();
         }
@@ -87,11 +89,15 @@ void ComThread::PostTx(std::string text) {
 
 std::string ComThread::TakeReceived() {
     std::string taken;
+    bool wake = false;
     {
         std::lock_guard lock(LinkLock);
         taken.swap(ReceivedChunk_);
+        // Only a thread asleep until the take needs a wake-up; any other sees the
+        // empty chunk at its next look.
+        wake = !taken.empty() && awaitingTake_;
     }
-    if (!taken.empty()) Wake();
+    if (wake) Wake();
     return taken;
 }
 
@@ -129,15 +135,22 @@ void ComThread::SetOnPortLost(FailureHandler handler) {
 void ComThread::Run() {
     for (;;) {
         bool run = false;
+        std::uint64_t runNumber = 0;
         TComPortBaudRate speed = br57600;
         {
             std::lock_guard lock(LinkLock);
             if (stop_) break;
             run = LinkRun_;
+            runNumber = runNumber_;
             speed = wantedSpeed_;
         }
         // Here, between two passes, no read or write is under way.
         if (driver_.ComPortSpeed() != speed) driver_.SetComPortSpeed(speed);
+        // A stop and a start seen as one: the old run's port is closed all the same.
+        if (run && driver_.IsOpen() && openRun_ != runNumber) {
+            driver_.ClosePort();
+            portOpen_ = false;
+        }
 
         if (!run) {
             if (driver_.IsOpen()) {
@@ -159,11 +172,13 @@ void ComThread::RunOpenPass() {
     TComPortNumber port = pnCOM1;
     std::string path;
     bool lost = false;
+    std::uint64_t runNumber = 0;
     {
         std::lock_guard lock(LinkLock);
         port = LinkPort_;
         path = linkPath_;
         lost = portLost_;
+        runNumber = runNumber_;
     }
     if (lost) {
         EndPass();
@@ -175,6 +190,7 @@ void ComThread::RunOpenPass() {
     driver_.SetComPort(port);
     driver_.SetComPortPath(path);
     if (driver_.OpenPort()) {
+        openRun_ = runNumber;
         portOpen_ = true;
         EndPass();
         return;
@@ -194,7 +210,7 @@ void ComThread::RunOpenPass() {
 
 void ComThread::ExchangePass() {
     if (driver_.PortFailed()) {
-        HandlePortLost();
+        HandlePortLost(driver_.LostReason());
         return;
     }
 
@@ -203,21 +219,35 @@ void ComThread::ExchangePass() {
     TComPortBaudRate speed = br57600;
     {
         std::lock_guard lock(LinkLock);
+        // A text posted for a newer run waits until the port is reopened for it.
+        if (runNumber_ != openRun_) return;
         tx.swap(PendingTx_);
         speed = wantedSpeed_;
     }
     // A speed asked for before this text was posted must be in force when it
     // goes out, even if it was asked after this pass began.
     if (driver_.ComPortSpeed() != speed) driver_.SetComPortSpeed(speed);
-    // Whatever cannot be written within the output time-out is dropped.
-    if (!tx.empty()) driver_.WriteText(tx);
+    if (!tx.empty()) {
+        const auto size = static_cast<std::uint32_t>(tx.size());
+        const std::uint32_t written = driver_.WriteBytes(tx.data(), size, driver_.OutputTimeout());
+        // The engine would wait for ever for the answer to a text that never went
+        // out whole: a line that takes no output is as good as lost.
+        if (written < size && !driver_.PortFailed()) {
+            HandlePortLost("The port took no output for " + std::to_string(driver_.OutputTimeout()) +
+                           " ms (" + std::to_string(written) + " of " + std::to_string(size) +
+                           " bytes written)");
+            return;
+        }
+    }
 
     {
         std::lock_guard lock(LinkLock);
         chunkWaiting = !ReceivedChunk_.empty();
     }
     std::uint32_t count = 0;
-    if (!chunkWaiting) {
+    // Only bytes already waiting are read: an empty read would wait for the tick,
+    // while the idle wait below wakes on the first byte.
+    if (!chunkWaiting && driver_.BytesWaiting() > 0) {
         count = driver_.ReadBytes(readBuffer_.data(), kChunkSize);
         if (count > 0) {
             // Zero bytes are dropped one by one: cutting the chunk there would
@@ -229,15 +259,18 @@ void ComThread::ExchangePass() {
             ChunkHandler handler;
             {
                 std::lock_guard lock(LinkLock);
-                ReceivedChunk_ = text;
-                handler = onChunkReceived_;
+                // Bytes of a run that has been stopped meanwhile go nowhere.
+                if (runNumber_ == openRun_) {
+                    ReceivedChunk_ = std::move(text);
+                    if (!ReceivedChunk_.empty()) handler = onChunkReceived_;
+                }
             }
-            if (!text.empty() && handler) handler(*this);
+            if (handler) handler(*this);
         }
     }
 
     if (driver_.PortFailed()) {
-        HandlePortLost();
+        HandlePortLost(driver_.LostReason());
         return;
     }
     EndPass();
@@ -247,16 +280,21 @@ void ComThread::ExchangePass() {
     bool watchData = false;
     {
         std::lock_guard lock(LinkLock);
-        if (stop_ || !LinkRun_ || !PendingTx_.empty() || wantedSpeed_ != driver_.ComPortSpeed() ||
-            (chunkWaiting && ReceivedChunk_.empty()))
+        if (stop_ || !LinkRun_ || runNumber_ != openRun_ || !PendingTx_.empty() ||
+            wantedSpeed_ != driver_.ComPortSpeed() || (chunkWaiting && ReceivedChunk_.empty()))
             return;
         watchData = ReceivedChunk_.empty();
+        awaitingTake_ = !watchData;
     }
     driver_.WaitForEvent(-1, watchData);
+    if (!watchData) {
+        std::lock_guard lock(LinkLock);
+        awaitingTake_ = false;
+    }
 }
 
-void ComThread::HandlePortLost() {
-    const LinkFailure failure{driver_.PortName(), driver_.LostReason(), false};
+void ComThread::HandlePortLost(std::string reason) {
+    const LinkFailure failure{driver_.PortName(), std::move(reason), false};
     driver_.ClosePort();
     portOpen_ = false;
     FailureHandler handler;

@@ -62,9 +62,10 @@ public:
     // the operator has answered); the open is tried again only after it has
     // returned and only while LinkRun stays true.
     void SetOnOpenFailed(FailureHandler handler);
-    // Raised on this thread when the open port hung up or reported device
-    // errors. The port is closed by then and is not reopened until LinkRun has
-    // been set false and then true again.
+    // Raised on this thread when the open port hung up, reported device errors
+    // or could not take a whole text within the output time-out. The port is
+    // closed by then and is not reopened until LinkRun has been set false and
+    // then true again.
     void SetOnPortLost(FailureHandler handler);
 
     TComPortNumber LinkPort();
@@ -74,12 +75,15 @@ public:
     bool IsPortOpen() const { return portOpen_.load(); }
     // Passes of the loop completed so far.
     std::uint64_t PassCount() const { return passes_.load(); }
+    // Waits of the port that ended on their time-out so far (benchmarks).
+    std::uint64_t TimedWakeups() const { return driver_.TimedWakeups(); }
 
 private:
     void Run();
     void RunOpenPass();
     void ExchangePass();
-    void HandlePortLost();
+    // Closes the port and reports it lost; no reopening until a new run.
+    void HandlePortLost(std::string reason);
     void EndPass() { passes_.fetch_add(1); }
     // Wakes the thread from any of its waits; call after changing the state.
     void Wake();
@@ -95,6 +99,10 @@ private:
     TComPortBaudRate wantedSpeed_ = br57600;
     bool portLost_ = false;
     bool stop_ = false;
+    // One more for every start of a run; the thread compares it with openRun_.
+    std::uint64_t runNumber_ = 0;
+    // The thread sleeps until the owner takes the chunk.
+    bool awaitingTake_ = false;
     ChunkHandler onChunkReceived_;
     FailureHandler onOpenFailed_;
     FailureHandler onPortLost_;
@@ -102,6 +110,8 @@ private:
     // Used by the thread alone (Interrupt excepted).
     TCommPortDriver driver_;
     std::array<std::uint8_t, kChunkSize> readBuffer_{};
+    // The run the open port belongs to.
+    std::uint64_t openRun_ = 0;
 
     std::atomic<bool> portOpen_{false};
     std::atomic<std::uint64_t> passes_{0};

@@ -232,6 +232,9 @@ std::uint32_t TCommPortDriver::ReadBytes(void* buffer, std::uint32_t capacity) {
             }
         }
         if (backend_->Failed()) break;
+        // Without an input time-out a reply ends at the first moment nothing more
+        // is waiting: the engines match on the accumulated text, not on chunks.
+        if (inputTimeout_ == 0 && total > 0) break;
         const std::uint32_t elapsed = TicksSince(start, Now());
         if (elapsed > inputTimeout_) break;
         // A read that has found nothing gives way at once when the owner has work

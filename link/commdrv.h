@@ -142,7 +142,8 @@ public:
     // True only if every byte was written within OutputTimeout.
     bool WriteText(std::string_view text);
     // Reads until the buffer is full or no byte has come for more than
-    // InputTimeout ms.
+    // InputTimeout ms. With InputTimeout 0 the read ends as soon as no byte is
+    // waiting once at least one came (an empty read still lasts one tick).
     std::uint32_t ReadBytes(void* buffer, std::uint32_t capacity);
     // 65535 while closed.
     std::uint32_t BytesWaiting();
@@ -176,6 +177,8 @@ public:
     WaitResult WaitForEvent(int timeoutMs, bool watchData);
     // Ends a WaitForEvent early; the one call that may come from another thread.
     void Interrupt();
+    // Waits that ended on their time-out so far (PortBackend::TimedWakeups); any thread.
+    std::uint64_t TimedWakeups() const { return backend_->TimedWakeups(); }
 
     std::uint32_t Now() const { return clock_(); }
 

@@ -92,6 +92,10 @@ public:
     virtual std::string LastError() const = 0;
     virtual bool LastErrorAccessDenied() const = 0;
 
+    // Waits of this port that ended because their time ran out, and pauses: the
+    // figure the benchmarks hold near zero on an idle or busy link.
+    virtual std::uint64_t TimedWakeups() const { return 0; }
+
     // The open port reported a hang-up or a device error: it is no use any
     // more and should be closed. Cleared by the next Open.
     virtual bool Failed() const = 0;

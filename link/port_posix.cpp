@@ -6,6 +6,7 @@
 #include "link/posix_termios.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -37,27 +38,26 @@ std::string ErrorText(int error) {
 
 class PosixPort : public PortBackend {
 public:
-    PosixPort() {
-        if (::pipe(wakePipe_) == 0) {
-            for (int fd : wakePipe_) {
-                ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
-                ::fcntl(fd, F_SETFD, FD_CLOEXEC);
-            }
-        } else {
-            wakePipe_[0] = wakePipe_[1] = -1;
-        }
-    }
+    PosixPort() { MakeWakePipe(); }
 
     ~PosixPort() override {
         Close();
-        for (int fd : wakePipe_)
-            if (fd >= 0) ::close(fd);
+        if (wakeRead_ >= 0) ::close(wakeRead_);
+        if (const int fd = wakeWrite_.load(); fd >= 0) ::close(fd);
     }
 
     std::string DeviceName(int comNumber) const override { return PosixComDeviceName(comNumber); }
 
     bool Open(const std::string& name) override {
         if (fd_ >= 0) return true;
+        // Without the pipe an idle wait could not be ended, and a stop or the
+        // program's end would hang: no port then.
+        if (!MakeWakePipe()) {
+            const int error = errno;
+            lastError_ = "Cannot make the link thread's wake-up pipe: " + ErrorText(error);
+            lastErrorAccessDenied_ = false;
+            return false;
+        }
         const int fd = ::open(name.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0) return FailOpen(errno);
         // The advisory lock also binds root, which the terminal's own exclusive
@@ -88,6 +88,7 @@ public:
         ::tcsetattr(fd_, TCSANOW, &original_);
         // The exclusive mode outlives us if another process keeps the device open.
         ::ioctl(fd_, TIOCNXCL);
+        RestoreLatency(fd_);
         ::close(fd_);
         fd_ = -1;
         pushback_.reset();
@@ -183,7 +184,7 @@ public:
         if (watchData && pushback_) return WaitResult::Ready;
         const auto deadline = TickDeadline(timeoutMs);
         for (;;) {
-            pollfd fds[2] = {{fd_, static_cast<short>(watchData ? POLLIN : 0), 0}, {wakePipe_[0], POLLIN, 0}};
+            pollfd fds[2] = {{fd_, static_cast<short>(watchData ? POLLIN : 0), 0}, {wakeRead_, POLLIN, 0}};
             const int ready = PollUntil(fds, 2, timeoutMs, deadline);
             if (ready < 0) {
                 if (errno == EINTR) continue;
@@ -198,6 +199,7 @@ public:
                 return WaitResult::Woken;
             }
             if (fds[0].revents & POLLIN) return CheckReadable();
+            ++timedWakeups_;
             return WaitResult::TimedOut;
         }
     }
@@ -216,16 +218,23 @@ public:
                 MarkLost("The device hung up");
                 return WaitResult::Failed;
             }
-            return ready == 0 ? WaitResult::TimedOut : WaitResult::Ready;
+            if (ready > 0) return WaitResult::Ready;
+            ++timedWakeups_;
+            return WaitResult::TimedOut;
         }
     }
 
-    void Pause(int ms) override { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+    void Pause(int ms) override {
+        ++timedWakeups_;
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    }
 
     void Interrupt() override {
         const char byte = 1;
-        // A full pipe already holds a wake-up.
-        [[maybe_unused]] const ssize_t put = ::write(wakePipe_[1], &byte, 1);
+        const int fd = wakeWrite_.load();
+        // A full pipe already holds a wake-up; without a pipe no port is open.
+        if (fd < 0) return;
+        [[maybe_unused]] const ssize_t put = ::write(fd, &byte, 1);
     }
 
     std::string PlatformName() const override {
@@ -238,6 +247,7 @@ public:
         return ::uname(&name) == 0 ? std::atoi(name.release) : 0;
     }
 
+    std::uint64_t TimedWakeups() const override { return timedWakeups_.load(); }
     std::string LastError() const override { return lastError_; }
     bool LastErrorAccessDenied() const override { return lastErrorAccessDenied_; }
     bool Failed() const override { return failed_; }
@@ -293,7 +303,7 @@ private:
 
     void DrainWakePipe() {
         char bytes[64];
-        while (::read(wakePipe_[0], bytes, sizeof bytes) > 0) {
+        while (::read(wakeRead_, bytes, sizeof bytes) > 0) {
         }
     }
 
@@ -301,15 +311,42 @@ private:
         ::ioctl(fd_, on ? TIOCMBIS : TIOCMBIC, &line);
     }
 
-    static void RequestLowLatency([[maybe_unused]] int fd) {
+    bool MakeWakePipe() {
+        if (wakeRead_ >= 0) return true;
+        int fds[2] = {-1, -1};
+        if (::pipe(fds) != 0) return false;
+        for (int fd : fds) {
+            ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+            ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+        }
+        wakeRead_ = fds[0];
+        wakeWrite_.store(fds[1]);
+        return true;
+    }
+
+    void RequestLowLatency([[maybe_unused]] int fd) {
+        lowLatencySet_ = false;
 #ifdef __linux__
-        // USB adapters otherwise hold received bytes back for several ms.
+        // USB adapters otherwise hold received bytes back for their latency
+        // timer (16 ms by default); the flag makes the kernel use 1 ms.
         serial_struct serial{};
-        if (::ioctl(fd, TIOCGSERIAL, &serial) == 0) {
+        if (::ioctl(fd, TIOCGSERIAL, &serial) == 0 && (serial.flags & ASYNC_LOW_LATENCY) == 0) {
             serial.flags |= ASYNC_LOW_LATENCY;
+            lowLatencySet_ = ::ioctl(fd, TIOCSSERIAL, &serial) == 0;
+        }
+#endif
+    }
+
+    // The flag stays with the adapter after close: give it back as it was.
+    void RestoreLatency([[maybe_unused]] int fd) {
+#ifdef __linux__
+        serial_struct serial{};
+        if (lowLatencySet_ && ::ioctl(fd, TIOCGSERIAL, &serial) == 0) {
+            serial.flags &= ~ASYNC_LOW_LATENCY;
             ::ioctl(fd, TIOCSSERIAL, &serial);
         }
 #endif
+        lowLatencySet_ = false;
     }
 
     bool FailOpen(int error) {
@@ -335,8 +372,12 @@ private:
     }
 
     int fd_ = -1;
-    int wakePipe_[2] = {-1, -1};
+    // The write end is read by Interrupt() on other threads.
+    int wakeRead_ = -1;
+    std::atomic<int> wakeWrite_{-1};
     termios original_{};
+    bool lowLatencySet_ = false;
+    std::atomic<std::uint64_t> timedWakeups_{0};
     std::optional<unsigned char> pushback_;
     bool failed_ = false;
     std::string lostReason_;

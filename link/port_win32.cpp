@@ -1,6 +1,8 @@
-// Serial ports on Windows through the communications API. Single reads and
-// writes return at once (1 ms driver time-outs); waits sleep on an event that
-// Interrupt() sets, looking at the input queue once per tick.
+// Serial ports on Windows through the communications API, opened for
+// overlapped I/O: the link thread sleeps in WaitForMultipleObjects on a pending
+// one-byte read (which a received byte completes and a removed adapter fails)
+// and on the event that Interrupt() sets; other reads take only what is queued
+// and writes complete on their own event. No wait looks at the clock.
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
@@ -13,6 +15,7 @@
 #include "link/port_names.h"
 
 #include <algorithm>
+#include <atomic>
 
 namespace vz {
 
@@ -42,33 +45,44 @@ bool IsDeviceGone(DWORD error) {
 
 class Win32Port : public PortBackend {
 public:
-    Win32Port() : wake_(CreateEventA(nullptr, FALSE, FALSE, nullptr)) {}
+    Win32Port()
+        : wake_(CreateEventA(nullptr, FALSE, FALSE, nullptr)),
+          readDone_(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
+          writeDone_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
 
     ~Win32Port() override {
         Close();
-        if (wake_ != nullptr) CloseHandle(wake_);
+        for (HANDLE event : {wake_, readDone_, writeDone_})
+            if (event != nullptr) CloseHandle(event);
     }
 
     std::string DeviceName(int comNumber) const override { return WindowsComDeviceName(comNumber); }
 
     bool Open(const std::string& name) override {
         if (handle_ != INVALID_HANDLE_VALUE) return true;
+        // Every wait of the link thread sleeps on these events: without them the
+        // port could only be polled.
+        if (wake_ == nullptr || readDone_ == nullptr || writeDone_ == nullptr)
+            return FailOpen(ERROR_NOT_ENOUGH_MEMORY);
         HANDLE handle = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OVERLAPPED, nullptr);
         if (handle == INVALID_HANDLE_VALUE) return FailOpen(GetLastError());
         original_ = DCB{};
         original_.DCBlength = sizeof(DCB);
         haveOriginal_ = GetCommState(handle, &original_) != FALSE;
-        // Every single read or write returns almost at once with what it could
-        // move; the driver's loops do the waiting.
+        // A read returns at once with what the queue holds, or, with the queue
+        // empty, as soon as the first byte arrives: a pending read of one byte is
+        // how a wait learns of input. A write completes on its own event when the
+        // driver has taken it. No wait looks at the clock.
         COMMTIMEOUTS timeouts{};
-        timeouts.ReadIntervalTimeout = 1;
-        timeouts.ReadTotalTimeoutMultiplier = 0;
-        timeouts.ReadTotalTimeoutConstant = 1;
+        timeouts.ReadIntervalTimeout = MAXDWORD;
+        timeouts.ReadTotalTimeoutMultiplier = MAXDWORD;
+        timeouts.ReadTotalTimeoutConstant = MAXDWORD - 1;
         timeouts.WriteTotalTimeoutMultiplier = 0;
-        timeouts.WriteTotalTimeoutConstant = 1;
+        timeouts.WriteTotalTimeoutConstant = 0;
         SetCommTimeouts(handle, &timeouts);
         handle_ = handle;
+        pushback_.reset();
         failed_ = false;
         lostReason_.clear();
         return true;
@@ -76,6 +90,7 @@ public:
 
     void Close() override {
         if (handle_ == INVALID_HANDLE_VALUE) return;
+        pushback_.reset();
         PurgeComm(handle_, PURGE_TXABORT | PURGE_TXCLEAR | PURGE_RXABORT | PURGE_RXCLEAR);
         if (haveOriginal_) SetCommState(handle_, &original_);
         CloseHandle(handle_);
@@ -113,6 +128,7 @@ public:
             lastErrorAccessDenied_ = false;
             return false;
         }
+        baud_ = std::max<std::uint32_t>(s.baud, 1);
         return true;
     }
 
@@ -126,12 +142,13 @@ public:
         if (input) flags |= PURGE_RXABORT | PURGE_RXCLEAR;
         if (output) flags |= PURGE_TXABORT | PURGE_TXCLEAR;
         if (flags != 0) PurgeComm(handle_, flags);
+        if (input) pushback_.reset();
     }
 
     std::optional<std::uint32_t> BytesWaiting() override {
         COMSTAT status{};
         if (!QueryStatus(status)) return std::nullopt;
-        return static_cast<std::uint32_t>(status.cbInQue);
+        return static_cast<std::uint32_t>(status.cbInQue) + (pushback_ ? 1u : 0u);
     }
 
     std::optional<std::uint32_t> OutputQueued() override {
@@ -153,55 +170,97 @@ public:
 
     std::size_t Read(void* buffer, std::size_t count) override {
         if (handle_ == INVALID_HANDLE_VALUE || count == 0) return 0;
-        DWORD got = 0;
-        const DWORD want = static_cast<DWORD>(std::min<std::size_t>(count, MAXDWORD));
-        // A failed call still reports what it moved; counting it avoids
-        // losing or repeating those bytes.
-        if (!ReadFile(handle_, buffer, want, &got, nullptr)) NoteError(GetLastError());
-        return got;
+        auto* out = static_cast<char*>(buffer);
+        std::size_t total = 0;
+        if (pushback_) {
+            out[total++] = *pushback_;
+            pushback_.reset();
+        }
+        // Only what is queued is asked for: on an empty queue the read would wait.
+        COMSTAT status{};
+        if (total == count || !QueryStatus(status) || status.cbInQue == 0) return total;
+        const DWORD want = static_cast<DWORD>(std::min<std::size_t>(count - total, status.cbInQue));
+        return total + Transfer(
+                           readDone_,
+                           [&](OVERLAPPED& o) { return ReadFile(handle_, out + total, want, nullptr, &o); },
+                           INFINITE);
     }
 
     std::size_t Write(const void* data, std::size_t count) override {
         if (handle_ == INVALID_HANDLE_VALUE || count == 0) return 0;
-        DWORD put = 0;
         const DWORD want = static_cast<DWORD>(std::min<std::size_t>(count, MAXDWORD));
-        if (!WriteFile(handle_, data, want, &put, nullptr)) NoteError(GetLastError());
-        return put;
+        // The write completes when the driver has taken (or sent) the bytes: wait
+        // for that on the write's own event, a little longer than the bytes need
+        // on the wire; a line held back by flow control is cut short there.
+        const DWORD wireMs = static_cast<DWORD>(static_cast<std::uint64_t>(want) * 10000 / baud_);
+        return Transfer(
+            writeDone_, [&](OVERLAPPED& o) { return WriteFile(handle_, data, want, nullptr, &o); },
+            wireMs + kWriteSlackMs);
     }
 
     WaitResult WaitReadable(int timeoutMs, bool watchData) override {
-        const DWORD start = GetTickCount();
-        for (;;) {
-            if (failed_) return WaitResult::Failed;
-            // The queue is also looked at when data is not watched, to notice
-            // a removed adapter.
+        if (failed_) return WaitResult::Failed;
+        watchData = watchData && IsOpen();
+        if (watchData) {
             const auto waiting = BytesWaiting();
             if (failed_) return WaitResult::Failed;
-            if (watchData && waiting && *waiting > 0) return WaitResult::Ready;
-            DWORD step = watchData ? 1 : (IsOpen() ? 50 : INFINITE);
-            if (timeoutMs >= 0) {
-                const DWORD elapsed = GetTickCount() - start;
-                if (elapsed >= static_cast<DWORD>(timeoutMs)) return WaitResult::TimedOut;
-                step = std::min<DWORD>(step, static_cast<DWORD>(timeoutMs) - elapsed);
-            }
-            if (wake_ != nullptr && WaitForSingleObject(wake_, step) == WAIT_OBJECT_0)
-                return WaitResult::Woken;
-            if (wake_ == nullptr) Sleep(step == INFINITE ? 1 : step);
+            if (waiting && *waiting > 0) return WaitResult::Ready;
         }
+        const DWORD wait = timeoutMs < 0 ? INFINITE : static_cast<DWORD>(timeoutMs);
+        // Input is waited for by a read of one byte, which the driver completes
+        // when the byte comes, or fails when the adapter is removed.
+        OVERLAPPED o{};
+        o.hEvent = readDone_;
+        ResetEvent(readDone_);
+        char byte = 0;
+        if (watchData && !ReadFile(handle_, &byte, 1, nullptr, &o)) {
+            const DWORD error = GetLastError();
+            if (error != ERROR_IO_PENDING) {
+                NoteLost(error);
+                return WaitResult::Failed;
+            }
+        }
+        HANDLE events[2] = {wake_, readDone_};
+        const DWORD result = WaitForMultipleObjects(watchData ? 2 : 1, events, FALSE, wait);
+        if (!watchData) {
+            if (result == WAIT_OBJECT_0) return WaitResult::Woken;
+            if (result == WAIT_TIMEOUT && wait > 0) ++timedWakeups_;
+            return WaitResult::TimedOut;
+        }
+        // Woken or timed out: the read is withdrawn, keeping a byte it got meanwhile.
+        if (result != WAIT_OBJECT_0 + 1) CancelIoEx(handle_, &o);
+        DWORD got = 0;
+        if (!GetOverlappedResult(handle_, &o, &got, TRUE)) {
+            const DWORD error = GetLastError();
+            if (error != ERROR_OPERATION_ABORTED) {
+                NoteLost(error);
+                return WaitResult::Failed;
+            }
+        }
+        if (got == 1) {
+            pushback_ = byte;
+            return WaitResult::Ready;
+        }
+        if (result == WAIT_OBJECT_0) return WaitResult::Woken;
+        if (result == WAIT_TIMEOUT && wait > 0) ++timedWakeups_;
+        return WaitResult::TimedOut;
     }
 
-    WaitResult WaitWritable(int timeoutMs) override {
-        if (failed_) return WaitResult::Failed;
-        // The driver's 1 ms write time-out already waited; one more tick here.
-        Sleep(timeoutMs > 0 ? 1 : 0);
+    WaitResult WaitWritable(int) override {
+        // Write itself waited for the driver on its own event.
         return failed_ ? WaitResult::Failed : WaitResult::Ready;
     }
 
-    void Pause(int ms) override { Sleep(static_cast<DWORD>(std::max(ms, 0))); }
+    void Pause(int ms) override {
+        if (ms > 0) ++timedWakeups_;
+        Sleep(static_cast<DWORD>(std::max(ms, 0)));
+    }
 
     void Interrupt() override {
         if (wake_ != nullptr) SetEvent(wake_);
     }
+
+    std::uint64_t TimedWakeups() const override { return timedWakeups_.load(); }
 
     std::string PlatformName() const override {
         OSVERSIONINFOA info{};
@@ -247,6 +306,31 @@ private:
         return ok != FALSE;
     }
 
+    // One overlapped read or write on `done`, waited for at most `limitMs`; what
+    // it moved is counted also when it failed or was cut short.
+    template <typename Start> std::size_t Transfer(HANDLE done, Start start, DWORD limitMs) {
+        OVERLAPPED o{};
+        o.hEvent = done;
+        ResetEvent(done);
+        DWORD moved = 0;
+        if (!start(o)) {
+            const DWORD error = GetLastError();
+            if (error != ERROR_IO_PENDING) {
+                NoteError(error);
+                return 0;
+            }
+            if (WaitForSingleObject(done, limitMs) != WAIT_OBJECT_0) {
+                ++timedWakeups_;
+                CancelIoEx(handle_, &o);
+            }
+        }
+        if (!GetOverlappedResult(handle_, &o, &moved, TRUE)) {
+            const DWORD error = GetLastError();
+            if (error != ERROR_OPERATION_ABORTED) NoteError(error);
+        }
+        return moved;
+    }
+
     bool QueryStatus(COMSTAT& status) {
         if (handle_ == INVALID_HANDLE_VALUE) return false;
         DWORD errors = 0;
@@ -265,14 +349,27 @@ private:
     }
 
     void NoteError(DWORD error) {
-        if (!failed_ && IsDeviceGone(error)) {
-            failed_ = true;
-            lostReason_ = SystemErrorText(error);
-        }
+        if (IsDeviceGone(error)) NoteLost(error);
     }
+
+    // The port cannot be waited on any more: whatever the reason, it is lost.
+    void NoteLost(DWORD error) {
+        if (failed_) return;
+        failed_ = true;
+        lostReason_ = SystemErrorText(error);
+    }
+
+    // A write may take this much longer than its bytes need on the wire.
+    static constexpr DWORD kWriteSlackMs = 100;
 
     HANDLE handle_ = INVALID_HANDLE_VALUE;
     HANDLE wake_ = nullptr;
+    HANDLE readDone_ = nullptr;
+    HANDLE writeDone_ = nullptr;
+    // A byte taken by a wait's read, handed out first by the next Read.
+    std::optional<char> pushback_;
+    std::uint32_t baud_ = 9600;
+    std::atomic<std::uint64_t> timedWakeups_{0};
     DCB original_{};
     bool haveOriginal_ = false;
     bool failed_ = false;

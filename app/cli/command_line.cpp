@@ -68,7 +68,8 @@ CommandLine ParseCommandLine(int argc, const char* const* argv, std::ostream& ou
         ->capture_default_str();
     runCommand->add_flag("--read-id", run.readId, "Run readid.ini instead of script.ini");
     runCommand->add_option("--root", run.root,
-                           "Directory holding one directory per model (default: beside the program, VZ_ROOT or the current directory)");
+                           "Directory holding one directory per model (default: beside the program, VZ_ROOT "
+                           "or the current directory)");
     runCommand
         ->add_option("--timeout", run.timeout,
                      "End the run when the device is silent this many seconds (default: none until the "
@@ -82,7 +83,8 @@ CommandLine ParseCommandLine(int argc, const char* const* argv, std::ostream& ou
     checkCommand->add_option("SCRIPT", check.script,
                              "Script file (default: every model's scripts below --root)");
     checkCommand->add_option("--root", check.root,
-                             "Directory holding one directory per model (default: beside the program, VZ_ROOT or the current directory)");
+                             "Directory holding one directory per model (default: beside the program, "
+                             "VZ_ROOT or the current directory)");
     checkCommand->add_option("--device", check.device, "Check only this model's directory")
         ->check(CLI::IsMember(kModels))
         ->capture_default_str();

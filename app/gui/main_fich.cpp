@@ -163,6 +163,12 @@ void TMainFich::BuildControls() {
     NextStep->setSingleShot(true);
     NextStep->setInterval(0);
     connect(NextStep, &QTimer::timeout, this, &TMainFich::Timer1Timer);
+    ProgressTimer = new QTimer(this);
+    ProgressTimer->setSingleShot(true);
+    ProgressTimer->setInterval(kProgressPeriodMs);
+    connect(ProgressTimer, &QTimer::timeout, this, [this] {
+        if (progressPending_ && !closed_) ShowProgress();
+    });
 }
 
 void TMainFich::BuildMenus() {
@@ -259,6 +265,7 @@ void TMainFich::FormClose() {
     closed_ = true;
     Timer1->stop();
     NextStep->stop();
+    ProgressTimer->stop();
     core_->FormClose();
     // A link thread waiting for the operator must let go before it can end.
     LinkErrorBox->Release();
@@ -275,11 +282,26 @@ void TMainFich::FormPaint() {
 void TMainFich::Timer1Timer() {
     if (closed_) return;
     Timer1->stop();
-    const bool advanced = core_->SequencerStep();
+    const bool advanced = RunStep(false);
     if (closed_) return;
     Timer1->start();
     if (advanced) NextStep->start();
     AfterStep();
+}
+
+bool TMainFich::RunStep(bool chunk) {
+    stepping_ = true;
+    const bool advanced = chunk ? core_->DataReceived() : core_->SequencerStep();
+    stepping_ = false;
+    // Repainting a bar for every acknowledged line would cost more processor
+    // time than the line's own work; the operator sees no difference.
+    if (progressPending_ && !closed_) {
+        if (!core_->RunInProgress())
+            ShowProgress();
+        else if (!ProgressTimer->isActive())
+            ProgressTimer->start();
+    }
+    return advanced;
 }
 
 void TMainFich::ChunkReceived() {
@@ -307,7 +329,7 @@ void TMainFich::LinkFailed(const std::string& detail) {
 void TMainFich::DataReceived() {
     if (closed_) return;
     Timer1->stop();
-    const bool advanced = core_->DataReceived();
+    const bool advanced = RunStep(true);
     if (closed_) return;
     Timer1->start();
     if (advanced) NextStep->start();
@@ -349,6 +371,17 @@ void TMainFich::Advise(const std::string& text) {
 }
 
 void TMainFich::ProgressChanged() {
+    // A progress bar repaints at once when its value moves; during a step that
+    // would hold back the line the engine hands to the link right after.
+    if (stepping_) {
+        progressPending_ = true;
+        return;
+    }
+    ShowProgress();
+}
+
+void TMainFich::ShowProgress() {
+    progressPending_ = false;
     ShowBar(ProgressBar1, core_->ProgressBar1());
     const TProgressBar& script = core_->ProgressBar2();
     ShowBar(ProgressBar2, script);

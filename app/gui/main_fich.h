@@ -135,6 +135,9 @@ private:
     void BuildMenus();
     static void Check(QAction* item);
     // After a step: the end of an unattended run, the picture half-way through.
+    // One sequencer step (or the step of a received chunk), then the bars.
+    bool RunStep(bool chunk);
+    void ShowProgress();
     void AfterStep();
     // On the link thread: the port could not be opened or was lost.
     // `detail`: what the box adds below its text.
@@ -148,6 +151,12 @@ private:
     std::array<QAction*, 6> deviceItems_{};
     TAboutBox* aboutBox_ = nullptr;
     bool closed_ = false;
+    // Inside a sequencer step; bars changed meanwhile are drawn after it, and
+    // during a run at most once per kProgressPeriodMs.
+    bool stepping_ = false;
+    bool progressPending_ = false;
+    QTimer* ProgressTimer = nullptr;
+    static constexpr int kProgressPeriodMs = 40;
     bool shownOnce_ = false;
     std::atomic<bool> unattended_{false}; // read by the link thread
     bool unattendedStarted_ = false;

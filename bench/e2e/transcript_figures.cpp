@@ -18,7 +18,7 @@ struct Chunk {
 
 } // namespace
 
-TranscriptFigures ReadTranscript(const std::string& path) {
+TranscriptFigures ReadTranscript(const std::string& path, const std::string& from, const std::string& until) {
     std::ifstream file(path);
     std::vector<Chunk> chunks;
     for (std::string line; std::getline(file, line);) {
@@ -37,8 +37,12 @@ TranscriptFigures ReadTranscript(const std::string& path) {
     bool slowStartSent = false;
     bool endRecordSent = false;
     double firstHost = -1;
+    bool started = from.empty();
     for (std::size_t i = 0; i < chunks.size(); ++i) {
         const Chunk& chunk = chunks[i];
+        if (chunk.toDevice && !until.empty() && started && chunk.text == until) break;
+        if (!started && chunk.toDevice && chunk.text == from) started = true;
+        if (!started) continue;
         // The boot loader's calls before the host answers wait for the operator, not the wire.
         if (firstHost < 0 && !chunk.toDevice) continue;
         const double baud = slow ? 19200.0 : 57600.0;

@@ -21,7 +21,10 @@ struct TranscriptFigures {
 // Reads "<first_us> <last_us> <H>D|D>H> <length> <escaped bytes>" lines; the link
 // runs at 19200 baud from the answer to a slow start ("S8"/"S9") to the answer to
 // the end record, at 57600 otherwise.
-TranscriptFigures ReadTranscript(const std::string& path);
+// With `from` and `until`, only the stretch from the host's text `from` up to,
+// not including, its text `until` counts (the same part of two dialogues).
+TranscriptFigures ReadTranscript(const std::string& path, const std::string& from = {},
+                                 const std::string& until = {});
 
 double Percentile(std::vector<double> values, double share);
 

@@ -134,5 +134,38 @@ TEST_F(ComThreadSimTest, LostPortIsReopenedOnlyByANewRun) {
     EXPECT_TRUE(Eventually([&] { return Received() == "ok"; }));
 }
 
+TEST_F(ComThreadSimTest, TextTheLineCannotTakeIsReportedAsALostPort) {
+    link->SetLinkRun(true);
+    ASSERT_TRUE(Eventually([&] { return link->IsPortOpen(); }));
+    sim->SetWriteBudget(2);
+    link->PostTx("PB\r\n");
+    ASSERT_TRUE(Eventually([&] { return Count(losses) == 1; }));
+    EXPECT_FALSE(link->IsPortOpen());
+    EXPECT_EQ(sim->Output(), "PB");
+    {
+        std::lock_guard lock(mutex);
+        EXPECT_EQ(losses[0].reason, "The port took no output for 500 ms (2 of 4 bytes written)");
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(Opens(), 1);
+}
+
+TEST_F(ComThreadSimTest, StopAndStartAtOnceReopensForTheNewRunOnly) {
+    link->SetLinkRun(true);
+    ASSERT_TRUE(Eventually([&] { return link->IsPortOpen(); }));
+    // Nobody takes this chunk: the bytes behind it belong to the stopped run.
+    link->SetOnChunkReceived([](ComThread&) {});
+    sim->PushInput("A");
+    ASSERT_TRUE(Eventually([&] { return link->HasReceived(); }));
+    sim->PushInput("old");
+    link->SetLinkRun(false);
+    link->SetLinkRun(true);
+    link->PostTx("new");
+    ASSERT_TRUE(Eventually([&] { return Opens() == 2 && sim->Output() == "new"; }));
+    const auto log = sim->Log();
+    EXPECT_EQ(std::count(log.begin(), log.end(), "close"), 1);
+    EXPECT_FALSE(link->HasReceived());
+}
+
 } // namespace
 } // namespace vz::test

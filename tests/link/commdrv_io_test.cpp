@@ -147,17 +147,23 @@ TEST_F(SimDriverTest, ReadStopsWhenTheBufferIsFull) {
     EXPECT_EQ(sim->InputLeft(), 50u);
 }
 
-TEST_F(SimDriverTest, ReadWithZeroTimeoutTakesOnlyBytesWithinTheTick) {
+TEST_F(SimDriverTest, ReadWithZeroTimeoutEndsWhenNothingMoreIsWaiting) {
     OpenFresh();
     driver->SetInputTimeout(0);
     sim->PushInput("ab");
     sim->At(1, [this] { sim->PushInput("c"); });
-    sim->At(3, [this] { sim->PushInput("d"); });
-    EXPECT_EQ(ReadAll(100), "abc");
+    sim->At(3, [this] { sim->PushInput("de"); });
+    // No wait for the tick once a byte came: the read ends with the bytes waiting.
+    EXPECT_EQ(ReadAll(100), "ab");
+    EXPECT_EQ(sim->NowTick(), 0u);
+    // With nothing waiting it lasts one tick and takes what arrives within it.
+    EXPECT_EQ(ReadAll(100), "c");
+    EXPECT_EQ(sim->NowTick(), 1u);
+    EXPECT_EQ(ReadAll(100), "");
     EXPECT_EQ(sim->NowTick(), 2u);
-    EXPECT_EQ(sim->InputLeft(), 0u);
     sim->Advance(1);
-    EXPECT_EQ(ReadAll(100), "d");
+    EXPECT_EQ(ReadAll(1), "d");
+    EXPECT_EQ(ReadAll(100), "e");
 }
 
 TEST_F(SimDriverTest, ReadTimeoutAcrossTheTickWrap) {

@@ -7,7 +7,9 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <sys/resource.h>
 #include <thread>
+#include <unistd.h>
 
 namespace vz::test {
 namespace {
@@ -182,6 +184,27 @@ TEST_F(PosixPortTest, WaitEndsOnInterruptFromAnotherThread) {
     EXPECT_EQ(driver.WaitForEvent(5000, true), WaitResult::Ready);
     // Data is not looked at when not asked for.
     EXPECT_EQ(driver.WaitForEvent(30, false), WaitResult::TimedOut);
+}
+
+TEST_F(PosixPortTest, NoWakeUpPipeFailsTheOpen) {
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    // Room for the device's descriptor only: the pipe's two cannot be made.
+    const int lowest = ::dup(0);
+    ASSERT_GE(lowest, 0);
+    ::close(lowest);
+    rlimit tight = saved;
+    tight.rlim_cur = static_cast<rlim_t>(lowest) + 1;
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &tight), 0);
+    TCommPortDriver starved;
+    starved.SetComPortPath(pty.Path());
+    const bool opened = starved.OpenPort();
+    const std::string reason = starved.LastError();
+    ::setrlimit(RLIMIT_NOFILE, &saved);
+    EXPECT_FALSE(opened);
+    EXPECT_EQ(reason, std::string("Cannot make the link thread's wake-up pipe: ") + std::strerror(EMFILE));
+    // Once descriptors are to be had again, the same driver opens.
+    EXPECT_TRUE(starved.OpenPort()) << starved.LastError();
 }
 
 } // namespace
