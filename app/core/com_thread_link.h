@@ -9,6 +9,11 @@
 
 namespace vz {
 
+// What the windows say when the link fails: "Error while opening " followed by the
+// port and the system's reason, or that a port in use was lost (an adapter pulled
+// out); `advice` gets what the operator can do, empty when there is nothing to add.
+std::string LinkFailureText(const LinkFailure& failure, bool lost, std::string* advice = nullptr);
+
 class TComThreadLink : public TLinkControl {
 public:
     TComThreadLink();

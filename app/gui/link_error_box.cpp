@@ -12,11 +12,12 @@ QMessageBox* TLinkErrorBox::Box() const {
     return box_;
 }
 
-void TLinkErrorBox::Ask(const std::string& detail) {
+void TLinkErrorBox::Ask(const std::string& text, const std::string& detail) {
     {
         std::lock_guard lock(lock_);
         if (released_) return;
         waiting_ = true;
+        text_ = text;
         detail_ = detail;
     }
     QMetaObject::invokeMethod(
@@ -35,14 +36,17 @@ void TLinkErrorBox::Release() {
 }
 
 void TLinkErrorBox::Show() {
+    std::string text;
     std::string detail;
     {
         std::lock_guard lock(lock_);
         if (released_ || !waiting_) return;
+        text = text_;
         detail = detail_;
     }
+    if (OnShown) OnShown(text, detail);
     auto* box = new QMessageBox(QMessageBox::Critical, QString::fromLatin1(face::kErrorBoxTitle),
-                                QString::fromLatin1(face::kOpenFailureText), QMessageBox::Ok, window_);
+                                QString::fromLocal8Bit(text), QMessageBox::Ok, window_);
     if (!detail.empty()) box->setInformativeText(QString::fromLocal8Bit(detail));
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::NonModal);

@@ -8,6 +8,7 @@
 #include <QPointer>
 
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <string>
 
@@ -22,9 +23,12 @@ public:
     explicit TLinkErrorBox(QWidget* window);
 
     // On the link thread: has the box shown on the window's thread and returns
-    // once it is answered or Release has been called. `detail`, when given, is
-    // shown below the box's text (why the port was refused and what helps).
-    void Ask(const std::string& detail = {});
+    // once it is answered or Release has been called. `text` is the box's text
+    // ("Error while opening " and more); `detail`, when given, is shown below it
+    // (why the port was refused and what helps).
+    void Ask(const std::string& text, const std::string& detail = {});
+    // Called on the window's thread as each box is shown, with its texts.
+    std::function<void(const std::string& text, const std::string& detail)> OnShown;
     // On the window's thread, when it closes: answers every question now and later.
     void Release();
 
@@ -44,6 +48,7 @@ private:
     std::condition_variable answered_;
     bool waiting_ = false;  // guarded by lock_
     bool released_ = false; // guarded by lock_
+    std::string text_;      // guarded by lock_
     std::string detail_;    // guarded by lock_
 };
 

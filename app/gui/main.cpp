@@ -6,6 +6,7 @@
 // Environment (see docs/window.md): VZ_UNATTENDED=1 runs once without an
 // operator; VZ_SNAPSHOT=FILE saves a picture of the window half-way through a run.
 #include "app/core/model_root.h"
+#include "app/face_data/window_arguments.h"
 #include "app/gui/about_box.h"
 #include "app/gui/main_fich.h"
 
@@ -14,7 +15,6 @@
 #include <QIcon>
 
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 
 namespace {
@@ -28,20 +28,20 @@ void PrintLine(const QString& line) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // Answered before the toolkit starts: no display is needed for them.
+    if (const auto early = vz::face::ParseWindowArguments(argc, argv); early.help || early.version) {
+        std::fputs((early.help ? vz::face::WindowUsageText() : vz::face::WindowVersionText()).c_str(),
+                   stdout);
+        return 0;
+    }
     QApplication app(argc, argv);
     app.setWindowIcon(QIcon(QStringLiteral(":/vzupdater/vzupdater.png")));
 
     vz::TMainFich window;
     // The toolkit has taken its own options out of argv by now.
-    std::string root, script;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--root") == 0 && i + 1 < argc)
-            root = argv[++i];
-        else if (std::strncmp(argv[i], "--root=", 7) == 0)
-            root = argv[i] + 7;
-        else if (script.empty())
-            script = argv[i];
-    }
+    const auto arguments = vz::face::ParseWindowArguments(argc, argv);
+    const std::string& root = arguments.root;
+    const std::string& script = arguments.script;
     if (!script.empty()) window.Core().SetScriptArgument(script);
     if (!root.empty()) {
         window.Core().SetRootDir(root);

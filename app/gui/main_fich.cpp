@@ -93,18 +93,27 @@ TMainFich::TMainFich(std::unique_ptr<TLinkControl> link, QWidget* parent)
     BuildControls();
     BuildMenus();
     LinkErrorBox = new TLinkErrorBox(this);
+    LinkErrorBox->OnShown = [this](const std::string& text, const std::string& detail) {
+        if (text == linkFailureShown_) return;
+        linkFailureShown_ = text;
+        Advise(detail.empty() ? text : text + " (" + detail + ")");
+    };
 
     if (!link_) link_ = std::make_unique<TComThreadLink>();
     if (auto* threadLink = dynamic_cast<TComThreadLink*>(link_.get())) {
         ComThread& thread = threadLink->Thread();
         thread.SetOnChunkReceived([this](ComThread&) { ChunkReceived(); });
+        // The box names the port and the system's reason; refused for lack of rights, it
+        // also says how to get in. A pulled adapter says it was lost, once: the port stays
+        // closed until the next run.
         thread.SetOnOpenFailed([this](ComThread&, const LinkFailure& failure) {
-            // Refused for lack of rights: the box says who owns the port and how to get in.
-            LinkFailed(failure.accessDenied ? failure.reason + PortAccessAdvice(failure.portName)
-                                            : std::string());
+            std::string advice;
+            const std::string text = LinkFailureText(failure, false, &advice);
+            LinkFailed(text, advice);
         });
-        // The adapter was pulled out: the same box, once; the port stays closed until the next run.
-        thread.SetOnPortLost([this](ComThread&, const LinkFailure&) { LinkFailed(); });
+        thread.SetOnPortLost([this](ComThread&, const LinkFailure& failure) {
+            LinkFailed(LinkFailureText(failure, true), {});
+        });
     }
     auto relay = std::make_unique<TLinkRelay>(link_.get());
     relay_ = relay.get();
@@ -309,18 +318,18 @@ void TMainFich::ChunkReceived() {
         this, [this] { DataReceived(); }, Qt::QueuedConnection);
 }
 
-void TMainFich::LinkFailed(const std::string& detail) {
+void TMainFich::LinkFailed(const std::string& text, const std::string& detail) {
     if (!unattended_) {
-        LinkErrorBox->Ask(detail);
+        LinkErrorBox->Ask(text, detail);
         return;
     }
     // Nobody is there to answer a box: the unattended run ends here.
     QMetaObject::invokeMethod(
         this,
-        [this] {
+        [this, text] {
             if (closed_) return;
             unattendedFailed_ = true;
-            emit ErrorReported(QString::fromLatin1(face::kOpenFailureText));
+            emit ErrorReported(QString::fromLocal8Bit(text));
             close();
         },
         Qt::QueuedConnection);
@@ -337,10 +346,12 @@ void TMainFich::DataReceived() {
 }
 
 void TMainFich::StartClick() {
+    linkFailureShown_.clear();
     core_->StartClick();
 }
 
 void TMainFich::ReadIdClick() {
+    linkFailureShown_.clear();
     core_->ReadIdClick();
 }
 

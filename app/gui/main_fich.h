@@ -141,7 +141,7 @@ private:
     void AfterStep();
     // On the link thread: the port could not be opened or was lost.
     // `detail`: what the box adds below its text.
-    void LinkFailed(const std::string& detail = {});
+    void LinkFailed(const std::string& text, const std::string& detail);
     void TakeSnapshot();
 
     std::unique_ptr<TLinkControl> link_;
@@ -159,6 +159,9 @@ private:
     static constexpr int kProgressPeriodMs = 40;
     bool shownOnce_ = false;
     std::atomic<bool> unattended_{false}; // read by the link thread
+    // The link failure last written to the memo: the box comes back after every OK,
+    // the memo line does not.
+    std::string linkFailureShown_;
     bool unattendedStarted_ = false;
     bool unattendedFailed_ = false;
     QString snapshotPath_;

@@ -1,9 +1,12 @@
 // vzupdater.exe: the window face of the updater on Windows.
-//   vzupdater [SCRIPT]
+//   vzupdater [--root DIR] [SCRIPT]
 // SCRIPT: a script file whose directory holds every file it names.
-// Environment (see docs/windows.md): VZ_ROOT replaces the program's directory as
-// the directory of the model directories; VZ_UNATTENDED=1 runs once without an
+// DIR: the directory of the model directories; without it they are looked for
+// beside the program, then in VZ_ROOT, then in the current directory.
+// Environment (see docs/windows.md): VZ_UNATTENDED=1 runs once without an
 // operator. Memo lines also go to standard output when it is redirected.
+#include "app/core/model_root.h"
+#include "app/face_data/window_arguments.h"
 #include "app/gui/version_info.h"
 #include "app/win32/win_dialogs.h"
 #include "app/win32/win_main_fich.h"
@@ -12,7 +15,9 @@
 
 #include <commctrl.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 namespace {
@@ -29,6 +34,18 @@ std::string ProgramDir() {
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
+// --help and --version from a console: a program of the window subsystem has
+// none of its own, so it writes to the one it was started from, if any.
+void PrintToConsole(const std::string& text) {
+    const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    if ((out == nullptr || out == INVALID_HANDLE_VALUE) && AttachConsole(ATTACH_PARENT_PROCESS)) {
+        FILE* console = nullptr;
+        freopen_s(&console, "CONOUT$", "w", stdout);
+    }
+    std::fputs(text.c_str(), stdout);
+    std::fflush(stdout);
+}
+
 } // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int show) {
@@ -36,12 +53,32 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int show) {
                                   ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
     InitCommonControlsEx(&controls);
 
+    const auto arguments = vz::face::ParseWindowArguments(__argc, __argv);
+    if (arguments.help || arguments.version) {
+        PrintToConsole(arguments.help ? vz::face::WindowUsageText() : vz::face::WindowVersionText());
+        return 0;
+    }
+
     vz::win::TWinMainFich window;
-    if (__argc > 1) window.Core().SetScriptArgument(__argv[1]);
-    const std::string root = Environment("VZ_ROOT");
-    window.Core().SetRootDir(root.empty() ? ProgramDir() : root);
+    std::string notice;
+    if (!arguments.script.empty()) window.Core().SetScriptArgument(arguments.script);
+    if (!arguments.root.empty()) {
+        window.Core().SetRootDir(arguments.root);
+    } else {
+        std::error_code ec;
+        const vz::ModelRoot found = vz::FindModelRoot(ProgramDir(), Environment("VZ_ROOT"),
+                                                      std::filesystem::current_path(ec).string());
+        window.Core().SetRootDir(found.dir, found.found ? std::string() : found.note);
+        // Started with nothing installed beside it: say so before START.
+        if (!found.found && arguments.script.empty()) {
+            notice = found.note;
+            notice[0] = 'N';
+        }
+    }
     window.SetUnattended(Environment("VZ_UNATTENDED") == "1");
     if (!window.Create()) return 3;
+    // Started with nothing installed beside it: say so before START.
+    if (!notice.empty()) window.Core().ShowStatus(notice);
 
     vz::win::TWinAboutBox aboutBox(vz::RunningProgramPath());
     window.SetAboutBox(&aboutBox);

@@ -39,12 +39,12 @@ void TWinLinkErrorBox::Opened(HWND box) {
     if (released_) PostMessageW(box, WM_CLOSE, 0, 0);
 }
 
-void TWinLinkErrorBox::Ask() {
+void TWinLinkErrorBox::Ask(const std::string& message) {
     {
         std::lock_guard lock(lock_);
         if (released_) return;
     }
-    const std::wstring text = WideText(face::kOpenFailureText);
+    const std::wstring text = WideText(message);
     const std::wstring title = WideText(face::kErrorBoxTitle);
     tAsking = this;
     {

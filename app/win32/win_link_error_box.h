@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <mutex>
+#include <string>
 
 namespace vz::win {
 
@@ -14,7 +15,7 @@ class TWinLinkErrorBox {
 public:
     // On the link thread: shows the box and returns once it is answered or
     // Release has been called.
-    void Ask();
+    void Ask(const std::string& text);
     // On the window's thread, when it closes: answers every question now and later.
     void Release();
 

@@ -36,6 +36,16 @@ constexpr UINT kNextStepMessage = WM_APP + 2;
 constexpr UINT kLinkFailedMessage = WM_APP + 3;
 // The unattended click on START, once the window is up.
 constexpr UINT kStartMessage = WM_APP + 4;
+// A link failure's line for the memo (an owned std::string in lParam).
+constexpr UINT kLinkFailureLineMessage = WM_APP + 5;
+
+// Hands a text to the window's thread; the handler owns it, or it is freed here
+// when the window is gone.
+void PostOwnedText(HWND window, UINT message, const std::string& text) {
+    auto owned = std::make_unique<std::string>(text);
+    if (window != nullptr && PostMessageW(window, message, 0, reinterpret_cast<LPARAM>(owned.get())))
+        owned.release();
+}
 
 // The menus the sequencer disables during a run, in the order of the controls' flags.
 bool MenuEnabled(const TControls& controls, face::MenuIndex menu) {
@@ -60,9 +70,16 @@ TWinMainFich::TWinMainFich(std::unique_ptr<TLinkControl> link) : link_(std::move
     if (auto* threadLink = dynamic_cast<TComThreadLink*>(link_.get())) {
         ComThread& thread = threadLink->Thread();
         thread.SetOnChunkReceived([this](ComThread&) { PostMessageW(postTarget_, kDataMessage, 0, 0); });
-        thread.SetOnOpenFailed([this](ComThread&, const LinkFailure&) { LinkFailed(); });
-        // The adapter was pulled out: the same box, once; the port stays closed until the next run.
-        thread.SetOnPortLost([this](ComThread&, const LinkFailure&) { LinkFailed(); });
+        // The box names the port and the system's reason; a pulled adapter says it was
+        // lost, once: the port stays closed until the next run.
+        thread.SetOnOpenFailed([this](ComThread&, const LinkFailure& failure) {
+            std::string advice;
+            const std::string text = LinkFailureText(failure, false, &advice);
+            LinkFailed(text, advice);
+        });
+        thread.SetOnPortLost([this](ComThread&, const LinkFailure& failure) {
+            LinkFailed(LinkFailureText(failure, true), {});
+        });
     }
     auto relay = std::make_unique<TLinkRelay>(link_.get());
     relay_ = relay.get();
@@ -250,13 +267,27 @@ void TWinMainFich::AfterStep(bool advanced) {
         PostMessageW(window_, kNextStepMessage, 0, 0);
 }
 
-void TWinMainFich::LinkFailed() {
+void TWinMainFich::LinkFailed(const std::string& text, const std::string& detail) {
+    const std::string line = detail.empty() ? text : text + " (" + detail + ")";
+    bool first = false;
+    {
+        std::lock_guard guard(failureLock_);
+        first = failureShown_ != text;
+        failureShown_ = text;
+    }
+    // The memo belongs to the window's thread: the line goes there by message.
+    if (first) PostOwnedText(postTarget_, kLinkFailureLineMessage, line);
     if (!unattended_) {
-        linkErrorBox_.Ask();
+        linkErrorBox_.Ask(detail.empty() ? text : text + "\n\n" + detail);
         return;
     }
     // Nobody is there to answer a box: the unattended run ends here.
-    PostMessageW(postTarget_, kLinkFailedMessage, 0, 0);
+    PostOwnedText(postTarget_, kLinkFailedMessage, text);
+}
+
+void TWinMainFich::ForgetLinkFailure() {
+    std::lock_guard guard(failureLock_);
+    failureShown_.clear();
 }
 
 void TWinMainFich::MItemAboutClick() {
@@ -456,12 +487,19 @@ LRESULT TWinMainFich::Dispatch(HWND window, UINT message, WPARAM wParam, LPARAM 
         unattendedStarted_ = true;
         StartClick();
         return 0;
-    case kLinkFailedMessage:
+    case kLinkFailedMessage: {
+        const std::unique_ptr<std::string> text(reinterpret_cast<std::string*>(lParam));
         if (closed_) return 0;
         unattendedFailed_ = true;
-        Print(std::string("Error: ") + face::kOpenFailureText);
+        Print("Error: " + *text);
         PostMessageW(window_, WM_CLOSE, 0, 0);
         return 0;
+    }
+    case kLinkFailureLineMessage: {
+        const std::unique_ptr<std::string> line(reinterpret_cast<std::string*>(lParam));
+        if (!closed_) Advise(*line);
+        return 0;
+    }
     case WM_COMMAND:
         Command(LOWORD(wParam));
         return 0;

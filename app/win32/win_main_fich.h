@@ -15,6 +15,7 @@
 #include <array>
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <string>
 
 namespace vz {
@@ -49,8 +50,14 @@ public:
     void FormClose();
     void FormPaint();
     void Timer1Timer();
-    void StartClick() { core_->StartClick(); }
-    void ReadIdClick() { core_->ReadIdClick(); }
+    void StartClick() {
+        ForgetLinkFailure();
+        core_->StartClick();
+    }
+    void ReadIdClick() {
+        ForgetLinkFailure();
+        core_->ReadIdClick();
+    }
     void QuitClick() { core_->QuitClick(); }
     void MItemAboutClick();
     void MManualClick();
@@ -79,7 +86,9 @@ private:
     // an unattended run.
     void AfterStep(bool advanced);
     // On the link thread: the port could not be opened or was lost.
-    void LinkFailed();
+    // On the link thread: the box with `text` (and `detail` below it), and the text once in the memo.
+    void LinkFailed(const std::string& text, const std::string& detail);
+    void ForgetLinkFailure();
     void Print(const std::string& line);
     void ShowBar(HWND bar, const TProgressBar& progress, std::array<int, 3>& shown);
     void ShowOutcome();
@@ -115,6 +124,10 @@ private:
     bool nextStepPending_ = false;
     bool closed_ = false;
     std::atomic<bool> unattended_{false}; // read by the link thread
+    // The link failure last written to the memo: the box comes back after every OK,
+    // the memo line does not.
+    std::mutex failureLock_;
+    std::string failureShown_; // guarded by failureLock_
     bool unattendedStarted_ = false;
     bool unattendedFailed_ = false;
 };

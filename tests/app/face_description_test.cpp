@@ -1,4 +1,5 @@
 // The description both windows are built from.
+#include "app/face_data/window_arguments.h"
 #include "app/face_data/window_description.h"
 
 #include <gtest/gtest.h>
@@ -25,6 +26,21 @@ TEST(FaceDescription, NamesAndMenuBarKeysAreUnique) {
     }
     EXPECT_EQ(DefaultItem(kPortMenu), 0);
     EXPECT_EQ(MenuAt(kDeviceMenu).items[static_cast<std::size_t>(DefaultItem(kDeviceMenu))].value, 0);
+}
+
+TEST(FaceDescription, WindowArgumentsAnswerHelpAndVersionAndTakeTheRoot) {
+    const char* help[] = {"vzupdater", "--help", "script.ini"};
+    EXPECT_TRUE(ParseWindowArguments(3, help).help);
+    const char* version[] = {"vzupdater", "--version"};
+    EXPECT_TRUE(ParseWindowArguments(2, version).version);
+    EXPECT_EQ(WindowVersionText(), "vzupdater 2.6.0.6\n");
+    const char* run[] = {"vzupdater", "--root", "/opt/pkg", "KRA350/script.ini", "extra"};
+    const WindowArguments arguments = ParseWindowArguments(5, run);
+    EXPECT_EQ(arguments.root, "/opt/pkg");
+    EXPECT_EQ(arguments.script, "KRA350/script.ini");
+    EXPECT_FALSE(arguments.help || arguments.version);
+    const char* joined[] = {"vzupdater", "--root=/opt/pkg"};
+    EXPECT_EQ(ParseWindowArguments(2, joined).root, "/opt/pkg");
 }
 
 TEST(FaceDescription, FitCaptionGrowsWithinItsContainerOnly) {

@@ -6,6 +6,7 @@
 #include "tests/gui/gui_support.h"
 
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
 
@@ -33,7 +34,8 @@ TEST_F(LinkErrorBoxTest, BoxShowsTheErrorAndLeavesStopWithinReach) {
     window_->show();
     QTest::mouseClick(window_->Start, Qt::LeftButton);
     ASSERT_TRUE(WaitFor([&] { return BoxUp(); }));
-    EXPECT_EQ(Box()->text(), "Error while opening ");
+    // The system's text first, then the port and the reason.
+    EXPECT_EQ(Box()->text(), "Error while opening \\\\.\\COM1: no such port");
     EXPECT_EQ(Box()->informativeText(), "");
     EXPECT_EQ(Box()->icon(), QMessageBox::Critical);
     EXPECT_EQ(Box()->standardButtons(), QMessageBox::StandardButtons(QMessageBox::Ok));
@@ -53,12 +55,14 @@ TEST_F(LinkErrorBoxTest, BoxShowsTheErrorAndLeavesStopWithinReach) {
 TEST(LinkErrorBoxAccessTest, RefusedForLackOfRightsTheBoxSaysWhy) {
     auto port = std::make_unique<SimPort>();
     port->FailOpens("Permission denied", true);
+    // A device the system can tell the owning group of.
+    port->SetNaming([](int) { return std::string("/dev/null"); });
     TMainFich window(std::make_unique<TComThreadLink>(std::move(port)));
     window.show();
     QTest::mouseClick(window.Start, Qt::LeftButton);
     ASSERT_TRUE(WaitFor([&] { return window.LinkErrorBox->Box() != nullptr; }));
-    EXPECT_EQ(window.LinkErrorBox->Box()->text(), "Error while opening ");
-    EXPECT_TRUE(window.LinkErrorBox->Box()->informativeText().startsWith("Permission denied"));
+    EXPECT_EQ(window.LinkErrorBox->Box()->text(), "Error while opening /dev/null: Permission denied");
+    EXPECT_FALSE(window.LinkErrorBox->Box()->informativeText().isEmpty());
     window.close();
 }
 
@@ -68,6 +72,8 @@ TEST_F(LinkErrorBoxTest, BoxComesBackAfterOkAndClosingReleasesTheWaitingThread) 
     ASSERT_TRUE(WaitFor([&] { return BoxUp(); }));
     Box()->button(QMessageBox::Ok)->click();
     ASSERT_TRUE(WaitFor([&] { return window_->LinkErrorBox->ShownCount() == 2 && BoxUp(); }));
+    // The memo has the failure once, however often the box comes back.
+    EXPECT_EQ(window_->MemoStatus->toPlainText().count("Error while opening "), 1);
     // The thread waits on the second box; closing must not wait for it forever.
     window_->close();
     EXPECT_FALSE(window_->isVisible());
@@ -81,7 +87,7 @@ TEST_F(LinkErrorBoxTest, UnattendedRunEndsOnThePortThatCannotBeOpened) {
     QObject::connect(window_.get(), &TMainFich::ErrorReported, [&](const QString& text) { errors << text; });
     window_->show();
     ASSERT_TRUE(WaitFor([&] { return !window_->isVisible(); }));
-    EXPECT_EQ(errors, QStringList{"Error while opening "});
+    EXPECT_EQ(errors, QStringList{"Error while opening \\\\.\\COM1: no such port"});
     EXPECT_TRUE(window_->UnattendedFailed());
     EXPECT_EQ(window_->LinkErrorBox->ShownCount(), 0);
 }
