@@ -14,6 +14,11 @@ namespace vz {
 // out); `advice` gets what the operator can do, empty when there is nothing to add.
 std::string LinkFailureText(const LinkFailure& failure, bool lost, std::string* advice = nullptr);
 
+// Has both of the thread's failures (a port that cannot be opened, a port lost during
+// the run) reported to a window with their texts; `report` runs on the link thread.
+void ReportLinkFailures(ComThread& thread,
+                        std::function<void(const std::string& text, const std::string& advice)> report);
+
 class TComThreadLink : public TLinkControl {
 public:
     TComThreadLink();

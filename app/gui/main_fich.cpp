@@ -106,14 +106,8 @@ TMainFich::TMainFich(std::unique_ptr<TLinkControl> link, QWidget* parent)
         // The box names the port and the system's reason; refused for lack of rights, it
         // also says how to get in. A pulled adapter says it was lost, once: the port stays
         // closed until the next run.
-        thread.SetOnOpenFailed([this](ComThread&, const LinkFailure& failure) {
-            std::string advice;
-            const std::string text = LinkFailureText(failure, false, &advice);
-            LinkFailed(text, advice);
-        });
-        thread.SetOnPortLost([this](ComThread&, const LinkFailure& failure) {
-            LinkFailed(LinkFailureText(failure, true), {});
-        });
+        ReportLinkFailures(
+            thread, [this](const std::string& text, const std::string& advice) { LinkFailed(text, advice); });
     }
     auto relay = std::make_unique<TLinkRelay>(link_.get());
     relay_ = relay.get();

@@ -72,14 +72,8 @@ TWinMainFich::TWinMainFich(std::unique_ptr<TLinkControl> link) : link_(std::move
         thread.SetOnChunkReceived([this](ComThread&) { PostMessageW(postTarget_, kDataMessage, 0, 0); });
         // The box names the port and the system's reason; a pulled adapter says it was
         // lost, once: the port stays closed until the next run.
-        thread.SetOnOpenFailed([this](ComThread&, const LinkFailure& failure) {
-            std::string advice;
-            const std::string text = LinkFailureText(failure, false, &advice);
-            LinkFailed(text, advice);
-        });
-        thread.SetOnPortLost([this](ComThread&, const LinkFailure& failure) {
-            LinkFailed(LinkFailureText(failure, true), {});
-        });
+        ReportLinkFailures(
+            thread, [this](const std::string& text, const std::string& advice) { LinkFailed(text, advice); });
     }
     auto relay = std::make_unique<TLinkRelay>(link_.get());
     relay_ = relay.get();
