@@ -86,6 +86,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int show) {
     window.Show(show);
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        // Tab between the buttons and Space on the focused one, as in any dialog;
+        // the menus keep their Alt keys (no button has a mnemonic).
+        if (IsDialogMessageW(window.Handle(), &message)) continue;
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }
