@@ -5,10 +5,11 @@
 namespace vz::cli {
 
 void CliFace::MemoLineAdded(const std::string& line) {
-    if (line == "Program operation completed") completed_ = true;
     if (log_) log_->Note("status", line);
-    // A command line has no START button to click.
-    if (line == "Click on button START to begin program operation") return;
+    // A command line has no START button to click: the idle line is not for it.
+    if (core_ && core_->State() == TUpdaterCore::kIdle && !core_->RunInProgress() &&
+        core_->Outcome() != TRunOutcome::Completed)
+        return;
     ShowIdentityOnce();
     PrintLine(line);
 }

@@ -18,7 +18,7 @@ public:
 
     void Attach(TUpdaterCore& core) { core_ = &core; }
     // Status lines and advice also go to the transcript.
-    void SetLog(LoggingLink* log) { log_ = log; }
+    void SetLog(RunLog* log) { log_ = log; }
     // Where the progress line takes the bytes sent and the wire's rate from.
     void SetCounter(const CountingLink* counter) { counter_ = counter; }
 
@@ -26,8 +26,9 @@ public:
     void ProgressChanged() override;
     void ControlsChanged() override {}
     void Repaint() override {}
-    void ShowErrorBox(const std::string&) override { errorShown_ = true; }
-    void SetTimerInterval(int milliseconds) override { interval_ = milliseconds; }
+    // The error is the memo's last line already; the run's end tells the rest.
+    void ShowErrorBox(const std::string&) override {}
+    void SetTimerInterval(int) override {}
     RunChoices Choices() override { return choices_; }
     void CloseWindow() override {}
     void Advise(const std::string& text) override;
@@ -40,23 +41,16 @@ public:
     // before any later line, so that an error right after it stays the last line.
     void ShowIdentityOnce();
 
-    int Interval() const { return interval_; }
-    bool ErrorShown() const { return errorShown_; }
-    bool Completed() const { return completed_; }
-
 private:
     std::ostream& out_;
     std::ostream& err_;
     ProgressDisplay& progress_;
-    LoggingLink* log_ = nullptr;
+    RunLog* log_ = nullptr;
     const CountingLink* counter_ = nullptr;
     int estimatedAt_ = -1; // the script position the byte estimate was made at
     std::uint64_t estimate_ = 0;
     RunChoices choices_;
     TUpdaterCore* core_ = nullptr;
-    int interval_ = 500;
-    bool errorShown_ = false;
-    bool completed_ = false;
     bool identityShown_ = false;
 };
 

@@ -33,6 +33,7 @@ public:
         inner_->SetSpeedSlow();
     }
     std::string PortName() const override { return inner_->PortName(); }
+    ComThread* LinkThread() override { return inner_->LinkThread(); }
 
 private:
     std::unique_ptr<TLinkControl> inner_;

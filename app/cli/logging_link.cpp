@@ -26,10 +26,7 @@ std::string EscapeText(const std::string& text) {
     return out;
 }
 
-LoggingLink::LoggingLink(std::unique_ptr<TLinkControl> inner, const std::string& path)
-    : inner_(std::move(inner)), file_(path) {}
-
-void LoggingLink::Write(const char* direction, const std::string& text) {
+void RunLog::Note(const char* direction, const std::string& text) {
     const auto elapsed =
         std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start_);
     char stamp[32];

@@ -11,12 +11,23 @@
 
 namespace vz::cli {
 
-class LoggingLink : public TLinkControl {
+// The transcript file: one timestamped line an event. It outlives the link, so that
+// the exit status comes after everything the link did.
+class RunLog {
 public:
-    LoggingLink(std::unique_ptr<TLinkControl> inner, const std::string& path);
+    explicit RunLog(const std::string& path) : file_(path) {}
     bool IsOpen() const { return file_.is_open(); }
     // A line of the run that is not on the wire (header, status, advice, exit status).
-    void Note(const char* kind, const std::string& text) { Write(kind, text); }
+    void Note(const char* kind, const std::string& text);
+
+private:
+    std::ofstream file_;
+    std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+};
+
+class LoggingLink : public TLinkControl {
+public:
+    LoggingLink(std::unique_ptr<TLinkControl> inner, RunLog& log) : inner_(std::move(inner)), log_(log) {}
 
     void SelectLinkPort(int n) override { inner_->SelectLinkPort(n); }
     void SelectLinkPath(const std::string& path) override { inner_->SelectLinkPath(path); }
@@ -26,13 +37,13 @@ public:
     void SetSpeedFast() override;
     void SetSpeedSlow() override;
     std::string PortName() const override { return inner_->PortName(); }
+    ComThread* LinkThread() override { return inner_->LinkThread(); }
 
 private:
-    void Write(const char* direction, const std::string& text);
+    void Write(const char* direction, const std::string& text) { log_.Note(direction, text); }
 
     std::unique_ptr<TLinkControl> inner_;
-    std::ofstream file_;
-    std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+    RunLog& log_;
     // The core tells a stopped link to stop on every idle step: one line is enough.
     bool running_ = false;
 };

@@ -4,6 +4,7 @@
 #include "app/cli/cli_platform.h"
 #include "app/cli/command_line.h"
 #include "app/cli/counting_link.h"
+#include "app/cli/event_loop.h"
 #include "app/cli/logging_link.h"
 #include "app/core/com_thread_link.h"
 #include "app/core/identity.h"
@@ -13,11 +14,9 @@
 #include "link/port_names.h"
 
 #include <algorithm>
-#include <condition_variable>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
-#include <mutex>
 #include <optional>
 #include <ostream>
 #include <utility>
@@ -43,19 +42,10 @@ bool Has(const std::vector<std::string>& list, const std::string& item) {
     return std::find(list.begin(), list.end(), item) != list.end();
 }
 
-// What the link thread reports, waited for by the run loop.
-struct LinkEvents {
-    std::mutex lock;
-    std::condition_variable changed;
-    bool chunk = false;
-    std::optional<LinkFailure> failure;
-    bool lost = false;
-};
-
-std::string FailureMessage(const LinkFailure& failure, bool lost) {
-    std::string text = lost ? "Lost the port " + failure.portName + ": " + failure.reason
-                            : "Cannot open the port " + failure.portName + ": " + failure.reason;
-    if (failure.accessDenied) text += PortAccessAdvice(failure.portName);
+std::string FailureMessage(const TRunEnd& end) {
+    std::string text =
+        (end.lost ? "Lost the port " : "Cannot open the port ") + end.portName + ": " + end.portReason;
+    if (end.accessDenied) text += PortAccessAdvice(end.portName);
     return text;
 }
 
@@ -101,7 +91,7 @@ std::string Summary(const TUpdaterCore& core, Clock::duration elapsed) {
     return text + "; " + Duration(elapsed);
 }
 
-void WriteLogHeader(LoggingLink& log, const RunOptions& options, const RunChoices& choices) {
+void WriteLogHeader(RunLog& log, const RunOptions& options, const RunChoices& choices) {
     const std::time_t now = std::time(nullptr);
     char started[64];
     std::strftime(started, sizeof started, "%Y-%m-%d %H:%M:%S %z", std::localtime(&now));
@@ -157,38 +147,19 @@ int RunUpdate(const RunOptions& options, std::ostream& out, std::ostream& err) {
     choices.prom1 = Has(options.components, "prom1");
     choices.prom2 = Has(options.components, "prom2");
 
-    LinkEvents events;
     auto threadLink = std::make_unique<TComThreadLink>();
-    ComThread& thread = threadLink->Thread();
-    thread.SetOnChunkReceived([&events](ComThread&) {
-        const std::lock_guard guard(events.lock);
-        events.chunk = true;
-        events.changed.notify_one();
-    });
-    const auto onFailure = [&events](bool lost) {
-        return [&events, lost](ComThread&, const LinkFailure& failure) {
-            const std::lock_guard guard(events.lock);
-            if (!events.failure) {
-                events.failure = failure;
-                events.lost = lost;
-            }
-            events.changed.notify_one();
-        };
-    };
-    thread.SetOnOpenFailed(onFailure(false));
-    thread.SetOnPortLost(onFailure(true));
-
     std::unique_ptr<TLinkControl> link = std::move(threadLink);
-    LoggingLink* log = nullptr;
+    std::unique_ptr<RunLog> runLog;
+    RunLog* log = nullptr;
     if (!options.log.empty()) {
-        auto logging = std::make_unique<LoggingLink>(std::move(link), options.log);
-        if (!logging->IsOpen()) {
+        runLog = std::make_unique<RunLog>(options.log);
+        if (!runLog->IsOpen()) {
             err << "Cannot write the log file " << options.log << "\n";
             return kBadArguments;
         }
-        log = logging.get();
+        log = runLog.get();
         WriteLogHeader(*log, options, choices);
-        link = std::move(logging);
+        link = std::make_unique<LoggingLink>(std::move(link), *log);
     }
     auto counting = std::make_unique<CountingLink>(std::move(link));
     const CountingLink* counter = counting.get();
@@ -196,95 +167,63 @@ int RunUpdate(const RunOptions& options, std::ostream& out, std::ostream& err) {
     ProgressDisplay progress(stderr, ProgressDisplay::StyleFor(stderr, options.quiet),
                              TerminalColumns(stderr));
     CliFace face(out, err, progress, choices);
-    TUpdaterCore core(face, std::move(counting));
+    EventLoop loop;
+    LoopRunHost host(loop);
+    TRunDriver driver(face, host, std::move(counting));
+    host.SetDriver(driver);
+    TUpdaterCore& core = driver.Core();
     face.Attach(core);
     face.SetLog(log);
     face.SetCounter(counter);
+
+    TWaitPolicy wait;
+    if (options.timeout >= 0) wait.timeoutSeconds = options.timeout;
+    wait.silenceSeconds = kSilenceAfterAnswer;
+    driver.SetWaitPolicy(wait);
+    driver.SetUnattended(true);
+
+    std::optional<TRunEnd> ended;
+    bool interrupted = false;
+    host.onStepDone = [&face] { face.ShowIdentityOnce(); };
+    host.onRunEnded = [&](const TRunEnd& end) {
+        ended = end;
+        if (end.reason != TRunEndReason::PortFailed) return;
+        // What went wrong first; the stop's advice follows.
+        const std::string message = FailureMessage(end);
+        face.PrintError(message);
+        if (log) log->Note("error", message);
+    };
+
     const auto started = Clock::now();
-    core.FormCreate();
-    if (!options.root.empty()) {
-        core.SetRootDir(options.root);
-    } else {
-        const ModelRoot found = FindDefaultRoot();
-        core.SetRootDir(found.dir, found.found ? std::string() : found.note);
-    }
-    if (!options.script.empty()) core.SetScriptArgument(options.script);
+    driver.FormCreate();
+    const char* variable = std::getenv("VZ_ROOT");
+    std::error_code ec;
+    driver.UsePackageRoot(options.root, ProgramDirectory(), variable == nullptr ? "" : variable,
+                          std::filesystem::current_path(ec).string(), false);
+    if (!options.script.empty()) driver.SetScriptArgument(options.script);
 
     if (options.readId)
-        core.ReadIdClick();
+        driver.ReadIdClick();
     else
-        core.StartClick();
+        driver.StartClick();
 
-    bool answered = false;
-    auto nextTick = Clock::now();
-    auto lastAnswer = Clock::now();
+    loop.Run([&] { return ended.has_value() || interrupted; }, [] { return g_interrupted.load(); },
+             [&] {
+                 interrupted = true;
+                 if (log) log->Note("--", "interrupted");
+                 // Stopped as STOP does: the engines are reset and the link closes.
+                 driver.StopRun();
+             });
     int result = kRunFailed;
-    for (;;) {
-        bool chunk = false;
-        std::optional<LinkFailure> failure;
-        bool lost = false;
-        {
-            std::unique_lock guard(events.lock);
-            events.changed.wait_until(guard, nextTick,
-                                      [&] { return events.chunk || events.failure || g_interrupted.load(); });
-            chunk = std::exchange(events.chunk, false);
-            failure = std::exchange(events.failure, std::nullopt);
-            lost = events.lost;
-        }
-        if (failure) {
-            // The device may have answered its last line just before the port went:
-            // let the sequencer take what arrived before giving up on the run.
-            if (chunk) core.DataReceived();
-            for (int i = 0; i < 8 && core.State() != TUpdaterCore::kIdle; ++i)
-                core.SequencerStep();
-            if (core.State() == TUpdaterCore::kIdle && face.Completed() && !face.ErrorShown()) {
-                result = kCompleted;
-                break;
-            }
-        }
-        if (g_interrupted.load() || failure) {
-            // What went wrong first, then what it left behind (the advice of the stop).
-            if (failure) face.PrintError(FailureMessage(*failure, lost));
-            if (log && failure) log->Note("error", FailureMessage(*failure, lost));
-            if (log && !failure) log->Note("--", "interrupted");
-            // Stopped as STOP does: the next step resets the engines and closes the link.
-            if (core.State() != TUpdaterCore::kIdle) core.StartClick();
-            core.SequencerStep();
-            result = failure ? kPortFailed : kInterrupted;
-            break;
-        }
-        const auto now = Clock::now();
-        bool advanced = false;
-        if (chunk) {
-            lastAnswer = now;
-            answered = true;
-            advanced = core.DataReceived();
-        } else if (now >= nextTick) {
-            advanced = core.SequencerStep();
-        }
-        // A step that moved the run on is followed at once; one that waits for the
-        // device or the clock is followed by the timer.
-        if (chunk || now >= nextTick)
-            nextTick = advanced ? now : now + std::chrono::milliseconds(face.Interval());
-        face.ShowIdentityOnce();
-        // Not given: no limit until the device has called, then a minute of silence.
-        const double limit = options.timeout >= 0 ? options.timeout : (answered ? kSilenceAfterAnswer : 0);
-        if (!core.WaitingForDevice()) {
-            lastAnswer = now;
-        } else if (limit > 0 && now - lastAnswer > std::chrono::duration<double>(limit)) {
-            char seconds[32];
-            std::snprintf(seconds, sizeof seconds, "%g", limit);
-            core.ShowError(std::string("No answer from the device within ") + seconds + " s");
-            lastAnswer = now;
-        }
-        if (core.State() == TUpdaterCore::kIdle) {
-            result = face.Completed() && !face.ErrorShown() ? kCompleted : kRunFailed;
-            break;
-        }
-    }
+    if (interrupted)
+        result = kInterrupted;
+    else if (ended->reason == TRunEndReason::PortFailed)
+        result = kPortFailed;
+    else if (ended->reason == TRunEndReason::Completed)
+        result = kCompleted;
     progress.Finish();
     if (result == kCompleted) face.PrintError(Summary(core, Clock::now() - started));
-    core.FormClose();
+    driver.FormClose();
     if (log) log->Note("exit", "status " + std::to_string(result));
     return result;
 }

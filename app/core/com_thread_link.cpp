@@ -1,6 +1,5 @@
 #include "app/core/com_thread_link.h"
 
-#include "app/face_data/window_description.h"
 #include "link/port_list.h"
 #include "link/port_names.h"
 
@@ -22,7 +21,7 @@ std::string TrimAdvice(std::string text) {
 std::string LinkFailureText(const LinkFailure& failure, bool lost, std::string* advice) {
     if (advice)
         *advice = failure.accessDenied ? TrimAdvice(PortAccessAdvice(failure.portName)) : std::string();
-    return (lost ? "Lost the port " : std::string(face::kOpenFailureText)) + failure.portName + ": " +
+    return (lost ? "Lost the port " : std::string(kOpenFailureText)) + failure.portName + ": " +
            failure.reason;
 }
 

@@ -42,6 +42,7 @@ public:
     void SetSpeedFast() override { thread_.SetSpeedFast(); }
     void SetSpeedSlow() override { thread_.SetSpeedSlow(); }
     std::string PortName() const override;
+    ComThread* LinkThread() override { return &thread_; }
 
     // The handlers run on the link's own thread: a face hands the work over to its
     // own thread (the chunk) or blocks until the operator has answered (the failures).

@@ -6,6 +6,12 @@
 
 namespace vz {
 
+class ComThread;
+
+// The start of the error when the link cannot be opened; the windows follow it with
+// the port and the system's reason.
+inline constexpr char kOpenFailureText[] = "Error while opening ";
+
 class TLinkControl {
 public:
     virtual ~TLinkControl() = default;
@@ -24,6 +30,9 @@ public:
     // The device name the selected port opens ("/dev/ttyS0", "\\.\COM1"); empty
     // when the link cannot tell.
     virtual std::string PortName() const { return {}; }
+    // The communication thread behind the link, whose chunks and failures the run
+    // driver takes; null for a link without one (a scripted device).
+    virtual ComThread* LinkThread() { return nullptr; }
 };
 
 } // namespace vz

@@ -254,7 +254,7 @@ void TUpdaterCore::StepStarting() {
     // A run that follows an error or a STOP during a slow PROM update must still
     // meet the boot loader at the normal speed.
     link_->SetSpeedFast();
-    if (!link_->SetLinkRun(true)) ShowError("Error while opening ");
+    if (!link_->SetLinkRun(true)) ShowError(kOpenFailureText);
 }
 
 void TUpdaterCore::StepWaitSync() {

@@ -84,6 +84,7 @@ public:
 
     // The first command-line argument: a script whose directory holds every file.
     void SetScriptArgument(const std::string& path) { scriptArgument_ = path; }
+    const std::string& ScriptArgument() const { return scriptArgument_; }
     // The base directory that holds one directory per model. `searchNote`, when
     // the directory was searched for and held nothing, follows a missing script's
     // error, so that the operator learns where the package was looked for.

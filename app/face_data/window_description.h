@@ -76,7 +76,6 @@ int DefaultItem(MenuIndex menu);
 
 // The error boxes.
 inline constexpr char kErrorBoxTitle[] = "Error";
-inline constexpr char kOpenFailureText[] = "Error while opening ";
 
 // The about box.
 inline constexpr char kAboutFormName[] = "AboutBox";

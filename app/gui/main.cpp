@@ -40,25 +40,13 @@ int main(int argc, char** argv) {
     vz::TMainFich window;
     // The toolkit has taken its own options out of argv by now.
     const auto arguments = vz::face::ParseWindowArguments(argc, argv);
-    const std::string& root = arguments.root;
-    const std::string& script = arguments.script;
-    if (!script.empty()) window.Core().SetScriptArgument(script);
-    if (!root.empty()) {
-        window.Core().SetRootDir(root);
-    } else {
-        std::error_code ec;
-        const vz::ModelRoot found = vz::FindModelRoot(
-            QDir::toNativeSeparators(QCoreApplication::applicationDirPath()).toLocal8Bit().toStdString(),
-            qEnvironmentVariable("VZ_ROOT").toLocal8Bit().toStdString(),
-            std::filesystem::current_path(ec).string());
-        window.Core().SetRootDir(found.dir, found.found ? std::string() : found.note);
-        // Started from the desktop with nothing installed beside it: say so before START.
-        if (!found.found && script.empty()) {
-            std::string line = found.note;
-            line[0] = 'N';
-            window.Core().ShowStatus(line);
-        }
-    }
+    if (!arguments.script.empty()) window.Driver().SetScriptArgument(arguments.script);
+    std::error_code ec;
+    window.Driver().UsePackageRoot(
+        arguments.root,
+        QDir::toNativeSeparators(QCoreApplication::applicationDirPath()).toLocal8Bit().toStdString(),
+        qEnvironmentVariable("VZ_ROOT").toLocal8Bit().toStdString(),
+        std::filesystem::current_path(ec).string(), true);
 
     vz::TAboutBox aboutBox(&window);
     window.SetAboutBox(&aboutBox);

@@ -6,7 +6,6 @@
 #include "app/gui/comp_sel_dlg.h"
 #include "app/gui/display_text.h"
 #include "app/gui/link_error_box.h"
-#include "app/gui/link_relay.h"
 #include "app/gui/placement.h"
 #include "app/gui/port_menu_items.h"
 #include "link/port_list.h"
@@ -87,31 +86,14 @@ void ShowBar(QProgressBar* bar, const TProgressBar& progress) {
 
 } // namespace
 
-TMainFich::TMainFich(std::unique_ptr<TLinkControl> link, QWidget* parent)
-    : QMainWindow(parent), link_(std::move(link)) {
+TMainFich::TMainFich(std::unique_ptr<TLinkControl> link, QWidget* parent) : QMainWindow(parent) {
     setObjectName(QString::fromLatin1(face::kMainFormName));
     BuildControls();
     BuildMenus();
     LinkErrorBox = new TLinkErrorBox(this);
-    LinkErrorBox->OnShown = [this](const std::string& text, const std::string& detail) {
-        if (text == linkFailureShown_) return;
-        linkFailureShown_ = text;
-        Advise(detail.empty() ? text : text + " (" + detail + ")");
-    };
-
-    if (!link_) link_ = std::make_unique<TComThreadLink>();
-    if (auto* threadLink = dynamic_cast<TComThreadLink*>(link_.get())) {
-        ComThread& thread = threadLink->Thread();
-        thread.SetOnChunkReceived([this](ComThread&) { ChunkReceived(); });
-        // The box names the port and the system's reason; refused for lack of rights, it
-        // also says how to get in. A pulled adapter says it was lost, once: the port stays
-        // closed until the next run.
-        ReportLinkFailures(
-            thread, [this](const std::string& text, const std::string& advice) { LinkFailed(text, advice); });
-    }
-    auto relay = std::make_unique<TLinkRelay>(link_.get());
-    relay_ = relay.get();
-    core_ = std::make_unique<TUpdaterCore>(*this, std::move(relay));
+    if (!link) link = std::make_unique<TComThreadLink>();
+    TRunHost& host = *this;
+    driver_ = std::make_unique<TRunDriver>(*this, host, std::move(link));
     FormCreate();
 }
 
@@ -161,6 +143,7 @@ void TMainFich::BuildControls() {
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QString::fromLatin1(face::kTimerName));
     Timer1->setInterval(500);
+    Timer1->setSingleShot(true);
     connect(Timer1, &QTimer::timeout, this, &TMainFich::Timer1Timer);
     NextStep = new QTimer(this);
     NextStep->setSingleShot(true);
@@ -252,105 +235,96 @@ void TMainFich::Check(QAction* item) {
 void TMainFich::FormCreate() {
     Check(Com11);
     MemoStatus->clear();
-    // Sequencer state, identity values, the memo and the "readid.ini" check.
-    core_->FormCreate();
-    setWindowTitle(DisplayText(core_->InitialTitle()));
+    // Sequencer state, identity values, the memo, the "readid.ini" check and the timer.
+    driver_->FormCreate();
+    setWindowTitle(DisplayText(Core().InitialTitle()));
     MItemAbout->setText(QString::fromLatin1(face::kAboutItemCaption));
     CompDialog = new TCompSelDlg(this);
     Check(Fast);
     Check(MAuto);
     Check(MDevAuto);
-    Timer1->start();
 }
 
 void TMainFich::FormClose() {
     if (closed_) return;
     closed_ = true;
-    Timer1->stop();
     NextStep->stop();
     ProgressTimer->stop();
-    core_->FormClose();
     // A link thread waiting for the operator must let go before it can end.
     LinkErrorBox->Release();
-    relay_->Detach();
-    link_.reset();
-    if (unattended_ && (!unattendedStarted_ || core_->RunInProgress())) unattendedFailed_ = true;
+    driver_->FormClose();
 }
 
 void TMainFich::FormPaint() {
-    const QString title = DisplayText(core_->Title());
+    const QString title = DisplayText(Core().Title());
     if (windowTitle() != title) setWindowTitle(title);
 }
 
 void TMainFich::Timer1Timer() {
-    if (closed_) return;
-    Timer1->stop();
-    const bool advanced = RunStep(false);
-    if (closed_) return;
-    Timer1->start();
-    if (advanced) NextStep->start();
-    AfterStep();
+    if (!closed_) driver_->TimerFired();
 }
 
-bool TMainFich::RunStep(bool chunk) {
-    stepping_ = true;
-    const bool advanced = chunk ? core_->DataReceived() : core_->SequencerStep();
-    stepping_ = false;
+void TMainFich::DataReceived() {
+    if (!closed_) driver_->DataReceived();
+}
+
+void TMainFich::ArmTimer(int milliseconds) {
+    if (closed_) return;
+    if (milliseconds > 0) {
+        NextStep->stop();
+        Timer1->start(milliseconds);
+        return;
+    }
+    // At once, after the input and painting already queued; Timer1 stays the fallback.
+    NextStep->start();
+    if (!Timer1->isActive()) Timer1->start();
+}
+
+void TMainFich::StopTimer() {
+    Timer1->stop();
+    NextStep->stop();
+}
+
+void TMainFich::Post(std::function<void()> work) {
+    QMetaObject::invokeMethod(this, std::move(work), Qt::QueuedConnection);
+}
+
+void TMainFich::AskLinkFailure(const std::string& text, const std::string& advice) {
+    LinkErrorBox->Ask(text, advice);
+}
+
+void TMainFich::NoteLinkFailure(const std::string& line) {
+    Advise(line);
+}
+
+void TMainFich::StepDone() {
     // Repainting a bar for every acknowledged line would cost more processor
     // time than the line's own work; the operator sees no difference.
     if (progressPending_ && !closed_) {
-        if (!core_->RunInProgress())
+        if (!Core().RunInProgress())
             ShowProgress();
         else if (!ProgressTimer->isActive())
             ProgressTimer->start();
     }
-    return advanced;
 }
 
-void TMainFich::ChunkReceived() {
-    QMetaObject::invokeMethod(
-        this, [this] { DataReceived(); }, Qt::QueuedConnection);
-}
-
-void TMainFich::LinkFailed(const std::string& text, const std::string& detail) {
-    if (!unattended_) {
-        LinkErrorBox->Ask(text, detail);
-        return;
-    }
-    // Nobody is there to answer a box: the unattended run ends here.
-    QMetaObject::invokeMethod(
-        this,
-        [this, text] {
-            if (closed_) return;
-            unattendedFailed_ = true;
-            emit ErrorReported(QString::fromLocal8Bit(text));
-            close();
-        },
-        Qt::QueuedConnection);
-}
-
-void TMainFich::DataReceived() {
-    if (closed_) return;
-    Timer1->stop();
-    const bool advanced = RunStep(true);
-    if (closed_) return;
-    Timer1->start();
-    if (advanced) NextStep->start();
-    AfterStep();
+void TMainFich::RunEnded(const TRunEnd& end) {
+    if (end.reason == TRunEndReason::Failed || end.reason == TRunEndReason::PortFailed)
+        emit ErrorReported(DisplayText(end.error));
+    // Closed from the event loop, not from inside the driver's step.
+    QTimer::singleShot(0, this, [this] { close(); });
 }
 
 void TMainFich::StartClick() {
-    linkFailureShown_.clear();
-    core_->StartClick();
+    driver_->StartClick();
 }
 
 void TMainFich::ReadIdClick() {
-    linkFailureShown_.clear();
-    core_->ReadIdClick();
+    driver_->ReadIdClick();
 }
 
 void TMainFich::QuitClick() {
-    core_->QuitClick();
+    driver_->QuitClick();
 }
 
 void TMainFich::MItemAboutClick() {
@@ -378,7 +352,7 @@ void TMainFich::Advise(const std::string& text) {
 void TMainFich::ProgressChanged() {
     // A progress bar repaints at once when its value moves; during a step that
     // would hold back the line the engine hands to the link right after.
-    if (stepping_) {
+    if (driver_ && driver_->Stepping()) {
         progressPending_ = true;
         return;
     }
@@ -387,8 +361,8 @@ void TMainFich::ProgressChanged() {
 
 void TMainFich::ShowProgress() {
     progressPending_ = false;
-    ShowBar(ProgressBar1, core_->ProgressBar1());
-    const TProgressBar& script = core_->ProgressBar2();
+    ShowBar(ProgressBar1, Core().ProgressBar1());
+    const TProgressBar& script = Core().ProgressBar2();
     ShowBar(ProgressBar2, script);
     if (!snapshotPath_.isEmpty() && !snapshotTaken_ && script.Max > 1 && script.Position * 2 >= script.Max) {
         snapshotTaken_ = true;
@@ -397,10 +371,10 @@ void TMainFich::ShowProgress() {
 }
 
 void TMainFich::ControlsChanged() {
-    const TControls& controls = core_->Controls();
+    const TControls& controls = Core().Controls();
     Start->setText(DisplayText(controls.StartCaption));
     Start->setEnabled(controls.StartEnabled);
-    ShowOutcome(ProgressBar2, core_->Outcome());
+    ShowOutcome(ProgressBar2, Core().Outcome());
     ReadId->setVisible(controls.ReadIdVisible);
     ReadId->setEnabled(controls.ReadIdEnabled);
     Quit->setVisible(controls.QuitVisible);
@@ -416,16 +390,12 @@ void TMainFich::Repaint() {
 }
 
 void TMainFich::ShowErrorBox(const std::string& text) {
-    if (unattended_) {
-        unattendedFailed_ = true;
-        emit ErrorReported(DisplayText(text));
-        return;
-    }
     QMessageBox::critical(this, QString::fromLatin1(face::kErrorBoxTitle), DisplayText(text),
                           QMessageBox::Ok);
 }
 
 void TMainFich::SetTimerInterval(int milliseconds) {
+    // The driver arms Timer1; its interval shows the sequencer's pace.
     Timer1->setInterval(milliseconds);
 }
 
@@ -469,15 +439,7 @@ void TMainFich::showEvent(QShowEvent* event) {
     if (shownOnce_) return;
     shownOnce_ = true;
     CenterOnScreen(*this);
-    if (unattended_)
-        QTimer::singleShot(0, this, [this] {
-            unattendedStarted_ = true;
-            StartClick();
-        });
-}
-
-void TMainFich::AfterStep() {
-    if (unattended_ && unattendedStarted_ && !core_->RunInProgress()) close();
+    if (driver_->Unattended()) QTimer::singleShot(0, this, [this] { StartClick(); });
 }
 
 void TMainFich::TakeSnapshot() {

@@ -4,13 +4,14 @@
 #pragma once
 
 #include "app/core/main_face.h"
+#include "app/core/run_driver.h"
 #include "app/core/updater_core.h"
 
 #include <QMainWindow>
 #include <QString>
 
 #include <array>
-#include <atomic>
+#include <functional>
 #include <memory>
 
 class QAction;
@@ -26,10 +27,9 @@ namespace vz {
 class TAboutBox;
 class TCompSelDlg;
 class TLinkErrorBox;
-class TLinkRelay;
 class TPortMenuItems;
 
-class TMainFich : public QMainWindow, public TMainFace {
+class TMainFich : public QMainWindow, public TMainFace, private TRunHost {
     Q_OBJECT
 public:
     // Without a link the window runs the communication thread on the system's
@@ -37,15 +37,16 @@ public:
     explicit TMainFich(std::unique_ptr<TLinkControl> link = nullptr, QWidget* parent = nullptr);
     ~TMainFich() override;
 
-    TUpdaterCore& Core() { return *core_; }
+    TUpdaterCore& Core() { return driver_->Core(); }
+    TRunDriver& Driver() { return *driver_; }
     // The application-wide about box, shown by MItemAboutClick.
     void SetAboutBox(TAboutBox* box) { aboutBox_ = box; }
     // Unattended: START is clicked once after start-up, errors are reported by
     // ErrorReported instead of a box, and the window closes when the run is over.
     // Call before the window is shown.
-    void SetUnattended(bool unattended) { unattended_ = unattended; }
+    void SetUnattended(bool unattended) { driver_->SetUnattended(unattended); }
     // Failed: an unattended run ended in an error (or never ended).
-    bool UnattendedFailed() const { return unattendedFailed_; }
+    bool UnattendedFailed() const { return driver_->UnattendedFailed(); }
     // A picture of the window is saved here once the run is half through the script.
     void SetSnapshotPath(const QString& path) { snapshotPath_ = path; }
 
@@ -104,8 +105,7 @@ public:
     void Com81Click() { Check(Com81); }
     void Com91Click() { Check(Com91); }
 
-    // Safe from any thread: has DataReceived run on the window's thread.
-    void ChunkReceived();
+    // The step of a chunk the link received (the driver hands it to this thread).
     void DataReceived();
 
     // What the core shows through its face.
@@ -134,36 +134,29 @@ private:
     void BuildControls();
     void BuildMenus();
     static void Check(QAction* item);
-    // After a step: the end of an unattended run, the picture half-way through.
-    // One sequencer step (or the step of a received chunk), then the bars.
-    bool RunStep(bool chunk);
     void ShowProgress();
-    void AfterStep();
-    // On the link thread: the port could not be opened or was lost.
-    // `detail`: what the box adds below its text.
-    void LinkFailed(const std::string& text, const std::string& detail);
     void TakeSnapshot();
 
-    std::unique_ptr<TLinkControl> link_;
-    TLinkRelay* relay_ = nullptr; // owned by the core
-    std::unique_ptr<TUpdaterCore> core_;
+    // What the run driver needs of the window.
+    void ArmTimer(int milliseconds) override;
+    void StopTimer() override;
+    void Post(std::function<void()> work) override;
+    void AskLinkFailure(const std::string& text, const std::string& advice) override;
+    void NoteLinkFailure(const std::string& line) override;
+    void StepDone() override;
+    void RunEnded(const TRunEnd& end) override;
+
+    std::unique_ptr<TRunDriver> driver_;
     std::array<QAction*, 9> portItems_{};
     std::array<QAction*, 6> deviceItems_{};
     TAboutBox* aboutBox_ = nullptr;
     bool closed_ = false;
-    // Inside a sequencer step; bars changed meanwhile are drawn after it, and
-    // during a run at most once per kProgressPeriodMs.
-    bool stepping_ = false;
+    // Bars changed during a step are drawn after it, and during a run at most once
+    // per kProgressPeriodMs.
     bool progressPending_ = false;
     QTimer* ProgressTimer = nullptr;
     static constexpr int kProgressPeriodMs = 40;
     bool shownOnce_ = false;
-    std::atomic<bool> unattended_{false}; // read by the link thread
-    // The link failure last written to the memo: the box comes back after every OK,
-    // the memo line does not.
-    std::string linkFailureShown_;
-    bool unattendedStarted_ = false;
-    bool unattendedFailed_ = false;
     QString snapshotPath_;
     bool snapshotTaken_ = false;
 };

@@ -60,25 +60,12 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int show) {
     }
 
     vz::win::TWinMainFich window;
-    std::string notice;
-    if (!arguments.script.empty()) window.Core().SetScriptArgument(arguments.script);
-    if (!arguments.root.empty()) {
-        window.Core().SetRootDir(arguments.root);
-    } else {
-        std::error_code ec;
-        const vz::ModelRoot found = vz::FindModelRoot(ProgramDir(), Environment("VZ_ROOT"),
-                                                      std::filesystem::current_path(ec).string());
-        window.Core().SetRootDir(found.dir, found.found ? std::string() : found.note);
-        // Started with nothing installed beside it: say so before START.
-        if (!found.found && arguments.script.empty()) {
-            notice = found.note;
-            notice[0] = 'N';
-        }
-    }
+    if (!arguments.script.empty()) window.Driver().SetScriptArgument(arguments.script);
     window.SetUnattended(Environment("VZ_UNATTENDED") == "1");
     if (!window.Create()) return 3;
-    // Started with nothing installed beside it: say so before START.
-    if (!notice.empty()) window.Core().ShowStatus(notice);
+    std::error_code ec;
+    window.Driver().UsePackageRoot(arguments.root, ProgramDir(), Environment("VZ_ROOT"),
+                                   std::filesystem::current_path(ec).string(), true);
 
     vz::win::TWinAboutBox aboutBox(vz::RunningProgramPath());
     window.SetAboutBox(&aboutBox);

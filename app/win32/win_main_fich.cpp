@@ -1,7 +1,6 @@
 #include "app/win32/win_main_fich.h"
 
 #include "app/core/com_thread_link.h"
-#include "app/gui/link_relay.h"
 #include "app/win32/win_text.h"
 
 #include <commctrl.h>
@@ -28,24 +27,12 @@ constexpr UINT_PTR kTimer1 = 1;
 // The next step when input waits: timers come after input in the message queue.
 constexpr UINT_PTR kNextStepTimer = 2;
 
-// Posted by the link thread: a chunk was received.
-constexpr UINT kDataMessage = WM_APP + 1;
+// Work handed over to the window's thread (an owned std::function in lParam).
+constexpr UINT kPostedWorkMessage = WM_APP + 1;
 // The next step at once, after a step that moved the run on.
 constexpr UINT kNextStepMessage = WM_APP + 2;
-// Posted by the link thread in unattended mode: the port failed.
-constexpr UINT kLinkFailedMessage = WM_APP + 3;
 // The unattended click on START, once the window is up.
 constexpr UINT kStartMessage = WM_APP + 4;
-// A link failure's line for the memo (an owned std::string in lParam).
-constexpr UINT kLinkFailureLineMessage = WM_APP + 5;
-
-// Hands a text to the window's thread; the handler owns it, or it is freed here
-// when the window is gone.
-void PostOwnedText(HWND window, UINT message, const std::string& text) {
-    auto owned = std::make_unique<std::string>(text);
-    if (window != nullptr && PostMessageW(window, message, 0, reinterpret_cast<LPARAM>(owned.get())))
-        owned.release();
-}
 
 // The menus the sequencer disables during a run, in the order of the controls' flags.
 bool MenuEnabled(const TControls& controls, face::MenuIndex menu) {
@@ -65,19 +52,10 @@ bool MenuEnabled(const TControls& controls, face::MenuIndex menu) {
 
 } // namespace
 
-TWinMainFich::TWinMainFich(std::unique_ptr<TLinkControl> link) : link_(std::move(link)) {
-    if (!link_) link_ = std::make_unique<TComThreadLink>();
-    if (auto* threadLink = dynamic_cast<TComThreadLink*>(link_.get())) {
-        ComThread& thread = threadLink->Thread();
-        thread.SetOnChunkReceived([this](ComThread&) { PostMessageW(postTarget_, kDataMessage, 0, 0); });
-        // The box names the port and the system's reason; a pulled adapter says it was
-        // lost, once: the port stays closed until the next run.
-        ReportLinkFailures(
-            thread, [this](const std::string& text, const std::string& advice) { LinkFailed(text, advice); });
-    }
-    auto relay = std::make_unique<TLinkRelay>(link_.get());
-    relay_ = relay.get();
-    core_ = std::make_unique<TUpdaterCore>(*this, std::move(relay));
+TWinMainFich::TWinMainFich(std::unique_ptr<TLinkControl> link) {
+    if (!link) link = std::make_unique<TComThreadLink>();
+    TRunHost& host = *this;
+    driver_ = std::make_unique<TRunDriver>(*this, host, std::move(link));
 }
 
 TWinMainFich::~TWinMainFich() {
@@ -182,9 +160,9 @@ void TWinMainFich::BuildControls() {
 
 void TWinMainFich::FormCreate() {
     Check({face::kPortMenu, face::DefaultItem(face::kPortMenu)});
-    // Sequencer state, identity values, the memo and the "readid.ini" check.
-    core_->FormCreate();
-    SetWindowTextW(window_, WideText(core_->InitialTitle()).c_str());
+    // Sequencer state, identity values, the memo, the "readid.ini" check and the timer.
+    driver_->FormCreate();
+    SetWindowTextW(window_, WideText(Core().InitialTitle()).c_str());
     const MenuPlace about{face::kAboutMenu, 0};
     ModifyMenuW(menus_[face::kAboutMenu], static_cast<UINT>(MenuCommand(about)), MF_BYCOMMAND | MF_STRING,
                 static_cast<UINT_PTR>(MenuCommand(about)), WideText(face::kAboutItemCaption).c_str());
@@ -192,63 +170,45 @@ void TWinMainFich::FormCreate() {
     Check({face::kModeMenu, face::DefaultItem(face::kModeMenu)});
     Check({face::kDeviceMenu, face::DefaultItem(face::kDeviceMenu)});
     ControlsChanged();
-    timerOn_ = true;
-    SetTimer(window_, kTimer1, static_cast<UINT>(interval_), nullptr);
 }
 
 void TWinMainFich::Show(int how) {
     ShowWindow(window_, how);
     UpdateWindow(window_);
-    if (unattended_) PostMessageW(window_, kStartMessage, 0, 0);
+    if (driver_->Unattended()) PostMessageW(window_, kStartMessage, 0, 0);
 }
 
 void TWinMainFich::FormClose() {
     if (closed_) return;
     closed_ = true;
-    if (window_ != nullptr) {
-        KillTimer(window_, kTimer1);
-        KillTimer(window_, kNextStepTimer);
-    }
-    timerOn_ = false;
-    core_->FormClose();
+    StopTimer();
     // A link thread waiting for the operator must let go before it can end.
     linkErrorBox_.Release();
-    relay_->Detach();
-    link_.reset();
-    if (unattended_ && (!unattendedStarted_ || core_->RunInProgress())) unattendedFailed_ = true;
+    driver_->FormClose();
 }
 
 void TWinMainFich::FormPaint() {
-    const std::wstring title = WideText(core_->Title());
+    const std::wstring title = WideText(Core().Title());
     wchar_t shown[256] = {};
     GetWindowTextW(window_, shown, 256);
     if (title != shown) SetWindowTextW(window_, title.c_str());
 }
 
 void TWinMainFich::Timer1Timer() {
-    if (closed_) return;
-    KillTimer(window_, kTimer1);
-    const bool advanced = core_->SequencerStep();
-    if (closed_) return;
-    SetTimer(window_, kTimer1, static_cast<UINT>(interval_), nullptr);
-    AfterStep(advanced);
+    if (!closed_) driver_->TimerFired();
 }
 
 void TWinMainFich::DataReceived() {
-    if (closed_) return;
-    KillTimer(window_, kTimer1);
-    const bool advanced = core_->DataReceived();
-    if (closed_) return;
-    SetTimer(window_, kTimer1, static_cast<UINT>(interval_), nullptr);
-    AfterStep(advanced);
+    if (!closed_) driver_->DataReceived();
 }
 
-void TWinMainFich::AfterStep(bool advanced) {
-    if (unattended_ && unattendedStarted_ && !core_->RunInProgress()) {
-        PostMessageW(window_, WM_CLOSE, 0, 0);
+void TWinMainFich::ArmTimer(int milliseconds) {
+    if (closed_ || window_ == nullptr) return;
+    if (milliseconds > 0) {
+        SetTimer(window_, kTimer1, static_cast<UINT>(milliseconds), nullptr);
         return;
     }
-    if (!advanced || nextStepPending_) return;
+    if (nextStepPending_) return;
     nextStepPending_ = true;
     const DWORD waiting = HIWORD(GetQueueStatus(QS_INPUT | QS_PAINT));
     // A run of steps must not keep the window from painting: posted messages
@@ -261,27 +221,30 @@ void TWinMainFich::AfterStep(bool advanced) {
         PostMessageW(window_, kNextStepMessage, 0, 0);
 }
 
-void TWinMainFich::LinkFailed(const std::string& text, const std::string& detail) {
-    const std::string line = detail.empty() ? text : text + " (" + detail + ")";
-    bool first = false;
-    {
-        std::lock_guard guard(failureLock_);
-        first = failureShown_ != text;
-        failureShown_ = text;
-    }
-    // The memo belongs to the window's thread: the line goes there by message.
-    if (first) PostOwnedText(postTarget_, kLinkFailureLineMessage, line);
-    if (!unattended_) {
-        linkErrorBox_.Ask(detail.empty() ? text : text + "\n\n" + detail);
-        return;
-    }
-    // Nobody is there to answer a box: the unattended run ends here.
-    PostOwnedText(postTarget_, kLinkFailedMessage, text);
+void TWinMainFich::StopTimer() {
+    if (window_ == nullptr) return;
+    KillTimer(window_, kTimer1);
+    KillTimer(window_, kNextStepTimer);
+    nextStepPending_ = false;
 }
 
-void TWinMainFich::ForgetLinkFailure() {
-    std::lock_guard guard(failureLock_);
-    failureShown_.clear();
+void TWinMainFich::Post(std::function<void()> work) {
+    // The handler owns the work; it is freed here when the window is gone.
+    auto owned = std::make_unique<std::function<void()>>(std::move(work));
+    const HWND target = postTarget_;
+    if (target != nullptr &&
+        PostMessageW(target, kPostedWorkMessage, 0, reinterpret_cast<LPARAM>(owned.get())))
+        owned.release();
+}
+
+void TWinMainFich::AskLinkFailure(const std::string& text, const std::string& advice) {
+    linkErrorBox_.Ask(advice.empty() ? text : text + "\n\n" + advice);
+}
+
+void TWinMainFich::RunEnded(const TRunEnd& end) {
+    if (end.reason == TRunEndReason::Failed || end.reason == TRunEndReason::PortFailed)
+        Print("Error: " + end.error);
+    if (window_ != nullptr) PostMessageW(window_, WM_CLOSE, 0, 0);
 }
 
 void TWinMainFich::MItemAboutClick() {
@@ -374,7 +337,7 @@ void TWinMainFich::ShowOutcome() {
     // stopped (the styled bar's states; the colour for the classic one).
     WPARAM state = PBST_NORMAL;
     COLORREF colour = CLR_DEFAULT;
-    switch (core_->Outcome()) {
+    switch (Core().Outcome()) {
     case TRunOutcome::Completed:
         colour = RGB(0x2E, 0x9E, 0x3E);
         break;
@@ -394,12 +357,12 @@ void TWinMainFich::ShowOutcome() {
 }
 
 void TWinMainFich::ProgressChanged() {
-    ShowBar(progressBar1_, core_->ProgressBar1(), shownBar1_);
-    ShowBar(progressBar2_, core_->ProgressBar2(), shownBar2_);
+    ShowBar(progressBar1_, Core().ProgressBar1(), shownBar1_);
+    ShowBar(progressBar2_, Core().ProgressBar2(), shownBar2_);
 }
 
 void TWinMainFich::ControlsChanged() {
-    const TControls& controls = core_->Controls();
+    const TControls& controls = Core().Controls();
     const std::wstring caption = WideText(controls.StartCaption);
     wchar_t shown[64] = {};
     GetWindowTextW(start_, shown, 64);
@@ -428,17 +391,12 @@ void TWinMainFich::Repaint() {
 }
 
 void TWinMainFich::ShowErrorBox(const std::string& text) {
-    if (unattended_) {
-        unattendedFailed_ = true;
-        Print("Error: " + text);
-        return;
-    }
     MessageBoxW(window_, WideText(text).c_str(), WideText(face::kErrorBoxTitle).c_str(),
                 MB_OK | MB_ICONERROR);
 }
 
-void TWinMainFich::SetTimerInterval(int milliseconds) {
-    interval_ = milliseconds;
+void TWinMainFich::SetTimerInterval(int) {
+    // The run driver keeps the sequencer's interval and arms the timer with it.
 }
 
 RunChoices TWinMainFich::Choices() {
@@ -464,36 +422,23 @@ LRESULT CALLBACK TWinMainFich::WindowProc(HWND window, UINT message, WPARAM wPar
 LRESULT TWinMainFich::Dispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_TIMER:
-        if (wParam == kNextStepTimer) {
-            KillTimer(window_, kNextStepTimer);
-            nextStepPending_ = false;
-        }
+        // Both timers are one-shot for the driver, which arms them again.
+        KillTimer(window_, wParam);
+        if (wParam == kNextStepTimer) nextStepPending_ = false;
         Timer1Timer();
         return 0;
     case kNextStepMessage:
         nextStepPending_ = false;
         Timer1Timer();
         return 0;
-    case kDataMessage:
-        DataReceived();
+    case kPostedWorkMessage: {
+        const std::unique_ptr<std::function<void()>> work(reinterpret_cast<std::function<void()>*>(lParam));
+        if (!closed_) (*work)();
         return 0;
+    }
     case kStartMessage:
-        unattendedStarted_ = true;
         StartClick();
         return 0;
-    case kLinkFailedMessage: {
-        const std::unique_ptr<std::string> text(reinterpret_cast<std::string*>(lParam));
-        if (closed_) return 0;
-        unattendedFailed_ = true;
-        Print("Error: " + *text);
-        PostMessageW(window_, WM_CLOSE, 0, 0);
-        return 0;
-    }
-    case kLinkFailureLineMessage: {
-        const std::unique_ptr<std::string> line(reinterpret_cast<std::string*>(lParam));
-        if (!closed_) Advise(*line);
-        return 0;
-    }
     case WM_COMMAND:
         Command(LOWORD(wParam));
         return 0;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "app/core/main_face.h"
+#include "app/core/run_driver.h"
 #include "app/core/updater_core.h"
 #include "app/win32/menu_commands.h"
 #include "app/win32/win_controls.h"
@@ -14,17 +15,15 @@
 
 #include <array>
 #include <atomic>
+#include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 
 namespace vz {
 
-class TLinkRelay;
-
 namespace win {
 
-class TWinMainFich : public TMainFace {
+class TWinMainFich : public TMainFace, private TRunHost {
 public:
     // Without a link the window runs the communication thread on the system's
     // serial ports; its failures are then shown in the link error box.
@@ -37,28 +36,23 @@ public:
     // system refused.
     bool Create();
     HWND Handle() const { return window_; }
-    TUpdaterCore& Core() { return *core_; }
+    TUpdaterCore& Core() { return driver_->Core(); }
+    TRunDriver& Driver() { return *driver_; }
     void SetAboutBox(TWinAboutBox* box) { aboutBox_ = box; }
     // Unattended: START is clicked once after start-up, errors go to standard
     // output as "Error: " and their text instead of a box, and the window closes
     // when the run is over.
-    void SetUnattended(bool unattended) { unattended_ = unattended; }
-    bool UnattendedFailed() const { return unattendedFailed_; }
+    void SetUnattended(bool unattended) { driver_->SetUnattended(unattended); }
+    bool UnattendedFailed() const { return driver_->UnattendedFailed(); }
     // Shows the window, and in unattended mode clicks START.
     void Show(int how);
 
     void FormClose();
     void FormPaint();
     void Timer1Timer();
-    void StartClick() {
-        ForgetLinkFailure();
-        core_->StartClick();
-    }
-    void ReadIdClick() {
-        ForgetLinkFailure();
-        core_->ReadIdClick();
-    }
-    void QuitClick() { core_->QuitClick(); }
+    void StartClick() { driver_->StartClick(); }
+    void ReadIdClick() { driver_->ReadIdClick(); }
+    void QuitClick() { driver_->QuitClick(); }
     void MItemAboutClick();
     void MManualClick();
     void DataReceived();
@@ -82,20 +76,19 @@ private:
     void FormCreate();
     void Command(int id);
     void Check(MenuPlace place);
-    // After a step: the next one at once when it moved the run on, the end of
-    // an unattended run.
-    void AfterStep(bool advanced);
-    // On the link thread: the port could not be opened or was lost.
-    // On the link thread: the box with `text` (and `detail` below it), and the text once in the memo.
-    void LinkFailed(const std::string& text, const std::string& detail);
-    void ForgetLinkFailure();
+
+    // What the run driver needs of the window.
+    void ArmTimer(int milliseconds) override;
+    void StopTimer() override;
+    void Post(std::function<void()> work) override;
+    void AskLinkFailure(const std::string& text, const std::string& advice) override;
+    void NoteLinkFailure(const std::string& line) override { Advise(line); }
+    void RunEnded(const TRunEnd& end) override;
     void Print(const std::string& line);
     void ShowBar(HWND bar, const TProgressBar& progress, std::array<int, 3>& shown);
     void ShowOutcome();
 
-    std::unique_ptr<TLinkControl> link_;
-    TLinkRelay* relay_ = nullptr; // owned by the core
-    std::unique_ptr<TUpdaterCore> core_;
+    std::unique_ptr<TRunDriver> driver_;
     TWinLinkErrorBox linkErrorBox_;
     TWinCompSelDlg compDialog_;
     TWinAboutBox* aboutBox_ = nullptr;
@@ -119,17 +112,8 @@ private:
     std::array<int, 3> shownBar2_{-1, -1, -1};
     std::array<bool, face::kMenuCount> menuEnabled_{};
 
-    int interval_ = 500;
-    bool timerOn_ = false;
     bool nextStepPending_ = false;
     bool closed_ = false;
-    std::atomic<bool> unattended_{false}; // read by the link thread
-    // The link failure last written to the memo: the box comes back after every OK,
-    // the memo line does not.
-    std::mutex failureLock_;
-    std::string failureShown_; // guarded by failureLock_
-    bool unattendedStarted_ = false;
-    bool unattendedFailed_ = false;
 };
 
 } // namespace win

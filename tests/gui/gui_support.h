@@ -83,7 +83,9 @@ public:
 
 private:
     void Notify() {
-        if (window != nullptr && !pendingRx.empty()) window->ChunkReceived();
+        if (window == nullptr || pendingRx.empty()) return;
+        QMetaObject::invokeMethod(
+            window, [target = window] { target->DataReceived(); }, Qt::QueuedConnection);
     }
     QTimer ticker_;
 };

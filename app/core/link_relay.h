@@ -1,5 +1,5 @@
-// The core's link while the window lives. It forwards to the window's link until
-// the window closes and detaches it; after that every call is a no-op, so the
+// The core's link while its driver lives. It forwards to the driver's link until
+// the driver closes and detaches it; after that every call is a no-op, so the
 // link and its thread can end before the core does.
 #pragma once
 
@@ -32,6 +32,7 @@ public:
         if (target_) target_->SetSpeedSlow();
     }
     std::string PortName() const override { return target_ ? target_->PortName() : std::string(); }
+    ComThread* LinkThread() override { return target_ ? target_->LinkThread() : nullptr; }
 
 private:
     TLinkControl* target_;

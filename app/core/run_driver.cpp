@@ -1,0 +1,260 @@
+#include "app/core/run_driver.h"
+
+#include "app/core/com_thread_link.h"
+#include "app/core/link_relay.h"
+#include "app/core/model_root.h"
+
+#include <cstdio>
+#include <utility>
+
+namespace vz {
+
+namespace {
+
+// Marks the driver as inside a step for as long as the step runs.
+class SteppingGuard {
+public:
+    explicit SteppingGuard(bool& flag) : flag_(flag) { flag_ = true; }
+    ~SteppingGuard() { flag_ = false; }
+    SteppingGuard(const SteppingGuard&) = delete;
+    SteppingGuard& operator=(const SteppingGuard&) = delete;
+
+private:
+    bool& flag_;
+};
+
+// Steps a failing link still allows, so that a device that answered its last line
+// just before the port went completes its run.
+constexpr int kStepsAfterLinkFailure = 8;
+
+} // namespace
+
+TRunDriver::TRunDriver(TMainFace& face, TRunHost& host, std::unique_ptr<TLinkControl> link, EngineClock clock)
+    : face_(face), host_(host), link_(std::move(link)), clock_(clock) {
+    BindLinkThread();
+    auto relay = std::make_unique<TLinkRelay>(link_.get());
+    relay_ = relay.get();
+    TMainFace& shown = *this;
+    core_ = std::make_unique<TUpdaterCore>(shown, std::move(relay), clock_);
+}
+
+TRunDriver::~TRunDriver() {
+    FormClose();
+}
+
+void TRunDriver::BindLinkThread() {
+    ComThread* thread = link_ ? link_->LinkThread() : nullptr;
+    if (thread == nullptr) return;
+    thread->SetOnChunkReceived([this](ComThread&) { PostHere([this] { DataReceived(); }); });
+    thread->SetOnOpenFailed(
+        [this](ComThread&, const LinkFailure& failure) { OnLinkFailure(failure, false); });
+    thread->SetOnPortLost([this](ComThread&, const LinkFailure& failure) { OnLinkFailure(failure, true); });
+}
+
+void TRunDriver::PostHere(std::function<void()> work) {
+    host_.Post([alive = std::weak_ptr<int>(alive_), work = std::move(work)] {
+        if (!alive.expired()) work();
+    });
+}
+
+void TRunDriver::UsePackageRoot(const std::string& explicitRoot, const std::string& programDir,
+                                const std::string& variable, const std::string& currentDir, bool announce) {
+    if (!explicitRoot.empty()) {
+        core_->SetRootDir(explicitRoot);
+        return;
+    }
+    const ModelRoot found = FindModelRoot(programDir, variable, currentDir);
+    core_->SetRootDir(found.dir, found.found ? std::string() : found.note);
+    // Started from the desktop with nothing installed beside it: say so before START.
+    if (announce && !found.found && core_->ScriptArgument().empty()) {
+        std::string line = found.note;
+        line[0] = 'N';
+        core_->ShowStatus(line);
+    }
+}
+
+void TRunDriver::FormCreate() {
+    core_->FormCreate();
+    host_.ArmTimer(interval_);
+}
+
+void TRunDriver::FormClose() {
+    if (closed_) return;
+    closed_ = true;
+    host_.StopTimer();
+    core_->FormClose();
+    relay_->Detach();
+    // Ends the link thread; nothing it reports reaches this driver after this.
+    link_.reset();
+}
+
+void TRunDriver::StartClick() {
+    if (closed_) return;
+    if (!core_->RunInProgress()) {
+        const std::lock_guard guard(failureLock_);
+        failureNoted_.clear();
+    }
+    if (unattended_) unattendedStarted_ = true;
+    const bool starting = !core_->RunInProgress();
+    deviceCalled_ = false;
+    lastAnswer_ = clock_.Now();
+    core_->StartClick();
+    wasRunning_ = starting ? core_->RunInProgress() : wasRunning_;
+    NoteRunEnd();
+    if (!closed_) host_.ArmTimer(interval_);
+}
+
+void TRunDriver::ReadIdClick() {
+    if (closed_) return;
+    {
+        const std::lock_guard guard(failureLock_);
+        failureNoted_.clear();
+    }
+    if (unattended_) unattendedStarted_ = true;
+    deviceCalled_ = false;
+    lastAnswer_ = clock_.Now();
+    core_->ReadIdClick();
+    wasRunning_ = core_->RunInProgress();
+    if (!closed_) host_.ArmTimer(interval_);
+}
+
+void TRunDriver::StopRun() {
+    if (closed_ || core_->State() == TUpdaterCore::kIdle) return;
+    core_->StartClick();
+    Step(false);
+}
+
+void TRunDriver::TimerFired() {
+    Step(false);
+}
+
+void TRunDriver::DataReceived() {
+    Step(true);
+}
+
+void TRunDriver::Step(bool chunk) {
+    if (closed_) return;
+    host_.StopTimer();
+    bool advanced = false;
+    {
+        SteppingGuard guard(stepping_);
+        advanced = chunk ? core_->DataReceived() : core_->SequencerStep();
+    }
+    if (closed_) return;
+    if (core_->RunInProgress()) wasRunning_ = true;
+    CheckWait(chunk);
+    host_.StepDone();
+    NoteRunEnd();
+    if (closed_) return;
+    // A step that moved the run on is followed at once; one that waits for the
+    // device or the clock is followed by the timer.
+    host_.ArmTimer(advanced ? 0 : interval_);
+}
+
+void TRunDriver::CheckWait(bool chunk) {
+    const std::uint32_t now = clock_.Now();
+    if (chunk) {
+        deviceCalled_ = true;
+        lastAnswer_ = now;
+        return;
+    }
+    if (!core_->WaitingForDevice()) {
+        lastAnswer_ = now;
+        return;
+    }
+    // Not given: no limit until the device has called, then the silence rule.
+    const double limit =
+        wait_.timeoutSeconds ? *wait_.timeoutSeconds : (deviceCalled_ ? wait_.silenceSeconds : 0);
+    if (limit <= 0 || static_cast<double>(static_cast<std::uint32_t>(now - lastAnswer_)) <= limit * 1000)
+        return;
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%g", limit);
+    core_->ShowError(std::string("No answer from the device within ") + seconds + " s");
+    lastAnswer_ = now;
+}
+
+void TRunDriver::ShowErrorBox(const std::string& text) {
+    // Nobody is there to answer it: the end of the run tells the face instead.
+    if (!unattended_) face_.ShowErrorBox(text);
+}
+
+void TRunDriver::NoteRunEnd() {
+    if (!wasRunning_ || core_->RunInProgress()) return;
+    wasRunning_ = false;
+    if (!unattended_) return;
+    TRunEnd end;
+    switch (core_->Outcome()) {
+    case TRunOutcome::Completed:
+        end.reason = TRunEndReason::Completed;
+        break;
+    case TRunOutcome::Stopped:
+        end.reason = TRunEndReason::Stopped;
+        break;
+    default:
+        end.reason = TRunEndReason::Failed;
+        end.error = core_->ErrorMessage();
+        break;
+    }
+    if (end.reason != TRunEndReason::Completed) unattendedFailed_ = true;
+    host_.RunEnded(end);
+}
+
+void TRunDriver::OnLinkFailure(const LinkFailure& failure, bool lost) {
+    // On the link thread.
+    std::string advice;
+    const std::string text = LinkFailureText(failure, lost, &advice);
+    bool first = false;
+    {
+        const std::lock_guard guard(failureLock_);
+        first = failureNoted_ != text;
+        failureNoted_ = text;
+    }
+    if (first) {
+        const std::string line = advice.empty() ? text : text + " (" + advice + ")";
+        PostHere([this, line] { host_.NoteLinkFailure(line); });
+    }
+    if (!unattended_) {
+        host_.AskLinkFailure(text, advice);
+        return;
+    }
+    TRunEnd end;
+    end.reason = TRunEndReason::PortFailed;
+    end.error = text;
+    end.portName = failure.portName;
+    end.portReason = failure.reason;
+    end.accessDenied = failure.accessDenied;
+    end.lost = lost;
+    PostHere([this, end] { EndOnLinkFailure(end); });
+}
+
+void TRunDriver::EndOnLinkFailure(const TRunEnd& end) {
+    if (closed_ || !wasRunning_) return;
+    // The device may have answered its last line just before the port went: the
+    // sequencer takes what arrived before the run is given up.
+    {
+        SteppingGuard guard(stepping_);
+        core_->DataReceived();
+        for (int i = 0; i < kStepsAfterLinkFailure && core_->RunInProgress(); ++i)
+            core_->SequencerStep();
+    }
+    if (closed_) return;
+    host_.StepDone();
+    if (!core_->RunInProgress() && core_->Outcome() == TRunOutcome::Completed) {
+        NoteRunEnd();
+        return;
+    }
+    wasRunning_ = false;
+    unattendedFailed_ = true;
+    // What went wrong first, then what it left behind (the advice of the stop).
+    host_.RunEnded(end);
+    if (closed_) return;
+    if (core_->RunInProgress()) core_->StartClick();
+    core_->SequencerStep();
+    host_.StepDone();
+}
+
+bool TRunDriver::UnattendedFailed() const {
+    return unattended_ && (unattendedFailed_ || !unattendedStarted_ || (core_ && core_->RunInProgress()));
+}
+
+} // namespace vz
