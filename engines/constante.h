@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -27,6 +28,59 @@ inline constexpr std::array<device_rec, kDeviceCount> device_table{{
     {5, 25, "KRA350", "\\KRA350_256\\"},
     {6, 21, "KRB350", "\\KRB350_256\\"},
 }};
+
+// The name of the model with code `code`, as the title shows it (the last record
+// with that code counts); empty for a code no record has, such as 0.
+constexpr std::string_view ModelName(std::uint8_t code) {
+    std::string_view name;
+    for (const device_rec& record : device_table)
+        if (record.code == code) name = record.name;
+    return name;
+}
+
+// The models an operator can choose, in the order the Device menu lists them
+// after Auto; each is also the `--device` name of the command line. The "_256"
+// variants are never chosen: the type check or the identifier tells them.
+struct chosen_model {
+    std::uint8_t code;
+    std::size_t access_key; // position in the model's name of the letter the menu underlines
+};
+inline constexpr std::array<chosen_model, 5> chosen_models{{{1, 2}, {2, 2}, {3, 2}, {4, 2}, {7, 2}}};
+
+// The code of the chosen model named `name`; 0 (identify the device) for any other name.
+constexpr std::uint8_t ChosenModelCode(std::string_view name) {
+    for (const chosen_model& model : chosen_models)
+        if (ModelName(model.code) == name) return model.code;
+    return 0;
+}
+
+// The "_256" variants of two base models. The KRB350's answers the same type
+// number as its base, so only an identifier of kVariantIdentifier or more tells it.
+struct variant_rec {
+    std::uint8_t base;
+    std::uint8_t variant;
+    bool told_by_identifier;
+};
+inline constexpr std::array<variant_rec, 2> variants_256{{{1, 5, false}, {2, 6, true}}};
+inline constexpr std::int32_t kVariantIdentifier = 0x8000;
+
+constexpr bool IsVariant256(std::uint8_t code) {
+    for (const variant_rec& rule : variants_256)
+        if (rule.variant == code) return true;
+    return false;
+}
+
+constexpr bool HasVariantIdentifier(std::int32_t deviceId) {
+    return deviceId >= kVariantIdentifier;
+}
+
+// `code`, or its "_256" variant when the identifier tells that variant apart.
+constexpr std::uint8_t IdentifiedModel(std::uint8_t code, std::int32_t deviceId) {
+    for (const variant_rec& rule : variants_256)
+        if (rule.told_by_identifier && rule.base == code && HasVariantIdentifier(deviceId))
+            return rule.variant;
+    return code;
+}
 
 // Record `number`, 1 to kDeviceCount; throws std::out_of_range otherwise.
 const device_rec& DeviceRecordAt(int number);

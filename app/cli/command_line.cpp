@@ -2,6 +2,7 @@
 
 #include "app/cli/inspect_commands.h"
 #include "app/cli/ports_command.h"
+#include "engines/constante.h"
 
 #include <CLI/CLI.hpp>
 
@@ -12,7 +13,13 @@ namespace vz::cli {
 
 namespace {
 
-const std::vector<std::string> kModels{"auto", "KRA350", "KRB350", "KRC350", "KRD350", "KRT120"};
+// What --device accepts: "auto", then the models of the Device menu in its order.
+const std::vector<std::string> kModels = [] {
+    std::vector<std::string> models{"auto"};
+    for (const chosen_model& model : chosen_models)
+        models.emplace_back(ModelName(model.code));
+    return models;
+}();
 
 // CLI11's own range check prints the largest double as its bound.
 const CLI::Validator kSeconds(

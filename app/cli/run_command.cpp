@@ -10,6 +10,7 @@
 #include "app/core/identity.h"
 #include "app/core/model_root.h"
 #include "app/core/updater_core.h"
+#include "engines/constante.h"
 #include "link/port_list.h"
 #include "link/port_names.h"
 
@@ -28,15 +29,6 @@ std::atomic<bool> g_interrupted{false};
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-std::uint8_t MenuModelFor(const std::string& device) {
-    if (device == "KRA350") return 1;
-    if (device == "KRB350") return 2;
-    if (device == "KRC350") return 3;
-    if (device == "KRD350") return 4;
-    if (device == "KRT120") return 7;
-    return 0;
-}
 
 bool Has(const std::vector<std::string>& list, const std::string& item) {
     return std::find(list.begin(), list.end(), item) != list.end();
@@ -84,7 +76,7 @@ std::string Duration(Clock::duration elapsed) {
 
 // One line on stderr after a completed run: what was done, and how long it took.
 std::string Summary(const TUpdaterCore& core, Clock::duration elapsed) {
-    std::string text = "Done: " + DeviceText(core.ModelCode()).substr(7) + "  " + IdText(core.DeviceId()) +
+    std::string text = "Done: " + ModelText(core.ModelCode()) + "  " + IdText(core.DeviceId()) +
                        "; programmed " + ProgrammedText(core.RunRecord().programmed);
     if (!core.RunRecord().skipped.empty())
         text += "; skipped as already current: " + Join(core.RunRecord().skipped, ", ");
@@ -141,7 +133,7 @@ int RunUpdate(const RunOptions& options, std::ostream& out, std::ostream& err) {
         choices.portPath = PortOpenName(options.port);
     }
     choices.slow = options.speed == "slow";
-    choices.menuModel = MenuModelFor(options.device);
+    choices.menuModel = ChosenModelCode(options.device);
     choices.manual = options.mode == "manual";
     choices.keyb = Has(options.components, "keyb");
     choices.prom1 = Has(options.components, "prom1");

@@ -9,12 +9,13 @@ namespace {
 const char kProduct[] = "Zentrik Vorna-Zadod Updater  (";
 }
 
+std::string ModelText(std::uint8_t modelCode) {
+    const std::string_view name = ModelName(modelCode);
+    return name.empty() ? "Unknown" : std::string(name);
+}
+
 std::string DeviceText(std::uint8_t modelCode) {
-    std::string name;
-    // The last matching record counts.
-    for (const device_rec& record : device_table)
-        if (record.code == modelCode) name = record.name;
-    return name.empty() ? "Device Unknown" : "Device " + name;
+    return "Device " + ModelText(modelCode);
 }
 
 std::string OptionText(std::int32_t options) {

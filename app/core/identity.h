@@ -6,6 +6,8 @@
 
 namespace vz {
 
+// The model name, or "Unknown".
+std::string ModelText(std::uint8_t modelCode);
 // "Device " + model name, or "Device Unknown".
 std::string DeviceText(std::uint8_t modelCode);
 // "Option Logo" or empty.

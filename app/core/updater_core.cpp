@@ -30,10 +30,6 @@ private:
     bool& flag_;
 };
 
-bool IsVariant256(const device_rec& record) {
-    return record.directory.ends_with("_256\\");
-}
-
 } // namespace
 
 TUpdaterCore::TUpdaterCore(TMainFace& face, std::unique_ptr<TLinkControl> link, EngineClock clock)
@@ -365,16 +361,16 @@ void TUpdaterCore::AdviseAfterStop() {
 
 void TUpdaterCore::OnDeviceId(TGestionnaire& engine) {
     deviceId_ = engine.DeviceId();
-    if (deviceRecord_ >= 1 && deviceRecord_ <= kDeviceCount && DeviceRecordAt(deviceRecord_).code == 2 &&
-        deviceId_ >= 32768)
-        SetModelCode(6);
+    if (deviceRecord_ >= 1 && deviceRecord_ <= kDeviceCount) {
+        const std::uint8_t code = DeviceRecordAt(deviceRecord_).code;
+        if (const std::uint8_t variant = IdentifiedModel(code, deviceId_); variant != code)
+            SetModelCode(variant);
+    }
     face_.Repaint();
 }
 
 void TUpdaterCore::SetModelCode(std::uint8_t code) {
-    modelCode_ = code;
-    // A KRB350 whose identifier has the top bit set is the "_256" variant.
-    if (modelCode_ == 2 && deviceId_ >= 32768) modelCode_ = 6;
+    modelCode_ = IdentifiedModel(code, deviceId_);
     for (TGestionnaire* engine : Engines())
         engine->SetModelCode(modelCode_);
     if (const int record = FindDeviceRecord(modelCode_); record != 0) deviceRecord_ = record;
@@ -391,11 +387,11 @@ void TUpdaterCore::SetReportedModelCode(std::uint8_t code) {
 
 int TUpdaterCore::SharedTypeRecord(int record) const {
     // Variants that answer the same type number differ only by the identifier's top bit.
-    const bool high = deviceId_ >= 32768;
+    const bool high = HasVariantIdentifier(deviceId_);
     const std::int32_t type = DeviceRecordAt(record).type_number;
     for (int other = 1; other <= kDeviceCount; ++other) {
         const device_rec& candidate = DeviceRecordAt(other);
-        if (candidate.type_number == type && IsVariant256(candidate) == high) return other;
+        if (candidate.type_number == type && IsVariant256(candidate.code) == high) return other;
     }
     return record;
 }

@@ -1,7 +1,10 @@
 #include "app/face_data/window_description.h"
 
+#include "engines/constante.h"
+
 #include <algorithm>
 #include <array>
+#include <string_view>
 
 namespace vz::face {
 
@@ -12,12 +15,39 @@ constexpr MenuItem kPortItems[] = {
     {"Com41", "Com 4", false, 4}, {"Com51", "Com 5", false, 5}, {"Com61", "Com 6", false, 6},
     {"Com71", "Com 7", false, 7}, {"Com81", "Com 8", false, 8}, {"Com91", "Com 9", false, 9},
 };
-// The value is the model code the run is told (0: identify the device).
-constexpr MenuItem kDeviceItems[] = {
-    {"MDevAuto", "&Auto", true, 0},      {"MDevKRA350", "KR&A350", false, 1},
-    {"MDevKRB350", "KR&B350", false, 2}, {"MDevKRC350", "KR&C350", false, 3},
-    {"MDevKRD350", "KR&D350", false, 4}, {"MDevKRT120", "KR&T120", false, 7},
+// A Device menu item's texts, built from its model's name: "MDev" + name, and the
+// name with '&' before the underlined letter.
+struct DeviceItemTexts {
+    char name[16];
+    char caption[16];
 };
+
+constexpr std::array<DeviceItemTexts, chosen_models.size()> kDeviceTexts = [] {
+    std::array<DeviceItemTexts, chosen_models.size()> texts{};
+    for (std::size_t i = 0; i < chosen_models.size(); ++i) {
+        const std::string_view model = ModelName(chosen_models[i].code);
+        const std::string_view prefix = "MDev";
+        std::size_t at = 0;
+        for (char c : prefix)
+            texts[i].name[at++] = c;
+        for (char c : model)
+            texts[i].name[at++] = c;
+        at = 0;
+        for (std::size_t k = 0; k < model.size(); ++k) {
+            if (k == chosen_models[i].access_key) texts[i].caption[at++] = '&';
+            texts[i].caption[at++] = model[k];
+        }
+    }
+    return texts;
+}();
+
+// Auto, then the models; the value is the model code the run is told (0: identify the device).
+constexpr std::array<MenuItem, 1 + chosen_models.size()> kDeviceItems = [] {
+    std::array<MenuItem, 1 + chosen_models.size()> items{{{"MDevAuto", "&Auto", true, 0}}};
+    for (std::size_t i = 0; i < chosen_models.size(); ++i)
+        items[i + 1] = {kDeviceTexts[i].name, kDeviceTexts[i].caption, false, chosen_models[i].code};
+    return items;
+}();
 constexpr MenuItem kModeItems[] = {{"MAuto", "&Auto", true, 0}, {"MManual", "&Manual", false, 1}};
 constexpr MenuItem kSpeedItems[] = {{"Fast", "Fast", true, 0}, {"Slow", "Slow", false, 1}};
 // Not a radio item: it opens the about box.

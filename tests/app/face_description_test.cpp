@@ -7,6 +7,7 @@
 #include <cctype>
 #include <set>
 #include <string>
+#include <vector>
 
 namespace vz::face {
 namespace {
@@ -26,6 +27,15 @@ TEST(FaceDescription, NamesAndMenuBarKeysAreUnique) {
     }
     EXPECT_EQ(DefaultItem(kPortMenu), 0);
     EXPECT_EQ(MenuAt(kDeviceMenu).items[static_cast<std::size_t>(DefaultItem(kDeviceMenu))].value, 0);
+}
+
+TEST(FaceDescription, DeviceMenuIsAutoThenTheChosenModels) {
+    std::vector<std::string> items;
+    for (const MenuItem& item : MenuAt(kDeviceMenu).items)
+        items.push_back(std::string(item.name) + " " + item.caption + " " + std::to_string(item.value));
+    EXPECT_EQ(items, (std::vector<std::string>{"MDevAuto &Auto 0", "MDevKRA350 KR&A350 1",
+                                               "MDevKRB350 KR&B350 2", "MDevKRC350 KR&C350 3",
+                                               "MDevKRD350 KR&D350 4", "MDevKRT120 KR&T120 7"}));
 }
 
 TEST(FaceDescription, WindowArgumentsAnswerHelpAndVersionAndTakeTheRoot) {

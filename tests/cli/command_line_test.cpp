@@ -51,6 +51,15 @@ TEST(CommandLine, EveryBadArgumentIsStatusThreeWithOneLine) {
     EXPECT_NE(Parse({"run", "--timeout", "-1"}).err.find("0 or more"), std::string::npos);
 }
 
+TEST(CommandLine, DeviceTakesAutoAndTheMenuModelsOnly) {
+    for (const char* device : {"auto", "KRA350", "KRB350", "KRC350", "KRD350", "KRT120"}) {
+        EXPECT_EQ(Parse({"run", "--device", device}).line.run.device, device);
+        EXPECT_EQ(Parse({"check", "--device", device}).line.check.device, device);
+    }
+    for (const char* device : {"KRA350_256", "KRB350_256", "kra350", ""})
+        EXPECT_EQ(Parse({"run", "--device", device}).line.exitCode, kBadArguments) << device;
+}
+
 TEST(CommandLine, VersionAndHelpEndWell) {
     const Parsed version = Parse({"--version"});
     EXPECT_EQ(version.line.exitCode, 0);
