@@ -1,7 +1,7 @@
 // The about box: the product title and the file version of the program.
 #pragma once
 
-#include "app/gui/version_info.h"
+#include "app/face_data/version_info.h"
 
 #include <QDialog>
 

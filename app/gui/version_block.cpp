@@ -2,7 +2,7 @@
 // by a zero byte, and an empty entry at the end. It sits in a section of its own
 // so the program can find it in its file; `used` keeps it although no code
 // refers to it.
-#include "app/gui/version_info.h"
+#include "app/face_data/version_info.h"
 
 #ifndef VZ_FILE_VERSION
 #error "VZ_FILE_VERSION must give the program's version, e.g. 2.6.0.6"

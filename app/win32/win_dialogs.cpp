@@ -1,6 +1,6 @@
 #include "app/win32/win_dialogs.h"
 
-#include "app/gui/version_info.h"
+#include "app/face_data/version_info.h"
 #include "app/win32/win_text.h"
 
 #include <commctrl.h>

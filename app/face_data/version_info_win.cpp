@@ -1,6 +1,6 @@
 // Version information of a Windows program: its version resource, through the
 // system's version functions.
-#include "app/gui/version_info.h"
+#include "app/face_data/version_info.h"
 
 #include <windows.h>
 

@@ -1,6 +1,6 @@
 // Version information of an ELF program: the version block section, found
 // through the file's section headers and read back from the file itself.
-#include "app/gui/version_info.h"
+#include "app/face_data/version_info.h"
 
 #include <elf.h>
 

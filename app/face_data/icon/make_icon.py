@@ -2,7 +2,7 @@
 """Draws the program icon (64 x 64): a blue disc with a white arrow coming
 down onto a device chip, as a PNG and as a Windows icon holding that PNG.
 Run it again only to change the picture:
-    python3 app/gui/icon/make_icon.py app/gui/icon/vzupdater
+    python3 app/face_data/icon/make_icon.py app/face_data/icon/vzupdater
 """
 import struct
 import sys
