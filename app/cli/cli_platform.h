@@ -16,4 +16,8 @@ std::string PlatformName();
 // The width of the terminal behind the stream; 0 when it is none or cannot tell.
 int TerminalColumns(std::FILE* stream);
 
+// A reader that went away (`vzflash run | head`) must not end an update half-way:
+// writes to a closed pipe fail instead of killing the program.
+void IgnoreBrokenPipe();
+
 } // namespace vz::cli

@@ -1,5 +1,6 @@
 #include "app/cli/cli_platform.h"
 
+#include <csignal>
 #include <filesystem>
 #include <sys/ioctl.h>
 #include <sys/utsname.h>
@@ -23,6 +24,10 @@ int TerminalColumns(std::FILE* stream) {
     winsize size{};
     if (ioctl(fileno(stream), TIOCGWINSZ, &size) != 0) return 0;
     return size.ws_col;
+}
+
+void IgnoreBrokenPipe() {
+    std::signal(SIGPIPE, SIG_IGN);
 }
 
 } // namespace vz::cli

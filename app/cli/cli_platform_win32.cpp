@@ -33,4 +33,8 @@ int TerminalColumns(std::FILE* stream) {
     return info.srWindow.Right - info.srWindow.Left + 1;
 }
 
+void IgnoreBrokenPipe() {
+    // Windows has no signal for it: a write to a closed pipe fails by itself.
+}
+
 } // namespace vz::cli

@@ -1,4 +1,5 @@
 // vzflash: the updater's command-line face.
+#include "app/cli/cli_platform.h"
 #include "app/cli/command_line.h"
 
 #include <csignal>
@@ -13,6 +14,7 @@ void OnInterrupt(int) {
 } // namespace
 
 int main(int argc, char** argv) {
+    vz::cli::IgnoreBrokenPipe();
     const vz::cli::CommandLine line = vz::cli::ParseCommandLine(argc, argv, std::cout, std::cerr);
     if (line.command == vz::cli::CommandLine::Command::Run) {
         std::signal(SIGINT, OnInterrupt);

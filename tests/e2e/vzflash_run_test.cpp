@@ -116,6 +116,22 @@ TEST_F(VzflashRun, LogHoldsWhatABugReportNeeds) {
     EXPECT_EQ(stops, 1u) << text;
 }
 
+TEST_F(VzflashRun, ReaderThatGoesAwayDoesNotEndTheUpdate) {
+    const std::string port = StartDevice();
+    const std::string log = (base_ / "piped.log").string();
+    // `head` leaves after the first line; the update must still run to its end.
+    Process piped({"/bin/sh", "-c",
+                   std::string(VZFLASH_PATH) + " run --root '" + Package().string() + "' --port '" + port +
+                       "' --quiet --log '" + log + "' | head -n 1"});
+    EXPECT_EQ(piped.Wait(120), 0) << piped.Err();
+    std::ifstream file(log);
+    const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    const auto lines = Lines(text);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_TRUE(lines.back().ends_with(" exit status 0")) << text;
+    EXPECT_EQ(VerifyDump(), 0) << verifyOut_;
+}
+
 TEST_F(VzflashRun, EffectFilesConvertedFromVendorSvfUpdateThePromsAlike) {
     for (const char* prom : {"prom1", "prom2"}) {
         const fs::path dir = Package() / "KRA350";
