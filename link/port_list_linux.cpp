@@ -3,14 +3,14 @@
 // holds it. Nothing is opened, so listing never toggles a line of a port.
 #include "link/port_list_linux.h"
 
+#include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <charconv>
-#include <fstream>
+#include <cerrno>
 #include <map>
 #include <optional>
 #include <set>
@@ -23,12 +23,51 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// A sysfs attribute is at most a page long.
+constexpr std::size_t kAttributeBytes = 4096;
+// A lock file holds a PID in ten columns and a line end.
+constexpr std::size_t kLockBytes = 64;
+
+// The file closes with its guard, whichever way the read ends.
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    ~FileDescriptor() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    int Get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+// The first `maxBytes` of a regular file; empty for anything else. Anyone may
+// put a FIFO, a link to a device or a huge file where a lock file belongs, so
+// the open never waits, never follows a link (opening a tty would toggle its
+// lines) and the read stops at the bound.
+std::string ReadHead(const fs::path& file, std::size_t maxBytes) {
+    const FileDescriptor fd(::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC));
+    struct stat info {};
+    if (fd.Get() < 0 || ::fstat(fd.Get(), &info) != 0 || !S_ISREG(info.st_mode)) return {};
+    std::string text(maxBytes, '\0');
+    std::size_t got = 0;
+    while (got < maxBytes) {
+        const ssize_t n = ::read(fd.Get(), text.data() + got, maxBytes - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    text.resize(got);
+    return text;
+}
+
 // The first line of a sysfs attribute, without its line end; empty when absent.
 std::string ReadAttribute(const fs::path& file) {
-    std::ifstream in(file);
-    std::string line;
-    if (!in || !std::getline(in, line)) return {};
-    while (!line.empty() && (line.back() == '\n' || line.back() == '\r' || line.back() == ' '))
+    std::string line = ReadHead(file, kAttributeBytes);
+    line.resize(std::min(line.size(), line.find('\n')));
+    while (!line.empty() && (line.back() == '\r' || line.back() == ' '))
         line.pop_back();
     return line;
 }
@@ -78,12 +117,21 @@ std::set<std::string> OpenDevices(const fs::path& root) {
     return open;
 }
 
+// The PID a UUCP lock file starts with: blanks, then digits up to the first
+// character that is not one; empty when there is none.
+std::string LockPid(const fs::path& file) {
+    const std::string head = ReadHead(file, kLockBytes);
+    const std::size_t start = head.find_first_not_of(" \t");
+    if (start == std::string::npos) return {};
+    const std::size_t end = head.find_first_not_of("0123456789", start);
+    return head.substr(start, end == std::string::npos ? std::string::npos : end - start);
+}
+
 // A UUCP lock file of a process that still runs (minicom, cu and others take one).
 bool LockedByLiveProcess(const fs::path& root, const std::string& tty) {
     for (const char* dir : {"var/lock", "run/lock"}) {
-        std::ifstream in(root / dir / ("LCK.." + tty));
-        std::string pid;
-        if (in >> pid && IsNumber(pid)) {
+        const std::string pid = LockPid(root / dir / ("LCK.." + tty));
+        if (IsNumber(pid) && pid.size() <= 10) {
             std::error_code ec;
             if (fs::exists(root / "proc" / pid, ec)) return true;
         }

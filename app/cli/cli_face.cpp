@@ -47,12 +47,18 @@ void CliFace::ProgressChanged() {
     const TProgressBar& script = core_->ProgressBar2();
     const TProgressBar& line = core_->ProgressBar1();
     if (counter_) {
-        // Once a script line: same-version skipping may have dropped files since.
+        // The sequencer changes its lines only before the first and when it skips a
+        // component: measuring just then keeps following a run linear in its length.
         if (script.Position != estimatedAt_) {
             estimatedAt_ = script.Position;
-            estimate_ = EstimateUpdateBytes(core_->ScriptLines(), core_->ScriptDir());
+            const std::size_t skipped = core_->RunRecord().skipped.size();
+            if (script.Position <= 1) estimate_ = UpdateEstimate(); // a new run: files may have changed
+            if (script.Position <= 1 || skipped != skippedAt_) {
+                skippedAt_ = skipped;
+                estimate_.Measure(core_->ScriptLines(), core_->ScriptDir());
+            }
         }
-        progress_.UpdateBytes(counter_->Sent(), estimate_, counter_->BitsPerSecond());
+        progress_.UpdateBytes(counter_->Sent(), estimate_.Total(), counter_->BitsPerSecond());
     }
     progress_.Update(script.Position, script.Max, line.Position, line.Max);
 }

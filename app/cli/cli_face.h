@@ -47,8 +47,9 @@ private:
     ProgressDisplay& progress_;
     RunLog* log_ = nullptr;
     const CountingLink* counter_ = nullptr;
-    int estimatedAt_ = -1; // the script position the byte estimate was made at
-    std::uint64_t estimate_ = 0;
+    int estimatedAt_ = -1;      // the script position the byte estimate was made at
+    std::size_t skippedAt_ = 0; // the components skipped when the script was last measured
+    UpdateEstimate estimate_;
     RunChoices choices_;
     TUpdaterCore* core_ = nullptr;
     bool identityShown_ = false;

@@ -1,39 +1,28 @@
 #include "app/cli/ports_command.h"
 
-#include <cstdio>
+#include "formats/printable_text.h"
+
 #include <ostream>
 
 namespace vz::cli {
 
 namespace {
 
+// USB strings and names come from the adapter's maker: a long by-id name still fits.
+constexpr std::size_t kFieldBytes = 1024;
+
 void Add(std::string& line, const std::string& field) {
-    if (!field.empty()) line += "  " + field;
+    if (!field.empty()) line += "  " + PrintableText(field, kFieldBytes);
 }
 
 std::string JsonText(const std::string& text) {
-    if (text.empty()) return "null";
-    std::string out = "\"";
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (byte < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
-            out += escaped;
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
+    return text.empty() ? "null" : JsonString(text);
 }
 
 } // namespace
 
 std::string PortLine(const PortInfo& port) {
-    std::string line = port.name;
+    std::string line = PrintableText(port.name, kFieldBytes);
     Add(line, port.stableName);
     if (!port.driver.empty()) Add(line, "driver " + port.driver);
     if (!port.vendorId.empty() || !port.productId.empty())

@@ -126,20 +126,27 @@ void ProgressDisplay::Redraw() {
     if (style_ == Style::Bars && scriptPosition_ != 0) Draw(true);
 }
 
-std::uint64_t EstimateUpdateBytes(const std::vector<std::string>& scriptLines, const std::string& scriptDir) {
-    std::uint64_t total = 0;
+void UpdateEstimate::Measure(const std::vector<std::string>& scriptLines, const std::string& scriptDir) {
+    if (scriptDir != dir_) {
+        sizes_.clear();
+        dir_ = scriptDir;
+    }
+    total_ = 0;
     for (const std::string& raw : scriptLines) {
         const std::string line = TrimBoth(raw);
         if (line.size() < 2 || line.front() != 'P') continue;
         std::string rest = TrimBoth(DropFront(line, 1));
         if (rest.empty() || (rest.front() != 'B' && (rest.front() < '0' || rest.front() > '9'))) continue;
         rest = TrimBoth(DropFront(rest, 1));
-        const std::string name = rest.substr(0, rest.find(' '));
-        std::error_code ec;
-        const auto size = std::filesystem::file_size(scriptDir + name, ec);
-        if (!ec) total += size;
+        std::string name = rest.substr(0, rest.find(' '));
+        auto known = sizes_.find(name);
+        if (known == sizes_.end()) {
+            std::error_code ec;
+            const auto size = std::filesystem::file_size(scriptDir + name, ec);
+            known = sizes_.emplace(std::move(name), ec ? 0 : size).first;
+        }
+        total_ += known->second;
     }
-    return total;
 }
 
 } // namespace vz::cli

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace vz::cli {
@@ -55,6 +56,19 @@ private:
 
 // The bytes an update sends, estimated from the sizes of the files its programming
 // lines name (each HEX or Effect line goes out about as long as it stands).
-std::uint64_t EstimateUpdateBytes(const std::vector<std::string>& scriptLines, const std::string& scriptDir);
+// Each file's size is asked once, however many lines name it and however often
+// the script is measured again.
+class UpdateEstimate {
+public:
+    // Measures the script as it stands: as loaded, or after the sequencer has
+    // dropped the lines of a component. Costs one pass over the lines.
+    void Measure(const std::vector<std::string>& scriptLines, const std::string& scriptDir);
+    std::uint64_t Total() const { return total_; }
+
+private:
+    std::string dir_;
+    std::unordered_map<std::string, std::uint64_t> sizes_; // by file name; 0 for a missing file
+    std::uint64_t total_ = 0;
+};
 
 } // namespace vz::cli

@@ -1,12 +1,24 @@
 #include "app/gui/port_menu_items.h"
 
 #include "app/gui/display_text.h"
+#include "formats/printable_text.h"
 
 #include <QAction>
 #include <QActionGroup>
 #include <QMenu>
+#include <QMetaObject>
+
+#include <mutex>
+#include <thread>
 
 namespace vz {
+
+// Where a listing thread hands its list: cleared when the items go, so that a
+// thread that outlives them delivers nothing.
+struct TPortMenuItems::Delivery {
+    std::mutex mutex;
+    TPortMenuItems* items = nullptr;
+};
 
 namespace {
 
@@ -16,19 +28,56 @@ bool CoveredByComItem(const std::string& name) {
            name[3] <= '9';
 }
 
+// A menu item holds a by-id name and a product name comfortably.
+constexpr std::size_t kCaptionBytes = 256;
+
+// Names and product strings come from the adapter: shown printable and bounded.
 // A product name's "&" is shown, not taken for a shortcut mark.
 QString Caption(const PortInfo& port) {
-    return DisplayText(PortCaption(port)).replace(QLatin1Char('&'), QStringLiteral("&&"));
+    return DisplayText(PrintableText(PortCaption(port), kCaptionBytes))
+        .replace(QLatin1Char('&'), QStringLiteral("&&"));
 }
 
 } // namespace
 
 TPortMenuItems::TPortMenuItems(QMenu* menu, QActionGroup* group, Lister lister)
-    : QObject(menu), menu_(menu), group_(group), lister_(std::move(lister)) {
+    : QObject(menu), menu_(menu), group_(group), lister_(std::move(lister)),
+      delivery_(std::make_shared<Delivery>()) {
+    delivery_->items = this;
     connect(menu_, &QMenu::aboutToShow, this, &TPortMenuItems::Refresh);
 }
 
+TPortMenuItems::~TPortMenuItems() {
+    const std::lock_guard<std::mutex> lock(delivery_->mutex);
+    delivery_->items = nullptr;
+}
+
 void TPortMenuItems::Refresh() {
+    if (listing_) return;
+    listing_ = true;
+    std::thread([delivery = delivery_, lister = lister_] {
+        std::optional<std::vector<PortInfo>> found;
+        try {
+            found = lister();
+        } catch (...) {
+            // A directory that vanished mid-listing: the items stay as they were.
+        }
+        const std::lock_guard<std::mutex> lock(delivery->mutex);
+        if (delivery->items == nullptr) return;
+        // Queued to the window's thread; dropped by Qt if the items go first.
+        QMetaObject::invokeMethod(
+            delivery->items,
+            [items = delivery->items, found = std::move(found)]() mutable { items->Fill(std::move(found)); },
+            Qt::QueuedConnection);
+    }).detach();
+}
+
+void TPortMenuItems::Fill(std::optional<std::vector<PortInfo>> found) {
+    listing_ = false;
+    if (!found) {
+        emit Refreshed();
+        return;
+    }
     QAction* kept = nullptr;
     for (QAction* item : items_) {
         if (item->isChecked()) {
@@ -42,7 +91,7 @@ void TPortMenuItems::Refresh() {
     items_.clear();
     if (kept != nullptr) menu_->removeAction(kept);
 
-    std::vector<PortInfo> ports = lister_();
+    std::vector<PortInfo> ports = std::move(*found);
     std::erase_if(ports, [](const PortInfo& port) { return CoveredByComItem(port.name); });
     if (separator_ == nullptr && (kept != nullptr || !ports.empty())) separator_ = menu_->addSeparator();
     for (const PortInfo& port : ports) {
@@ -67,6 +116,7 @@ void TPortMenuItems::Refresh() {
         menu_->addAction(kept);
         items_.push_back(kept);
     }
+    emit Refreshed();
 }
 
 QString TPortMenuItems::CheckedPath() const {

@@ -41,5 +41,22 @@ TEST(PortsCommand, JsonEscapesTextsAndGivesNullForUnknown) {
     EXPECT_EQ(PortsJson({}), "[]");
 }
 
+// Adapters name themselves: what they say must not act on the terminal or
+// break the JSON.
+TEST(PortsCommand, DeviceTextsArePrintableAndJsonStaysValid) {
+    PortInfo port = Adapter();
+    port.manufacturer = "Evil\x1B]0;owned\x07";
+    port.product = "\xFF\xC2\x85\x7F";
+    port.serialNumber = "\x1B[8m";
+    EXPECT_EQ(PortLine(port), "/dev/ttyUSB0  /dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0  "
+                              "driver ftdi_sio  USB 0403:6001  Evil\\x1B]0;owned\\x07  "
+                              "\\xFF\\u0085\\x7F  serial \\x1B[8m  in use");
+    const std::string json = PortsJson({port});
+    EXPECT_NE(json.find("\"manufacturer\": \"Evil\\u001b]0;owned\\u0007\", \"product\": "
+                        "\"\\ufffd\\u0085\\u007f\", \"serial_number\": \"\\u001b[8m\""),
+              std::string::npos)
+        << json;
+}
+
 } // namespace
 } // namespace vz::cli

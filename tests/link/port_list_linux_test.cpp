@@ -5,7 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <fstream>
+#include <future>
 
 namespace vz {
 namespace {
@@ -109,6 +115,37 @@ TEST_F(FakeSysfs, UsbAdaptersOnBoardPortsAndWhatIsLeftOut) {
 
 TEST_F(FakeSysfs, NoTreeGivesNoPorts) {
     EXPECT_TRUE(ListPortsUnder(root_ / "absent").empty());
+}
+
+// Anyone may write into the lock directory: what they leave there must neither
+// hang the listing, nor fill the memory, nor make it open something else.
+TEST_F(FakeSysfs, LockFilesAreReadWithoutBlockingFollowingOrNoEnd) {
+    for (const char* tty : {"ttyS0", "ttyS1", "ttyS2"})
+        Tty(tty, std::string("pnp0/") + tty, "pnp", "serial");
+    fs::create_directories(root_ / "proc/777");
+    fs::create_directories(root_ / "run/lock");
+    fs::create_directories(root_ / "var/lock");
+    const fs::path fifo = root_ / "run/lock/LCK..ttyS0";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    // 300 MB with no line end after the PID of a live process.
+    Write("run/lock/LCK..ttyS1", "       777");
+    fs::resize_file(root_ / "run/lock/LCK..ttyS1", 300u << 20);
+    // A link to a lock that would say "in use" is not followed.
+    Write("elsewhere", "       777");
+    fs::create_symlink(root_ / "elsewhere", root_ / "var/lock/LCK..ttyS2");
+
+    auto listing = std::async(std::launch::async, [this] { return ListPortsUnder(root_); });
+    if (listing.wait_for(std::chrono::seconds(30)) != std::future_status::ready) {
+        // Give the blocked open its writer so that the test can end.
+        const int writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+        if (writer >= 0) ::close(writer);
+        FAIL() << "the listing blocked on a FIFO";
+    }
+    const std::vector<PortInfo> ports = listing.get();
+    ASSERT_EQ(ports.size(), 3u);
+    EXPECT_FALSE(ports[0].inUse);
+    EXPECT_TRUE(ports[1].inUse);
+    EXPECT_FALSE(ports[2].inUse);
 }
 
 TEST(PortAccessAdvice, NamesTheGroupAndTheOneCommand) {
