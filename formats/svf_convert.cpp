@@ -271,7 +271,8 @@ void SvfConverter::TrstStatement() {
 bool ConvertSvf(std::istream& in, std::ostream& out, std::ostream* map, const SvfConvertOptions& options,
                 SvfConvertSummary& summary, std::vector<std::string>& problems) {
     summary = {};
-    SvfLexer lexer(in);
+    // No scan the converter takes needs more digits than this.
+    SvfLexer lexer(in, static_cast<std::size_t>(kSvfMaxScanBits / 4));
     SvfConverter converter(out, map, options, summary);
     SvfStatement statement;
     SvfReadProblem readProblem;

@@ -37,6 +37,10 @@ struct SvfConvertSummary {
 };
 
 inline constexpr int kSvfPieceBits = 512;
+// The longest scan taken, headers and trailers included: 16 Mbit, 2 MiB of data.
+// A longer one is refused; this keeps a conversion's memory bounded whatever
+// the file says.
+inline constexpr std::uint64_t kSvfMaxScanBits = std::uint64_t{1} << 24;
 
 // Reads `in` to its end, writing Effect lines to `out` and, when `map` is given,
 // one "effect line<TAB>SVF line" pair per Effect line. Returns true when every

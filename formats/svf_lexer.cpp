@@ -16,7 +16,8 @@ bool IsBlank(int c) {
 
 } // namespace
 
-SvfLexer::SvfLexer(std::istream& in) : in_(in), buffer_(1 << 16) {}
+SvfLexer::SvfLexer(std::istream& in, std::size_t maxHexDigits)
+    : in_(in), maxHexDigits_(maxHexDigits), buffer_(1 << 16) {}
 
 SvfLexer::Result SvfLexer::Next(SvfStatement& statement, SvfReadProblem& problem) {
     statement.tokens.clear();
@@ -28,6 +29,10 @@ SvfLexer::Result SvfLexer::Next(SvfStatement& statement, SvfReadProblem& problem
             return Fail(problem, "the statement has no \";\" before the end of the file", statement.place,
                         Resume::AtEnd);
         if (c == ';') return Result::Statement;
+        if (statement.tokens.size() == kMaxTokens)
+            return Fail(problem,
+                        "a statement of more than " + std::to_string(kMaxTokens) + " words and values",
+                        statement.place, Resume::SkipStatement);
         if (c == '(') {
             SvfToken token{true, {}, {line_, column_}};
             // PIO and PIOMAP groups hold pin states and names; both are refused later anyway.
@@ -39,8 +44,13 @@ SvfLexer::Result SvfLexer::Next(SvfStatement& statement, SvfReadProblem& problem
             return Fail(problem, "\")\" without \"(\"", {line_, column_}, Resume::SkipStatement);
         } else {
             SvfToken token{false, std::string(1, Upper(static_cast<char>(c))), {line_, column_}};
-            while (IsWordChar(Peek()))
+            while (IsWordChar(Peek())) {
+                if (token.text.size() == kMaxWordLength)
+                    return Fail(problem,
+                                "a word of more than " + std::to_string(kMaxWordLength) + " characters",
+                                token.place, Resume::SkipStatement);
                 token.text += Upper(static_cast<char>(Get()));
+            }
             statement.tokens.push_back(std::move(token));
         }
     }
@@ -126,6 +136,11 @@ SvfLexer::Result SvfLexer::ReadHex(SvfToken& token, SvfReadProblem& problem, boo
         if (c == ')') return Result::Statement;
         const char u = Upper(static_cast<char>(c));
         if (anyText || (u >= '0' && u <= '9') || (u >= 'A' && u <= 'F')) {
+            if (token.text.size() == maxHexDigits_)
+                return Fail(problem,
+                            "a value in parentheses of more than " + std::to_string(maxHexDigits_) +
+                                " digits",
+                            token.place, Resume::SkipStatement);
             token.text += u;
             continue;
         }

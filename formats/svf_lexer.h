@@ -32,9 +32,16 @@ struct SvfReadProblem {
     SvfPlace place;
 };
 
+// Reads through a buffer of its own and keeps at most one statement, whose
+// words, values and count of them are bounded: whatever the text, reading
+// takes a bounded amount of memory.
 class SvfLexer {
 public:
-    explicit SvfLexer(std::istream& in);
+    static constexpr std::size_t kMaxWordLength = 256;
+    static constexpr std::size_t kMaxTokens = 1024;
+
+    // `maxHexDigits`: the most digits a "( ... )" group may hold.
+    SvfLexer(std::istream& in, std::size_t maxHexDigits);
 
     enum class Result { Statement, Problem, End };
     // The next statement up to its ";" into `statement`, or the problem that
@@ -58,6 +65,7 @@ private:
     Result Fail(SvfReadProblem& problem, std::string text, SvfPlace place, Resume resume);
 
     std::istream& in_;
+    std::size_t maxHexDigits_;
     std::vector<char> buffer_;
     std::size_t pos_ = 0, end_ = 0;
     std::uint64_t line_ = 1, column_ = 0;

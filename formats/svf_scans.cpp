@@ -7,12 +7,6 @@
 
 namespace vz {
 
-namespace {
-
-constexpr std::uint64_t kMaxScanBits = std::uint64_t{1} << 31;
-
-} // namespace
-
 bool SvfConverter::HexValue(const SvfToken& token, const std::string& name, std::uint64_t length,
                             BitString& out) {
     const std::string& d = token.text;
@@ -40,8 +34,9 @@ bool SvfConverter::Resolve(ScanKind kind, ResolvedScan& scan) {
         Error((tokens.size() < 2 ? tokens[0] : tokens[1]).place, name + " needs a length in bits");
         return false;
     }
-    if (scan.length > kMaxScanBits) {
-        Error(tokens[1].place, name + " of " + tokens[1].text + " bits is longer than this converter takes");
+    if (scan.length > kSvfMaxScanBits) {
+        Error(tokens[1].place, name + " of " + tokens[1].text + " bits is longer than the " +
+                                   std::to_string(kSvfMaxScanBits) + " this converter takes");
         return false;
     }
     std::array<std::optional<BitString>, 4> given; // TDI, TDO, MASK, SMASK
@@ -130,6 +125,11 @@ void SvfConverter::ScanStatement(ScanKind kind) {
     const std::uint64_t total = header.length + scan.length + trailer.length;
     if (total == 0)
         return Error(keywordToken.place, "scan of 0 bits refused: the device shifts at least one bit");
+    if (total > kSvfMaxScanBits)
+        return Error(keywordToken.place, keywordToken.text + " of " + std::to_string(scan.length) +
+                                             " bits with its header and trailer makes " +
+                                             std::to_string(total) + ", longer than the " +
+                                             std::to_string(kSvfMaxScanBits) + " this converter takes");
     if (header.length + trailer.length > 0) ++summary_.scansFolded;
 
     // Header bits shift first, then the data, then the trailer.
