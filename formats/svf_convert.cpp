@@ -277,6 +277,10 @@ bool ConvertSvf(std::istream& in, std::ostream& out, std::ostream* map, const Sv
     SvfStatement statement;
     SvfReadProblem readProblem;
     for (;;) {
+        if (options.stopRequested && options.stopRequested()) {
+            summary.stopped = true;
+            break;
+        }
         const SvfLexer::Result result = lexer.Next(statement, readProblem);
         if (result == SvfLexer::Result::End) break;
         if (result == SvfLexer::Result::Problem) {
@@ -292,7 +296,7 @@ bool ConvertSvf(std::istream& in, std::ostream& out, std::ostream* map, const Sv
     for (const auto& p : converter.Problems())
         problems.push_back(options.sourceName + ":" + std::to_string(p.place.line) + ":" +
                            std::to_string(p.place.column) + ": " + p.text);
-    return summary.problemsFound == 0;
+    return summary.problemsFound == 0 && !summary.stopped;
 }
 
 } // namespace vz

@@ -2,7 +2,10 @@
 #include "app/cli/command_line.h"
 
 #include <csignal>
+#include <exception>
 #include <iostream>
+#include <new>
+#include <string>
 
 namespace {
 
@@ -10,13 +13,31 @@ void OnInterrupt(int) {
     vz::cli::g_interrupted.store(true);
 }
 
+// An exception's text may carry a file name as the system gave it.
+std::string Printable(std::string text) {
+    for (char& c : text)
+        if (static_cast<unsigned char>(c) < 32 || c == 127) c = '?';
+    return text;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    const vz::cli::CommandLine line = vz::cli::ParseCommandLine(argc, argv, std::cout, std::cerr);
-    if (line.command == vz::cli::CommandLine::Command::Run) {
-        std::signal(SIGINT, OnInterrupt);
-        std::signal(SIGTERM, OnInterrupt);
+    // Whatever a command runs into, the user gets a line saying so and status 1,
+    // never an abort; the guards of files half written are unwound on the way.
+    try {
+        const vz::cli::CommandLine line = vz::cli::ParseCommandLine(argc, argv, std::cout, std::cerr);
+        if (line.command == vz::cli::CommandLine::Command::Run) {
+            std::signal(SIGINT, OnInterrupt);
+            std::signal(SIGTERM, OnInterrupt);
+        }
+        return vz::cli::RunCommandLine(line, std::cout, std::cerr);
+    } catch (const std::bad_alloc&) {
+        std::cerr << "vzflash: out of memory\n";
+    } catch (const std::exception& e) {
+        std::cerr << "vzflash: " << Printable(e.what()) << "\n";
+    } catch (...) {
+        std::cerr << "vzflash: unexpected failure\n";
     }
-    return vz::cli::RunCommandLine(line, std::cout, std::cerr);
+    return 1;
 }
