@@ -3,6 +3,7 @@
 #pragma once
 
 #include "engines/gestionnaire.h"
+#include "formats/text_lines.h"
 
 #include <cstdint>
 #include <string>
@@ -40,7 +41,7 @@ private:
 
     std::uint8_t step_ = 0;
     std::string checksumText_;
-    std::vector<std::string> fileLines_;
+    TextLines fileLines_;
     std::int32_t cursor_ = 0;
     std::uint32_t typeCheckStart_ = 0;
 };

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "engines/gestionnaire.h"
+#include "formats/text_lines.h"
 
 #include <cstdint>
 #include <string>
@@ -41,7 +42,7 @@ private:
     char Digit() const;
 
     std::uint8_t step_ = 0;
-    std::vector<std::string> fileLines_;
+    TextLines fileLines_;
     std::int32_t nextLine_ = 0;
     std::int32_t bank_ = 0;
 };

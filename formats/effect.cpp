@@ -1,6 +1,7 @@
 #include "formats/effect.h"
 
 #include "formats/hex.h"
+#include "formats/tap_states.h"
 #include "formats/text_lines.h"
 
 #include <array>
@@ -16,30 +17,6 @@ constexpr int kMaxScanBits = 512;
 // and a record cannot carry more data bytes.
 constexpr std::size_t kMaxDataBlock = 255;
 constexpr std::size_t kMaxRecordBytes = 255;
-
-struct TapState {
-    std::string_view name;
-    const char* code;
-};
-
-constexpr std::array<TapState, 16> kTapStates{{
-    {"RESET", "00"},
-    {"IDLE", "01"},
-    {"DRSELECT", "02"},
-    {"DRCAPTURE", "03"},
-    {"DRSHIFT", "04"},
-    {"DREXIT1", "05"},
-    {"DRPAUSE", "06"},
-    {"DREXIT2", "07"},
-    {"DRUPDATE", "08"},
-    {"IRSELECT", "09"},
-    {"IRCAPTURE", "0A"},
-    {"IRSHIFT", "0B"},
-    {"IREXIT1", "0C"},
-    {"IRPAUSE", "0D"},
-    {"IREXIT2", "0E"},
-    {"IRUPDATE", "0F"},
-}};
 
 // The statement text being consumed from the front, as the reader walks it.
 class Cursor {
@@ -99,23 +76,22 @@ std::string Error() {
     return std::string(kEffectError);
 }
 
-std::string TranslateEndState(Cursor& text, std::string_view pause, const char* pauseCode,
-                              std::uint8_t type) {
+std::string TranslateEndState(Cursor& text, Tap pause, std::uint8_t type) {
     text.Trim();
-    const char* code = "01";
-    if (text.StartsWith(pause)) {
-        text.Remove(pause.size());
-        code = pauseCode;
-    } else if (text.StartsWith("RESET")) {
-        text.Remove(5);
-        code = "00";
+    Tap state = Tap::Idle;
+    if (text.StartsWith(TapName(pause))) {
+        text.Remove(TapName(pause).size());
+        state = pause;
+    } else if (text.StartsWith(TapName(Tap::Reset))) {
+        text.Remove(TapName(Tap::Reset).size());
+        state = Tap::Reset;
     } else {
         // Any other four characters stand for IDLE, unchecked.
         text.Remove(4);
     }
     text.Trim();
     if (!text.StartsWith(";")) return Error();
-    return BuildHexRecord(type, 0, code);
+    return BuildHexRecord(type, 0, TapCode(state));
 }
 
 std::string TranslateState(Cursor& text) {
@@ -125,12 +101,12 @@ std::string TranslateState(Cursor& text) {
         if (text.StartsWith(";"))
             return codes.size() / 2 > kMaxRecordBytes ? Error() : BuildHexRecord(0x05, 0, codes);
         bool known = false;
-        for (const TapState& state : kTapStates) {
-            if (text.StartsWith(state.name)) {
-                text.Remove(state.name.size());
-                codes += state.code;
+        for (int i = 0; i < kTapStateCount && !known; ++i) {
+            const Tap state = static_cast<Tap>(i);
+            if (text.StartsWith(TapName(state))) {
+                text.Remove(TapName(state).size());
+                codes += TapCode(state);
                 known = true;
-                break;
             }
         }
         if (!known) return Error();
@@ -253,11 +229,11 @@ std::string TranslateStatement(std::string_view line, TranslationState& state) {
     if (text.StartsWith("//") || text.StartsWith("TRST")) return {};
     if (text.StartsWith("ENDIR")) {
         text.Remove(5);
-        return TranslateEndState(text, "IRPAUSE", "0D", 0x06);
+        return TranslateEndState(text, Tap::IrPause, 0x06);
     }
     if (text.StartsWith("ENDDR")) {
         text.Remove(5);
-        return TranslateEndState(text, "DRPAUSE", "06", 0x07);
+        return TranslateEndState(text, Tap::DrPause, 0x07);
     }
     if (text.StartsWith("STATE")) {
         text.Remove(5);

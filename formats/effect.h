@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "formats/text_lines.h"
+
 namespace vz {
 
 // What the translator leaves for the JTAG engine after each statement.
@@ -47,7 +49,7 @@ public:
     const std::string& Reason() const { return reason_; }
 
 private:
-    std::vector<std::string> lines_;
+    TextLines lines_;
     std::size_t next_ = 0;
     bool open_ = false;
     std::string reason_;

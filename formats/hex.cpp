@@ -76,11 +76,13 @@ bool ParseHexRecord(std::string_view line, HexRecord& out) {
     return true;
 }
 
-std::uint16_t HexImageSum(const std::vector<std::string>& lines, std::uint16_t first, std::uint16_t last) {
+namespace {
+
+template <class Lines> std::uint16_t ImageSum(const Lines& lines, std::uint16_t first, std::uint16_t last) {
     auto image = std::make_unique<std::array<std::uint8_t, kImageSize>>();
     image->fill(0xFF);
     // Records are applied straight from their text: no copy of the data is made.
-    for (const std::string& line : lines) {
+    for (const std::string_view line : lines) {
         if (line.size() < kHeaderLength || line[0] != ':') continue;
         const char* text = line.data();
         const std::size_t count = PairAt(text + 1);
@@ -100,6 +102,16 @@ std::uint16_t HexImageSum(const std::vector<std::string>& lines, std::uint16_t f
         for (std::size_t a = first; a <= last; ++a)
             sum += (*image)[a];
     return static_cast<std::uint16_t>(sum);
+}
+
+} // namespace
+
+std::uint16_t HexImageSum(const std::vector<std::string>& lines, std::uint16_t first, std::uint16_t last) {
+    return ImageSum(lines, first, last);
+}
+
+std::uint16_t HexImageSumOfLines(const TextLines& lines, std::uint16_t first, std::uint16_t last) {
+    return ImageSum(lines, first, last);
 }
 
 std::string BuildHexRecord(std::uint8_t type, std::uint16_t address, std::string_view dataText) {

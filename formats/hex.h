@@ -2,10 +2,13 @@
 // checks after an upload, and the fixed upper-case hex conversions.
 #pragma once
 
+#include <concepts>
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "formats/text_lines.h"
 
 namespace vz {
 
@@ -24,6 +27,13 @@ bool ParseHexRecord(std::string_view line, HexRecord& out);
 // Sum modulo 65536 of the image bytes first..last of a 64 KiB image that starts
 // all 0xFF and takes the data records of `lines` until an end-of-file record.
 std::uint16_t HexImageSum(const std::vector<std::string>& lines, std::uint16_t first, std::uint16_t last);
+std::uint16_t HexImageSumOfLines(const TextLines& lines, std::uint16_t first, std::uint16_t last);
+// The same for a file as loaded; a template only so that a braced list of
+// lines still means the vector.
+template <std::same_as<TextLines> Lines>
+std::uint16_t HexImageSum(const Lines& lines, std::uint16_t first, std::uint16_t last) {
+    return HexImageSumOfLines(lines, first, last);
+}
 
 // ":" + count + address + type + dataText + record checksum. An odd trailing digit
 // of dataText is copied but neither counted nor summed.

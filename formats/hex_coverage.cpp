@@ -10,17 +10,15 @@ std::string Hex4(std::uint32_t value) {
     return value > 0xFFFF ? LongToHex(value).substr(3) : WordToHex(static_cast<std::uint16_t>(value));
 }
 
-} // namespace
-
-std::vector<HexCoverageFinding> FindUncoveredHexData(const std::vector<std::string>& lines,
-                                                     std::uint16_t first, std::uint16_t last) {
+template <class Lines>
+std::vector<HexCoverageFinding> Uncovered(const Lines& lines, std::uint16_t first, std::uint16_t last) {
     std::vector<HexCoverageFinding> findings;
     const std::string range = WordToHex(first) + "-" + WordToHex(last);
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        const std::string& line = lines[i];
+    int number = 0;
+    for (const std::string_view line : lines) {
+        ++number;
         HexRecord record;
         if (line.empty() || line[0] != ':' || !ParseHexRecord(line, record)) continue;
-        const int number = static_cast<int>(i + 1);
         if (record.type == 0x01) break;
         if ((record.type == 0x02 || record.type == 0x04) && record.count == 2) {
             const unsigned base = record.data[0] * 256u + record.data[1];
@@ -43,6 +41,18 @@ std::vector<HexCoverageFinding> FindUncoveredHexData(const std::vector<std::stri
         }
     }
     return findings;
+}
+
+} // namespace
+
+std::vector<HexCoverageFinding> FindUncoveredHexData(const std::vector<std::string>& lines,
+                                                     std::uint16_t first, std::uint16_t last) {
+    return Uncovered(lines, first, last);
+}
+
+std::vector<HexCoverageFinding> FindUncoveredHexDataInLines(const TextLines& lines, std::uint16_t first,
+                                                            std::uint16_t last) {
+    return Uncovered(lines, first, last);
 }
 
 } // namespace vz

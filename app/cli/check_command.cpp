@@ -53,7 +53,7 @@ public:
 
     // Number of faults found in the script and the files it names.
     int Check(const std::string& path) {
-        std::vector<std::string> lines;
+        TextLines lines;
         if (LoadTextLines(path, lines) != LoadResult::Ok) return Fault(path + " File not found !!!");
         const std::string dir = std::filesystem::path(path).parent_path().string();
         const std::string scriptDir = dir.empty() ? std::string() : dir + kSeparator;
@@ -118,7 +118,7 @@ private:
     static bool BankIsLower(const std::string& text) { return TrimBoth(text.substr(1)).starts_with("0"); }
 
     int CheckHexFile(const std::string& path, std::uint16_t first, std::uint16_t last) {
-        std::vector<std::string> lines;
+        TextLines lines;
         if (LoadTextLines(path, lines) != LoadResult::Ok) return Fault(path + " File not found !!!");
         int faults = 0;
         for (std::size_t i = 0; i < lines.size(); ++i)

@@ -2,6 +2,8 @@
 // implementation per platform.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -19,5 +21,27 @@ int TerminalColumns(std::FILE* stream);
 // A reader that went away (`vzflash run | head`) must not end an update half-way:
 // writes to a closed pipe fail instead of killing the program.
 void IgnoreBrokenPipe();
+
+// A file created for writing only where nothing stands yet, not even a link,
+// so that no other file is ever written or emptied through its name.
+class ExclusiveFile {
+public:
+    enum class Outcome { Created, Exists, Failed };
+
+    ExclusiveFile() = default;
+    ~ExclusiveFile() { Close(); }
+    ExclusiveFile(const ExclusiveFile&) = delete;
+    ExclusiveFile& operator=(const ExclusiveFile&) = delete;
+
+    Outcome Create(const std::string& path);
+    bool Write(const char* data, std::size_t size);
+    // False when what was written may not all have reached the file.
+    bool Close();
+    bool IsOpen() const { return handle_ != kNone; }
+
+private:
+    static constexpr std::intptr_t kNone = -1;
+    std::intptr_t handle_ = kNone;
+};
 
 } // namespace vz::cli

@@ -1,6 +1,8 @@
 #include "app/cli/cli_platform.h"
 
 #include <csignal>
+#include <cerrno>
+#include <fcntl.h>
 #include <filesystem>
 #include <sys/ioctl.h>
 #include <sys/utsname.h>
@@ -28,6 +30,32 @@ int TerminalColumns(std::FILE* stream) {
 
 void IgnoreBrokenPipe() {
     std::signal(SIGPIPE, SIG_IGN);
+}
+
+ExclusiveFile::Outcome ExclusiveFile::Create(const std::string& path) {
+    Close();
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0) return errno == EEXIST ? Outcome::Exists : Outcome::Failed;
+    handle_ = fd;
+    return Outcome::Created;
+}
+
+bool ExclusiveFile::Write(const char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t written = write(static_cast<int>(handle_), data, size);
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) return false;
+        data += written;
+        size -= static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+bool ExclusiveFile::Close() {
+    if (handle_ == kNone) return true;
+    const int result = close(static_cast<int>(handle_));
+    handle_ = kNone;
+    return result == 0;
 }
 
 } // namespace vz::cli

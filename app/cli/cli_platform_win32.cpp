@@ -5,6 +5,7 @@
 #endif
 #include <windows.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace vz::cli {
@@ -35,6 +36,39 @@ int TerminalColumns(std::FILE* stream) {
 
 void IgnoreBrokenPipe() {
     // Windows has no signal for it: a write to a closed pipe fails by itself.
+}
+
+ExclusiveFile::Outcome ExclusiveFile::Create(const std::string& path) {
+    Close();
+    // CREATE_NEW fails on anything already at the path, a link included.
+    const HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? Outcome::Exists
+                                                                           : Outcome::Failed;
+    }
+    handle_ = reinterpret_cast<std::intptr_t>(file);
+    return Outcome::Created;
+}
+
+bool ExclusiveFile::Write(const char* data, std::size_t size) {
+    while (size > 0) {
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30));
+        DWORD written = 0;
+        if (!WriteFile(reinterpret_cast<HANDLE>(handle_), data, chunk, &written, nullptr) || written == 0)
+            return false;
+        data += written;
+        size -= written;
+    }
+    return true;
+}
+
+bool ExclusiveFile::Close() {
+    if (handle_ == kNone) return true;
+    const BOOL closed = CloseHandle(reinterpret_cast<HANDLE>(handle_));
+    handle_ = kNone;
+    return closed != 0;
 }
 
 } // namespace vz::cli

@@ -32,7 +32,7 @@ int RunHexSum(const std::string& file, const std::string& first, const std::stri
         err << "Addresses must be hexadecimal numbers from 0 to FFFF: " << first << " " << last << "\n";
         return 2;
     }
-    std::vector<std::string> lines;
+    TextLines lines;
     std::string reason;
     switch (LoadTextLines(file, lines, &reason)) {
     case LoadResult::Missing:

@@ -1,9 +1,13 @@
 // vzflash: the updater's command-line face.
 #include "app/cli/cli_platform.h"
 #include "app/cli/command_line.h"
+#include "formats/printable_text.h"
 
 #include <csignal>
+#include <exception>
 #include <iostream>
+#include <new>
+#include <string>
 
 namespace {
 
@@ -15,10 +19,21 @@ void OnInterrupt(int) {
 
 int main(int argc, char** argv) {
     vz::cli::IgnoreBrokenPipe();
-    const vz::cli::CommandLine line = vz::cli::ParseCommandLine(argc, argv, std::cout, std::cerr);
-    if (line.command == vz::cli::CommandLine::Command::Run) {
-        std::signal(SIGINT, OnInterrupt);
-        std::signal(SIGTERM, OnInterrupt);
+    // Whatever a command runs into, the user gets a line saying so and status 1,
+    // never an abort; the guards of files half written are unwound on the way.
+    try {
+        const vz::cli::CommandLine line = vz::cli::ParseCommandLine(argc, argv, std::cout, std::cerr);
+        if (line.command == vz::cli::CommandLine::Command::Run) {
+            std::signal(SIGINT, OnInterrupt);
+            std::signal(SIGTERM, OnInterrupt);
+        }
+        return vz::cli::RunCommandLine(line, std::cout, std::cerr);
+    } catch (const std::bad_alloc&) {
+        std::cerr << "vzflash: out of memory\n";
+    } catch (const std::exception& e) {
+        std::cerr << "vzflash: " << vz::PrintableText(e.what()) << "\n";
+    } catch (...) {
+        std::cerr << "vzflash: unexpected failure\n";
     }
-    return vz::cli::RunCommandLine(line, std::cout, std::cerr);
+    return 1;
 }

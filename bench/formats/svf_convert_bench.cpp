@@ -43,8 +43,8 @@ std::uintmax_t WriteSample(const fs::path& path, std::uintmax_t megabytes) {
     out << "// vendor-style sample\nTRST OFF;\nENDIR IDLE;\nENDDR IDLE;\nSTATE RESET;\nSTATE IDLE;\n"
            "FREQUENCY 1.00E+07 HZ;\nHIR 8 TDI (ff) SMASK (ff);\nHDR 1 TDI (00) SMASK (01);\n"
            "TIR 0;\nTDR 0;\n";
-    // An FPGA configuration goes as one long scan.
-    out << "SIR 8 TDI (05);\nSDR 16777216 TDI (";
+    // An FPGA configuration goes as one long scan: with the 1-bit header, the longest taken.
+    out << "SIR 8 TDI (05);\nSDR 16777215 TDI (";
     for (int line = 0; line < 65536; ++line)
         out << "\n\t" << RandomHex(random, 64);
     out << ") ;\n";

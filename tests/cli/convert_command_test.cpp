@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -61,6 +62,58 @@ TEST_F(ConvertCommand, WritesNothingWhenAStatementIsRefused) {
     o.input = (dir_ / "none.svf").string();
     EXPECT_EQ(RunConvert(o, out_, err_), 1);
     EXPECT_NE(err_.str().find(o.input + " File not found !!!\n"), std::string::npos);
+}
+
+// Everything in the directory but the named files.
+std::vector<std::string> Others(const fs::path& dir, std::initializer_list<std::string> names) {
+    std::vector<std::string> others;
+    for (const auto& entry : fs::directory_iterator(dir))
+        if (std::find(names.begin(), names.end(), entry.path().filename().string()) == names.end())
+            others.push_back(entry.path().filename().string());
+    return others;
+}
+
+TEST_F(ConvertCommand, TemporaryFileNeverReplacesOrWritesThroughAnExistingName) {
+    // An input named like the old temporary file is converted, not emptied.
+    std::ofstream(dir_ / "x.svf.part", std::ios::binary) << "SIR 8 TDI (fe);\n";
+    ConvertOptions o;
+    o.input = (dir_ / "x.svf.part").string();
+    o.output = (dir_ / "x.svf").string();
+    o.traceEvery = 0;
+    ASSERT_EQ(RunConvert(o, out_, err_), 0) << err_.str();
+    EXPECT_EQ(Text(o.input), "SIR 8 TDI (fe);\n");
+    EXPECT_EQ(Text(o.output), "SIR 8 TDI (FE);\n");
+
+    // A link where the temporary file used to go: a failed conversion leaves its target alone.
+    o = Options("SIR 8 TDI (fe);\nRUNTEST 1E-2 SEC;\n");
+    std::ofstream(dir_ / "victim", std::ios::binary) << "kept";
+    std::error_code ec;
+    fs::create_symlink(dir_ / "victim", o.output + ".part", ec);
+    if (ec) GTEST_SKIP() << "no symbolic links here: " << ec.message();
+    EXPECT_EQ(RunConvert(o, out_, err_), 1);
+    EXPECT_EQ(Text(dir_ / "victim"), "kept");
+    EXPECT_TRUE(Others(dir_, {"x.svf.part", "x.svf", "in.svf", "victim", "out.svf.part"}).empty());
+}
+
+TEST_F(ConvertCommand, OutputOrMapNamingTheInputOrEachOtherIsRefusedBeforeWriting) {
+    const std::string svf = "SIR 8 TDI (fe);\n";
+    ConvertOptions o = Options(svf);
+    o.output = (dir_ / "." / "in.svf").string();
+    EXPECT_EQ(RunConvert(o, out_, err_), 1);
+    EXPECT_EQ(err_.str(), "OUT and IN are the same file (" + o.output + "): nothing written\n");
+
+    o = Options(svf);
+    std::ofstream(o.output) << "older";
+    o.map = (dir_ / "sub" / ".." / "out.svf").string(); // weakly canonical: "sub" does not exist
+    EXPECT_EQ(RunConvert(o, out_, err_), 1);
+    o.map = (dir_ / "absent.map").string();
+    fs::create_hard_link(o.input, o.map);
+    EXPECT_EQ(RunConvert(o, out_, err_), 1);
+    EXPECT_NE(err_.str().find("--map and IN are the same file"), std::string::npos) << err_.str();
+    EXPECT_NE(err_.str().find("--map and OUT are the same file"), std::string::npos) << err_.str();
+    EXPECT_EQ(Text(o.input), svf);
+    EXPECT_EQ(Text(o.output), "older");
+    EXPECT_TRUE(Others(dir_, {"in.svf", "out.svf", "absent.map"}).empty());
 }
 
 } // namespace

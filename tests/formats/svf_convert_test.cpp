@@ -179,6 +179,42 @@ TEST(SvfConvert, WhatTheDeviceCannotDoIsRefusedOrKeptInMeaning) {
                      "t.svf:10:1: the statement has no \";\" before the end of the file"}));
 }
 
+TEST(SvfConvert, ScansOverTheLimitAreRefusedWithoutTakingTheirMemory) {
+    const std::string limit = std::to_string(kSvfMaxScanBits);
+    const auto longest = Convert("SDR " + limit + " TDI (0);");
+    ASSERT_TRUE(longest.ok) << longest.problems.front();
+    EXPECT_EQ(longest.summary.pieces, kSvfMaxScanBits / kSvfPieceBits);
+
+    // 24 bytes that once asked for gigabytes.
+    const auto c = Convert("SDR 2147483648 TDI (0);\n"
+                           "HDR 8 TDI (00);\nSDR " +
+                           limit +
+                           " TDI (0);\n"
+                           "SIR 99999999999999999999 TDI (0);\n");
+    EXPECT_EQ(c.problems, (Lines{"t.svf:1:5: SDR of 2147483648 bits is longer than the " + limit +
+                                     " this converter takes",
+                                 "t.svf:3:1: SDR of " + limit + " bits with its header and trailer makes " +
+                                     std::to_string(kSvfMaxScanBits + 8) + ", longer than the " + limit +
+                                     " this converter takes",
+                                 "t.svf:4:5: SIR needs a length in bits"}));
+}
+
+TEST(SvfConvert, ReadingKeepsWithinBoundsWhateverTheText) {
+    // A value, a word or a statement too long for any scan is refused where it
+    // starts, and reading goes on after its ";".
+    const std::string digits(kSvfMaxScanBits / 4 + 1, '0');
+    std::string words;
+    for (int i = 0; i < 1025; ++i)
+        words += " IDLE";
+    const auto c = Convert("SDR 8 TDI (" + digits + ");\nSTATE " + std::string(257, 'A') + " ;\nSTATE" +
+                           words + ";\nSIR 8 TDI (ff);");
+    EXPECT_EQ(c.problems, (Lines{"t.svf:1:11: a value in parentheses of more than " +
+                                     std::to_string(kSvfMaxScanBits / 4) + " digits",
+                                 "t.svf:2:7: a word of more than 256 characters",
+                                 "t.svf:3:1: a statement of more than 1024 words and values"}));
+    EXPECT_EQ(c.summary.statements, 4u);
+}
+
 TEST(SvfConvert, ReadsAcrossTheEndOfItsReadBuffer) {
     // The reader takes 64 KiB at a time: "//", words and hex digits on its edge.
     const std::string tail = "//c\nSIR 8 TDI (f\ne) ;//d\n";
