@@ -15,6 +15,8 @@ void TGestionnaire::Raise(const TNotifyEvent& event) {
 }
 
 void TGestionnaire::Error(const std::string& text) {
+    // A memory whose line failed is not done.
+    memory_.reset();
     errorText_ = text;
     Raise(OnError);
 }
@@ -30,6 +32,11 @@ void TGestionnaire::Reset() {
     deviceId_ = 0;
     retryCount_ = 0;
     slowMode_ = false;
+    memory_.reset();
+}
+
+std::optional<TProgrammedFile> TGestionnaire::DescribeLine(const std::string&) const {
+    return std::nullopt;
 }
 
 void TGestionnaire::SetBusy() {
@@ -102,6 +109,30 @@ void TGestionnaire::RaiseOptions(std::int32_t bits) {
 
 void TGestionnaire::RaiseReportedModel(std::uint8_t code) {
     if (OnReportedModel) OnReportedModel(*this, code);
+}
+
+void TGestionnaire::BeginMemory(const TMemory& memory) {
+    memory_ = memory;
+    if (OnMemoryStarted) OnMemoryStarted(*this, memory);
+}
+
+void TGestionnaire::EndMemory() {
+    if (!memory_) return;
+    const TMemory memory = *memory_;
+    memory_.reset();
+    if (OnMemoryDone) OnMemoryDone(*this, memory);
+}
+
+bool TGestionnaire::CountRetry() {
+    ++retryCount_;
+    // The device's limit: the 300th request is still honoured, the 301st ends the file.
+    if (retryCount_ <= kMaxRetries) return true;
+    FailTooManyRetries();
+    return false;
+}
+
+void TGestionnaire::FailTooManyRetries() {
+    Error("Too Many Transmission Error !!!");
 }
 
 } // namespace vz

@@ -7,16 +7,47 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
 namespace vz {
+
+// The device memories a script programs.
+enum TMemoryKind : std::uint8_t { mkBootArea, mkKeyboardBank, mkProm };
+
+struct TMemory {
+    TMemoryKind Kind = mkBootArea;
+    // Keyboard bank 0 to 7, or Prom 1 or 2; 0 for the boot area.
+    std::int32_t Index = 0;
+    bool operator==(const TMemory&) const = default;
+};
+
+// The addresses whose 16-bit sum the device checks after an upload.
+struct TAddressRange {
+    std::uint16_t First = 0;
+    std::uint16_t Last = 0;
+    bool operator==(const TAddressRange&) const = default;
+};
+
+// The data file a script line programs, as its engine would open it.
+struct TProgrammedFile {
+    TMemory Memory;
+    std::string Path; // ScriptDir followed by the name on the line
+    // The range summed for an Intel HEX file; none for an Effect file.
+    std::optional<TAddressRange> Checksum;
+    bool operator==(const TProgrammedFile&) const = default;
+};
 
 class TGestionnaire {
 public:
     using TNotifyEvent = std::function<void(TGestionnaire& Sender)>;
     using TCodeEvent = std::function<void(TGestionnaire& Sender, std::uint8_t code)>;
     using TBitsEvent = std::function<void(TGestionnaire& Sender, std::int32_t bits)>;
+    using TMemoryEvent = std::function<void(TGestionnaire& Sender, const TMemory& memory)>;
+
+    // Retransmissions honoured per programmed file or Effect file; the next one fails.
+    static constexpr std::int32_t kMaxRetries = 300;
 
     explicit TGestionnaire(EngineClock clock = EngineClock::System());
     virtual ~TGestionnaire() = default;
@@ -29,6 +60,11 @@ public:
     virtual void Reset();
     // One step of the engine's own step machine.
     virtual void Execute() = 0;
+    // While busy: whether the engine waits for the device rather than for the clock.
+    virtual bool WaitsForDevice() const { return true; }
+    // The data file `line` would program, worked out without a device; none when this
+    // engine does not take the line or the line programs no file.
+    virtual std::optional<TProgrammedFile> DescribeLine(const std::string& line) const;
 
     void SetCurrentLine(const std::string& text) { currentLine_ = text; }
     void SetBusy();
@@ -83,11 +119,22 @@ public:
     TCodeEvent OnModelFound;
     TBitsEvent OnOptions;
     TCodeEvent OnReportedModel;
+    // A memory's erase (or update) begins, and its line ends without error.
+    TMemoryEvent OnMemoryStarted;
+    TMemoryEvent OnMemoryDone;
 
 protected:
     void RaiseModelFound(std::uint8_t code);
     void RaiseOptions(std::int32_t bits);
     void RaiseReportedModel(std::uint8_t code);
+    // OnMemoryStarted, and the memory is remembered until its line ends.
+    void BeginMemory(const TMemory& memory);
+    // OnMemoryDone for the memory begun on this line, if any.
+    void EndMemory();
+
+    // Counts one retransmission; past the limit the engine fails and the answer is false.
+    bool CountRetry();
+    void FailTooManyRetries();
 
     // Checked look at the first received character: the device can send anything,
     // including nothing.
@@ -113,6 +160,8 @@ protected:
 
 private:
     void Raise(const TNotifyEvent& event);
+
+    std::optional<TMemory> memory_;
 };
 
 } // namespace vz

@@ -10,10 +10,6 @@ namespace vz {
 
 namespace {
 
-constexpr std::uint8_t kIdle = 0;
-constexpr std::uint8_t kFinish = 8;
-constexpr std::uint8_t kFailed = 9;
-
 const std::string kInstructionUnknown = "Instruction unknown";
 const std::string kWriteVersionError = "Error while writing version number !!!";
 const std::string kReadVersionError = "Error while reading version number !!!";
@@ -40,41 +36,42 @@ TInstCrt::TInstCrt(EngineClock clock) : TGestionnaire(std::move(clock)) {}
 
 void TInstCrt::Error(const std::string& text) {
     ClearBusy();
-    step_ = kFailed;
+    step_ = stParked;
     TGestionnaire::Error(text);
 }
 
 void TInstCrt::Reset() {
     TGestionnaire::Reset();
-    step_ = kIdle;
+    step_ = stIdle;
 }
 
 void TInstCrt::Recognise() {
     if (busy_) return;
     const std::string_view line = currentLine_;
-    std::uint8_t next = kIdle;
+    TStep next = stIdle;
+    // Case-sensitive prefixes, tried in this order: "prompt" is taken, "Prompt" is nobody's.
     if (line.starts_with("prompt")) {
-        next = 1;
+        next = stPrompt;
     } else if (line.starts_with("wait")) {
-        next = 2;
+        next = stWaitStart;
     } else if (line.starts_with("RS")) {
-        next = 4;
+        next = stReset;
     } else if (line.starts_with("NP")) {
-        next = 6;
+        next = stNoOp;
     } else if (line.starts_with("FI")) {
-        next = 10;
+        next = stEnd;
     } else if (line.starts_with("V")) {
         currentLine_ = CutAndTrim(currentLine_, 1);
-        next = 12;
+        next = stVersionSelect;
     } else if (line.starts_with("T")) {
         currentLine_ = CutAndTrim(currentLine_, 1);
-        next = 15;
+        next = stVersionQuery;
     } else if (line.starts_with("UV")) {
         currentLine_ = CutAndTrim(currentLine_, 2);
-        next = 18;
+        next = stUvStart;
     } else if (line.starts_with("OP")) {
         currentLine_ = CutAndTrim(currentLine_, 2);
-        next = 21;
+        next = stOpStart;
     } else {
         return;
     }
@@ -116,7 +113,7 @@ void TInstCrt::StartWait() {
         return;
     }
     waitStart_ = clock_.Now();
-    step_ = 3;
+    step_ = stWaiting;
 }
 
 void TInstCrt::CompareVersion() {
@@ -124,56 +121,78 @@ void TInstCrt::CompareVersion() {
     // The held version is exactly four characters and its end mark.
     if (rxBuffer_.find('.') == 4) {
         const std::string held = rxBuffer_.substr(0, 4);
+        // Compared as text, letter case included: "01a5" is not "01A5".
         if (held == currentLine_ && OnVersionSame) OnVersionSame(*this, componentNumber_);
         ClearRx();
         StepProgress();
-        step_ = kFinish;
+        step_ = stFinish;
     } else if (RxBeginsWith('X')) {
         Consume("X");
         Error(kReadVersionError);
     }
 }
 
+void TInstCrt::StartTextCommand(const std::string& command, TStep next) {
+    // As for "V": the device would wait for a text that never comes.
+    if (currentLine_.empty()) {
+        Error("Missing text in script line : " + command);
+        return;
+    }
+    // Unlike "V" and "T", the bar's maximum is set before the command goes out.
+    SetProgressMax(2);
+    Send(command);
+    step_ = next;
+}
+
+void TInstCrt::SendText(TStep next) {
+    if (!CommandAccepted()) return;
+    currentLine_ = TrimBoth(currentLine_);
+    StepProgress();
+    Send(currentLine_);
+    step_ = next;
+}
+
 void TInstCrt::Execute() {
     switch (step_) {
-    case kIdle:
+    case stIdle:
         Recognise();
         break;
-    case 1:
+    case stPrompt:
         ShowStatus(CutAndTrim(currentLine_, 6));
-        step_ = kFinish;
+        step_ = stFinish;
         break;
-    case 2:
+    case stWaitStart:
         StartWait();
         break;
-    case 3:
-        if (static_cast<std::uint32_t>(clock_.Now() - waitStart_) > waitDuration_) step_ = kFinish;
+    case stWaiting:
+        // Strictly more than the duration: a "wait 0" still lets the clock move on once.
+        if (static_cast<std::uint32_t>(clock_.Now() - waitStart_) > waitDuration_) step_ = stFinish;
         break;
-    case 4:
+    case stReset:
         ShowStatus("Reset");
         Send("RS");
-        step_ = 5;
+        step_ = stResetReply;
         break;
-    case 5:
-    case 7:
-    case 11:
-        if (CommandAccepted()) step_ = kFinish;
+    case stResetReply:
+    case stNoOpReply:
+    case stEndReply:
+        if (CommandAccepted()) step_ = stFinish;
         break;
-    case 6:
+    case stNoOp:
         Send("NP");
-        step_ = 7;
+        step_ = stNoOpReply;
         break;
-    case kFinish:
+    case stFinish:
         ClearBusy();
-        step_ = kIdle;
+        step_ = stIdle;
         break;
-    case kFailed:
+    case stParked:
         break;
-    case 10:
+    case stEnd:
         Send("FI");
-        step_ = 11;
+        step_ = stEndReply;
         break;
-    case 12:
+    case stVersionSelect:
         if (currentLine_.empty()) {
             Error("Missing component in script line : V");
             break;
@@ -184,26 +203,26 @@ void TInstCrt::Execute() {
             break;
         }
         Send(std::string("V") + currentLine_.front());
-        step_ = 13;
+        step_ = stVersionSelectReply;
         break;
-    case 13:
+    case stVersionSelectReply:
         if (CommandAccepted()) {
             currentLine_ = CutAndTrim(currentLine_, 1);
             SetProgressMax(2);
             StepProgress();
             Send(currentLine_);
-            step_ = 14;
+            step_ = stVersionWriteReply;
         }
         break;
-    case 14:
-    case 20:
-    case 23:
+    case stVersionWriteReply:
+    case stUvTextReply:
+    case stOpTextReply:
         if (TextWritten()) {
             StepProgress();
-            step_ = kFinish;
+            step_ = stFinish;
         }
         break;
-    case 15: {
+    case stVersionQuery: {
         // Anything but a digit would be compared as component 0 and skip the whole keyboard.
         if (currentLine_.empty() || currentLine_.front() < '0' || currentLine_.front() > '9') {
             Error("Missing component in script line : T" + currentLine_);
@@ -212,44 +231,34 @@ void TInstCrt::Execute() {
         const char component = currentLine_.front();
         componentNumber_ = component - '0';
         Send(std::string("T") + component);
-        step_ = 16;
+        step_ = stVersionQueryReply;
         break;
     }
-    case 16:
+    case stVersionQueryReply:
         if (CommandAccepted()) {
             currentLine_ = CutAndTrim(currentLine_, 1);
             SetProgressMax(2);
             StepProgress();
-            step_ = 17;
+            step_ = stVersionCompare;
         }
         break;
-    case 17:
+    case stVersionCompare:
         CompareVersion();
         break;
-    case 18:
-    case 21: {
-        const std::string command = step_ == 18 ? "UV" : "OP";
-        // As for "V": the device would wait for a text that never comes.
-        if (currentLine_.empty()) {
-            Error("Missing text in script line : " + command);
-            break;
-        }
-        SetProgressMax(2);
-        Send(command);
-        step_ = static_cast<std::uint8_t>(step_ + 1);
+    case stUvStart:
+        StartTextCommand("UV", stUvReply);
         break;
-    }
-    case 19:
-    case 22:
-        if (CommandAccepted()) {
-            currentLine_ = TrimBoth(currentLine_);
-            StepProgress();
-            Send(currentLine_);
-            step_ = static_cast<std::uint8_t>(step_ + 1);
-        }
+    case stOpStart:
+        StartTextCommand("OP", stOpReply);
+        break;
+    case stUvReply:
+        SendText(stUvTextReply);
+        break;
+    case stOpReply:
+        SendText(stOpTextReply);
         break;
     default:
-        // Not a step of this engine: stay put, like the failed step.
+        // Not a step of this engine: stay put, like stParked.
         break;
     }
 }

@@ -12,13 +12,42 @@ class TInstCrt : public TGestionnaire {
 public:
     using TVersionNotifyEvent = std::function<void(TGestionnaire& Sender, std::int32_t component)>;
 
+    enum TStep : std::uint8_t {
+        stIdle = 0,
+        stPrompt = 1,
+        stWaitStart = 2,
+        stWaiting = 3,
+        stReset = 4,
+        stResetReply = 5,
+        stNoOp = 6,
+        stNoOpReply = 7,
+        stFinish = 8,
+        stParked = 9,
+        stEnd = 10,
+        stEndReply = 11,
+        stVersionSelect = 12,
+        stVersionSelectReply = 13,
+        stVersionWriteReply = 14,
+        stVersionQuery = 15,
+        stVersionQueryReply = 16,
+        stVersionCompare = 17,
+        stUvStart = 18,
+        stUvReply = 19,
+        stUvTextReply = 20,
+        stOpStart = 21,
+        stOpReply = 22,
+        stOpTextReply = 23,
+    };
+
     explicit TInstCrt(EngineClock clock = EngineClock::System());
 
     void Execute() override;
     void Error(const std::string& text) override;
     void Reset() override;
+    // A "wait" counts the clock, not the device.
+    bool WaitsForDevice() const override { return step_ != stWaitStart && step_ != stWaiting; }
 
-    std::uint8_t Step() const { return step_; }
+    TStep Step() const { return step_; }
 
     // The device already holds the version a "T" line asks for.
     TVersionNotifyEvent OnVersionSame;
@@ -31,8 +60,11 @@ private:
     bool TextWritten();
     void StartWait();
     void CompareVersion();
+    // "UV" or "OP": the command, then its text.
+    void StartTextCommand(const std::string& command, TStep next);
+    void SendText(TStep next);
 
-    std::uint8_t step_ = 0;
+    TStep step_ = stIdle;
     std::uint32_t waitDuration_ = 0;
     std::uint32_t waitStart_ = 0;
     std::int32_t componentNumber_ = 0;

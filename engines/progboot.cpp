@@ -13,16 +13,13 @@ namespace vz {
 
 namespace {
 
-constexpr std::uint8_t kIdle = 0;
-constexpr std::uint8_t kStopped = 7;
-constexpr std::uint8_t kFinish = 13;
-
 constexpr std::uint32_t kTypeCheckTimeoutMs = 1000;
-constexpr std::int32_t kMaxRetries = 300;
 
 const std::string kBadType = "Bad type of device !!! If you attempt to update a VORNA-PLUS, Select manualy "
                              "the model in the DEVICE menu.";
-const std::string kLineEnd = "\r\n";
+
+// The device sums the extended boot area's addresses only.
+constexpr TAddressRange kBootRange{0x4000, 0x5FFF};
 
 // Table position the type check starts from: the model chosen in the menu, or the
 // first position for Auto and for any code the table does not hold.
@@ -35,42 +32,65 @@ bool IsHexDigit(char c) {
     return std::isxdigit(static_cast<unsigned char>(c)) != 0;
 }
 
+// What follows the line's first letter, trimmed: "P B x.hex" and "PB x.hex" alike give "B x.hex".
+std::string AfterLetter(std::string_view line) {
+    return TrimBoth(DropFront(line, 1));
+}
+
+// What follows the "B", leading blanks removed: the file name and the checksum text, if any.
+std::string AfterB(std::string_view afterLetter) {
+    return TrimLeft(DropFront(afterLetter, 1));
+}
+
+// The name ends at the first blank; a name with blanks inside cannot be written.
+std::string FileNameOf(const std::string& afterB) {
+    return afterB.substr(0, afterB.find(' '));
+}
+
 } // namespace
 
-TProgBoot::TProgBoot(EngineClock clock) : TGestionnaire(std::move(clock)) {}
+TProgBoot::TProgBoot(EngineClock clock) : TProgFlash(std::move(clock)) {}
 
 void TProgBoot::Error(const std::string& text) {
-    fileLines_.clear();
+    DropFile();
     ClearBusy();
-    step_ = kStopped;
+    step_ = stParked;
     TGestionnaire::Error(text);
 }
 
 void TProgBoot::Reset() {
-    fileLines_.clear();
+    DropFile();
     TGestionnaire::Reset();
-    step_ = kIdle;
+    step_ = stIdle;
+}
+
+std::optional<TProgrammedFile> TProgBoot::DescribeLine(const std::string& line) const {
+    if (!line.starts_with("P")) return std::nullopt;
+    const std::string afterLetter = AfterLetter(line);
+    if (!afterLetter.starts_with("B")) return std::nullopt;
+    return TProgrammedFile{{mkBootArea, 0}, scriptDir_ + FileNameOf(AfterB(afterLetter)), kBootRange};
 }
 
 void TProgBoot::Recognise() {
     if (busy_) return;
     if (currentLine_.starts_with("SYN")) {
         SetBusy();
-        step_ = 4;
+        step_ = stAwaitCall;
     } else if (currentLine_.starts_with("P")) {
-        currentLine_ = TrimBoth(DropFront(currentLine_, 1));
+        // A blank between P and B is taken, and none between B and the file name.
+        currentLine_ = AfterLetter(currentLine_);
         if (currentLine_.starts_with("B")) {
             SetBusy();
-            step_ = 1;
+            step_ = stLoadFile;
         }
     }
 }
 
 void TProgBoot::LoadFile() {
-    currentLine_ = TrimLeft(DropFront(currentLine_, 1));
-    const std::string fileName = currentLine_.substr(0, currentLine_.find(' '));
-    retryCount_ = 0;
-    if (LoadTextLines(scriptDir_ + fileName, fileLines_) != LoadResult::Ok) {
+    currentLine_ = AfterB(currentLine_);
+    const std::string fileName = FileNameOf(currentLine_);
+    if (!LoadFlashFile(scriptDir_ + fileName)) {
+        // Deliberately the whole rest of the line, checksum text included, not just the name.
         Error(scriptDir_ + currentLine_ + " File not found !!!");
         return;
     }
@@ -85,18 +105,20 @@ void TProgBoot::LoadFile() {
         for (char& c : checksumText_)
             c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     }
-    SetProgressMax(static_cast<std::int32_t>(fileLines_.size()) + 2);
+    // The erase and every line sent, the doubled line 0 included, step the bar to its end.
+    SetProgressMax(FileLineCount() + 2);
     Send("PB");
-    step_ = 2;
+    step_ = stAwaitCommand;
 }
 
 void TProgBoot::AwaitCall() {
     RequestRx();
+    // Whatever the device says before it calls is dropped a character at a time.
     while (!rxBuffer_.empty()) {
         if (RxBeginsWith('%')) {
             ClearRx();
             Send("%");
-            step_ = 5;
+            step_ = stAwaitSynchronised;
         } else {
             Consume(rxBuffer_.substr(0, 1));
         }
@@ -117,7 +139,7 @@ void TProgBoot::AwaitSynchronised() {
             ShowStatus("Verify Device Type");
             cursor_ = FirstPosition(menuModel_);
             SendTypeNumber();
-            step_ = 9;
+            step_ = stTypeCheck;
         } else {
             Consume(rxBuffer_.substr(0, 1));
         }
@@ -129,12 +151,13 @@ void TProgBoot::CheckType() {
     if (RxBeginsWith('.')) {
         Consume(".");
         RaiseModelFound(DeviceRecordAt(cursor_).code);
-        step_ = 6;
+        step_ = stReadIdentification;
     } else if (RxBeginsWith('X')) {
         ++cursor_;
         Consume("X");
         if (menuModel_ == 1) {
-            // A KRA350 may be the "_256" variant: one more try with its type number.
+            // A KRA350 may be the "_256" variant: one more try with its type number, and
+            // a later "SYN" of the run starts from it.
             menuModel_ = 5;
             cursor_ = FirstPosition(menuModel_);
             SendTypeNumber();
@@ -144,6 +167,7 @@ void TProgBoot::CheckType() {
             SendTypeNumber();
         }
     } else if (static_cast<std::uint32_t>(clock_.Now() - typeCheckStart_) > kTypeCheckTimeoutMs) {
+        // The only time-out on a device answer: 1000 ms of silence count as a refusal.
         Error(kBadType);
     }
 }
@@ -154,6 +178,7 @@ void TProgBoot::ReadIdentification() {
     if (end != 14 && end != 8) return;
     // Handlers may touch the receive text; work on a copy of the reply.
     const std::string reply = rxBuffer_.substr(0, end);
+    // Deliberately shown with 0xA000 added to the value the device reports.
     ShowStatus("Boot Checksum : " +
                WordToHex(static_cast<std::uint16_t>(HexToWord(reply.substr(0, 4)) + 0xA000)));
     ShowStatus("Device ID : " + reply.substr(4, 4));
@@ -161,6 +186,7 @@ void TProgBoot::ReadIdentification() {
     if (end == 14) {
         RaiseOptions(HexToWord(reply.substr(8, 4)));
         RaiseReportedModel(modelCode_);
+        // A type byte that two models share (21) reports both, in table order.
         const std::int32_t type = HexToWord("00" + reply.substr(12, 2));
         for (const device_rec& record : device_table) {
             if (record.type_number == type) RaiseReportedModel(record.code);
@@ -170,132 +196,60 @@ void TProgBoot::ReadIdentification() {
         RaiseReportedModel(modelCode_);
     }
     ClearRx();
-    step_ = kFinish;
-}
-
-void TProgBoot::AwaitCommandAccepted() {
-    RequestRx();
-    if (RxBeginsWith('.')) {
-        Consume(".");
-        ShowStatus("Erase Extended Boot");
-        step_ = 8;
-    } else if (RxBeginsWith('I')) {
-        Consume("I");
-        Error("Instruction unknown");
-    }
-}
-
-void TProgBoot::SendFileLine(std::int32_t index) {
-    Send(fileLines_[static_cast<std::size_t>(index)] + kLineEnd);
-}
-
-void TProgBoot::AwaitErase() {
-    RequestRx();
-    if (RxBeginsWith('.')) {
-        StepProgress();
-        Consume(".");
-        cursor_ = 0;
-        if (fileLines_.empty()) {
-            Error("Boot File Empty !!!");
-            return;
-        }
-        ShowStatus("Upload Extended Boot");
-        SendFileLine(0);
-        step_ = 10;
-    } else if (RxBeginsWith('X')) {
-        Consume("X");
-        Error("Error while erasing !!!");
-    }
-}
-
-void TProgBoot::Upload() {
-    RequestRx();
-    if (RxBeginsWith('.')) {
-        Consume(".");
-        StepProgress();
-        // Line 0 went out with the erase acknowledgement and goes out again here.
-        if (cursor_ < static_cast<std::int32_t>(fileLines_.size())) {
-            SendFileLine(cursor_);
-            ++cursor_;
-        } else {
-            step_ = 11;
-        }
-    } else if (RxBeginsWith('X')) {
-        Error("Error while writing!!!");
-        Consume("X");
-    } else if (RxBeginsWith('R')) {
-        Consume("R");
-        ++retryCount_;
-        if (retryCount_ > kMaxRetries) {
-            Error("Too Many Transmission Error !!!");
-        } else {
-            // Before the first acknowledgement the line sent last is line 0.
-            SendFileLine(cursor_ > 0 ? cursor_ - 1 : 0);
-        }
-    }
-}
-
-void TProgBoot::SendChecksum() {
-    ShowStatus("Verify Checksum");
-    const std::string digits =
-        checksumText_.empty() ? WordToHex(HexImageSum(fileLines_, 0x4000, 0x5FFF)) : checksumText_;
-    Send(BuildHexRecord(0x0C, 0x0000, digits) + kLineEnd);
-    step_ = 12;
-}
-
-void TProgBoot::AwaitChecksum() {
-    RequestRx();
-    if (RxBeginsWith('.')) {
-        Consume(".");
-        step_ = kFinish;
-    } else if (RxBeginsWith('X')) {
-        Consume("X");
-        Error("Checksum Error");
-    }
+    step_ = stFinish;
 }
 
 void TProgBoot::Execute() {
     switch (step_) {
-    case kIdle:
+    case stIdle:
         Recognise();
         break;
-    case 1:
+    case stLoadFile:
         LoadFile();
         break;
-    case 2:
-        AwaitCommandAccepted();
+    case stAwaitCommand:
+        if (CommandAccepted({mkBootArea, 0}, "Erase Extended Boot")) step_ = stErasing;
         break;
-    case 4:
+    case stAwaitCall:
         AwaitCall();
         break;
-    case 5:
+    case stAwaitSynchronised:
         AwaitSynchronised();
         break;
-    case 6:
+    case stReadIdentification:
         ReadIdentification();
         break;
-    case 8:
-        AwaitErase();
+    case stErasing:
+        if (!EraseDone()) break;
+        StepProgress();
+        if (StartUpload("Upload Extended Boot", "Boot File Empty !!!")) step_ = stUploading;
         break;
-    case 9:
+    case stTypeCheck:
         CheckType();
         break;
-    case 10:
-        Upload();
+    case stUploading:
+        if (UploadStep()) step_ = stSendChecksum;
         break;
-    case 11:
-        SendChecksum();
+    case stSendChecksum:
+        // A checksum written on the script line goes to the device unchecked against the file.
+        SendChecksumRecord("Verify Checksum",
+                           checksumText_.empty()
+                               ? WordToHex(HexImageSum(FileLines(), kBootRange.First, kBootRange.Last))
+                               : checksumText_);
+        step_ = stAwaitChecksum;
         break;
-    case 12:
-        AwaitChecksum();
+    case stAwaitChecksum:
+        // Unlike the keyboard loader, the boot loader never asks for the record again.
+        if (ChecksumReply(false) == crMatched) step_ = stFinish;
         break;
-    case kFinish:
-        fileLines_.clear();
+    case stFinish:
+        DropFile();
+        EndMemory();
         ClearBusy();
-        step_ = kIdle;
+        step_ = stIdle;
         break;
     default:
-        // Step 3 is unused and step 7 is the stopped state: both wait for Reset.
+        // Step 3 is unused and stParked waits for Reset, as does any other value.
         break;
     }
 }

@@ -2,25 +2,41 @@
 // identification ("SYN"), and programming of the extended boot area ("PB").
 #pragma once
 
-#include "engines/gestionnaire.h"
-#include "formats/text_lines.h"
+#include "engines/progflash.h"
 
 #include <cstdint>
 #include <string>
-#include <vector>
 
 namespace vz {
 
-class TProgBoot : public TGestionnaire {
+class TProgBoot : public TProgFlash {
 public:
+    // Step 3 is not used; any step not named here waits for Reset like stParked.
+    enum TStep : std::uint8_t {
+        stIdle = 0,
+        stLoadFile = 1,
+        stAwaitCommand = 2,
+        stAwaitCall = 4,
+        stAwaitSynchronised = 5,
+        stReadIdentification = 6,
+        stParked = 7,
+        stErasing = 8,
+        stTypeCheck = 9,
+        stUploading = 10,
+        stSendChecksum = 11,
+        stAwaitChecksum = 12,
+        stFinish = 13,
+    };
+
     explicit TProgBoot(EngineClock clock = EngineClock::System());
 
     void Execute() override;
     void Error(const std::string& text) override;
     void Reset() override;
+    std::optional<TProgrammedFile> DescribeLine(const std::string& line) const override;
 
-    std::uint8_t Step() const { return step_; }
-    // Device table position being tried ("SYN") or next file line to send ("PB").
+    TStep Step() const { return step_; }
+    // Device table position being tried ("SYN").
     std::int32_t Cursor() const { return cursor_; }
     const std::string& ChecksumText() const { return checksumText_; }
 
@@ -31,17 +47,10 @@ private:
     void AwaitSynchronised();
     void CheckType();
     void ReadIdentification();
-    void AwaitCommandAccepted();
-    void AwaitErase();
-    void Upload();
-    void SendChecksum();
-    void AwaitChecksum();
     void SendTypeNumber();
-    void SendFileLine(std::int32_t index);
 
-    std::uint8_t step_ = 0;
+    TStep step_ = stIdle;
     std::string checksumText_;
-    TextLines fileLines_;
     std::int32_t cursor_ = 0;
     std::uint32_t typeCheckStart_ = 0;
 };

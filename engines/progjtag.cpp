@@ -10,23 +10,30 @@ namespace vz {
 
 namespace {
 
-constexpr std::uint8_t kIdle = 0;
-constexpr std::uint8_t kParked = 1;
-constexpr std::uint8_t kStatementRunning = 8;
-constexpr std::uint8_t kAwaitEnd = 9;
-constexpr std::uint8_t kFinish = 12;
-
-constexpr std::int32_t kMaxRetries = 300;
 constexpr std::uint32_t kUpdatePauseMs = 1000;
 constexpr char kEsc = '\x1B';
 constexpr std::int32_t kTdoExpected = 0x10;
 
 const std::string kLineEnd = "\r\n";
 const std::string kInstructionUnknown = "Instruction unknown";
-const std::string kTooManyErrors = "Too Many Transmission Error !!!";
 
 bool IsPromDigit(std::string_view text) {
     return !text.empty() && (text[0] == '8' || text[0] == '9');
+}
+
+// What follows the line's first letter, trimmed: "P 9 x.svf" and "P9 x.svf" alike give "9 x.svf".
+std::string AfterLetter(std::string_view line) {
+    return TrimBoth(DropFront(line, 1));
+}
+
+// What follows the PROM digit, trimmed: the Effect file's name.
+std::string FileNameOf(std::string_view afterLetter) {
+    return TrimBoth(DropFront(afterLetter, 1));
+}
+
+// The digit 8 names Prom 1, 9 names Prom 2.
+TMemory PromOf(char digit) {
+    return {mkProm, digit == '9' ? 2 : 1};
 }
 
 // The TDO answer as the device escapes it: ESC ESC stands for "1B", ESC "0" for
@@ -84,7 +91,7 @@ void TProgJtag::AskFastLink() {
 void TProgJtag::Error(const std::string& text) {
     effectFile_.CloseEffectFile();
     ClearBusy();
-    step_ = kParked;
+    step_ = stParked;
     // A failed slow update must not leave the link at the slow speed.
     if (slowLink_) AskFastLink();
     TGestionnaire::Error(text);
@@ -94,7 +101,14 @@ void TProgJtag::Reset() {
     TGestionnaire::Reset();
     effectFile_.CloseEffectFile();
     slowLink_ = false;
-    step_ = kIdle;
+    step_ = stIdle;
+}
+
+std::optional<TProgrammedFile> TProgJtag::DescribeLine(const std::string& line) const {
+    if (!line.starts_with("P")) return std::nullopt;
+    const std::string afterLetter = AfterLetter(line);
+    if (!IsPromDigit(afterLetter)) return std::nullopt;
+    return TProgrammedFile{PromOf(afterLetter.front()), scriptDir_ + FileNameOf(afterLetter), std::nullopt};
 }
 
 std::string TProgJtag::FindReplyCode() const {
@@ -104,21 +118,21 @@ std::string TProgJtag::FindReplyCode() const {
 
 void TProgJtag::Recognise() {
     if (busy_ || currentLine_.empty()) return;
-    std::uint8_t next = kIdle;
+    TStep next = stIdle;
     switch (currentLine_.front()) {
     case 'D':
-        next = 3;
+        next = stSendD;
         break;
     case 'P':
-        next = 6;
+        next = stStartUpdate;
         break;
     case 'F':
-        next = 10;
+        next = stSendF;
         break;
     default:
         return;
     }
-    currentLine_ = TrimBoth(DropFront(currentLine_, 1));
+    currentLine_ = AfterLetter(currentLine_);
     if (!IsPromDigit(currentLine_)) return;
     SetBusy();
     step_ = next;
@@ -141,33 +155,35 @@ void TProgJtag::AwaitSlowStart() {
     slowLink_ = true;
     LinkSlow();
     Send("P" + promSelector_);
-    step_ = 7;
+    step_ = stAwaitUpdate;
 }
 
 void TProgJtag::AwaitIdentificationAccepted() {
     if (!CommandAccepted()) return;
     ShowStatus("Extract Prom Devices ID");
     Consume(".");
-    step_ = 5;
+    step_ = stReadIdentification;
 }
 
 void TProgJtag::ReadIdentification() {
     RequestRx();
     if (rxBuffer_.find('.') != 16) return;
+    // The device sends the identification lowest byte first.
     ShowStatus("ID Number : " + ReverseHexBytes(rxBuffer_.substr(0, 16)));
     ClearRx();
-    step_ = kFinish;
+    step_ = stFinish;
 }
 
 void TProgJtag::StartUpdate() {
     promSelector_ = currentLine_.substr(0, 1);
-    currentLine_ = TrimBoth(DropFront(currentLine_, 1));
+    currentLine_ = FileNameOf(currentLine_);
+    // The command goes out before the file is opened: a missing file still starts the device.
     if (slowMode_) {
         Send("S" + promSelector_);
-        step_ = 2;
+        step_ = stAwaitSlowStart;
     } else {
         Send("P" + promSelector_);
-        step_ = 7;
+        step_ = stAwaitUpdate;
     }
     const std::string path = scriptDir_ + currentLine_;
     effectLineCount_ = effectFile_.OpenEffectFile(path);
@@ -181,12 +197,14 @@ void TProgJtag::StartUpdate() {
         return;
     }
     SetProgressMax(effectLineCount_);
+    // The one wait inside a step: the device needs the time after "P" before the first record.
     clock_.Pause(kUpdatePauseMs);
     retryCount_ = 0;
 }
 
 void TProgJtag::AwaitUpdateAccepted() {
     if (!CommandAccepted()) return;
+    BeginMemory(PromOf(promSelector_.front()));
     ShowStatus("Updating Prom Devices");
     Consume(".");
     effectLineNumber_ = 0;
@@ -209,10 +227,10 @@ void TProgJtag::SendNextCommand() {
         Error("Error in Effect file line : " + std::to_string(effectLineNumber_));
     } else if (command.empty()) {
         Send(std::string(kEffectEndRecord) + kLineEnd);
-        step_ = kAwaitEnd;
+        step_ = stAwaitEnd;
     } else {
         Send(command + kLineEnd);
-        step_ = kStatementRunning;
+        step_ = stStatementRunning;
     }
 }
 
@@ -220,18 +238,15 @@ void TProgJtag::CheckTdoAnswer() {
     std::string decoded = DecodeTdoAnswer(rxBuffer_);
     if (!TdoChecksumMatches(decoded)) {
         ClearRx();
-        ++retryCount_;
-        if (retryCount_ > kMaxRetries) {
-            Error(kTooManyErrors);
-        } else {
-            Send("R");
-        }
+        // A garbled answer counts as a retransmission like the device's own "R".
+        if (CountRetry()) Send("R");
         return;
     }
     ClearRx();
     Send(".");
     decoded.resize(decoded.size() - 2);
     if (!translation_.Mask.empty()) {
+        // Deliberately masks the expected TDO itself, not a copy of it.
         AndHexDigits(translation_.Mask, decoded);
         AndHexDigits(translation_.Mask, translation_.Tdo);
     }
@@ -262,13 +277,8 @@ void TProgJtag::RunStatement() {
         Error("Error while executing Effect file line : " + std::to_string(effectLineNumber_));
     } else if (code == "R") {
         ClearRx();
-        ++retryCount_;
-        if (retryCount_ > kMaxRetries) {
-            Error(kTooManyErrors);
-        } else {
-            // The whole statement again, from its record; a data block follows on the next ".".
-            Send(TranslateStatement(effectLine_, translation_) + kLineEnd);
-        }
+        // The whole statement again, from its record; a data block follows on the next ".".
+        if (CountRetry()) Send(TranslateStatement(effectLine_, translation_) + kLineEnd);
     }
 }
 
@@ -279,11 +289,13 @@ void TProgJtag::AwaitEnd() {
     ClearRx();
     AskFastLink();
     if (code == ".") {
-        step_ = kFinish;
+        step_ = stFinish;
     } else if (code == "X") {
+        // Deliberately the text of a refused command, for a refused end record.
         Error(kInstructionUnknown);
     } else {
-        Error(kTooManyErrors);
+        // The end record is never sent again: "R" here ends the update at once.
+        FailTooManyRetries();
     }
 }
 
@@ -291,7 +303,7 @@ void TProgJtag::AwaitF() {
     RequestRx();
     if (RxBeginsWith('.')) {
         Consume(".");
-        step_ = kFinish;
+        step_ = stFinish;
     } else if (RxBeginsWith('I')) {
         Consume("I");
         Error(kInstructionUnknown);
@@ -300,50 +312,51 @@ void TProgJtag::AwaitF() {
 
 void TProgJtag::Execute() {
     switch (step_) {
-    case kIdle:
+    case stIdle:
         Recognise();
         break;
-    case 2:
+    case stAwaitSlowStart:
         AwaitSlowStart();
         break;
-    case 3:
+    case stSendD:
         promSelector_ = currentLine_.substr(0, 1);
         Send("D" + promSelector_);
-        step_ = 4;
+        step_ = stAwaitD;
         break;
-    case 4:
+    case stAwaitD:
         AwaitIdentificationAccepted();
         break;
-    case 5:
+    case stReadIdentification:
         ReadIdentification();
         break;
-    case 6:
+    case stStartUpdate:
         StartUpdate();
         break;
-    case 7:
+    case stAwaitUpdate:
         AwaitUpdateAccepted();
         break;
-    case kStatementRunning:
+    case stStatementRunning:
         RunStatement();
         break;
-    case kAwaitEnd:
+    case stAwaitEnd:
         AwaitEnd();
         break;
-    case 10:
+    case stSendF:
         promSelector_ = currentLine_.substr(0, 1);
         Send("F" + promSelector_);
-        step_ = 11;
+        step_ = stAwaitF;
         break;
-    case 11:
+    case stAwaitF:
         AwaitF();
         break;
-    case kFinish:
+    case stFinish:
         effectFile_.CloseEffectFile();
+        EndMemory();
         ClearBusy();
-        step_ = kIdle;
+        step_ = stIdle;
         break;
     default:
-        // Step 1 is the parked state; it is left only by Reset.
+        // stParked is left only by Reset, as is any other value.
         break;
     }
 }

@@ -12,17 +12,34 @@ namespace vz {
 
 class TProgJtag : public TGestionnaire {
 public:
+    enum TStep : std::uint8_t {
+        stIdle = 0,
+        stParked = 1,
+        stAwaitSlowStart = 2,
+        stSendD = 3,
+        stAwaitD = 4,
+        stReadIdentification = 5,
+        stStartUpdate = 6,
+        stAwaitUpdate = 7,
+        stStatementRunning = 8,
+        stAwaitEnd = 9,
+        stSendF = 10,
+        stAwaitF = 11,
+        stFinish = 12,
+    };
+
     explicit TProgJtag(EngineClock clock = EngineClock::System());
     ~TProgJtag() override;
 
     void Execute() override;
     void Error(const std::string& text) override;
     void Reset() override;
+    std::optional<TProgrammedFile> DescribeLine(const std::string& line) const override;
 
     // The first ".", "X" or "R" anywhere in RxBuffer; empty when there is none.
     std::string FindReplyCode() const;
 
-    std::uint8_t Step() const { return step_; }
+    TStep Step() const { return step_; }
     const std::string& EffectLine() const { return effectLine_; }
     std::int32_t EffectLineCount() const { return effectLineCount_; }
     std::int32_t EffectLineNumber() const { return effectLineNumber_; }
@@ -47,7 +64,7 @@ private:
     bool CommandAccepted();
     void AskFastLink();
 
-    std::uint8_t step_ = 0;
+    TStep step_ = stIdle;
     std::string effectLine_;
     std::int32_t effectLineCount_ = 0;
     std::int32_t effectLineNumber_ = 0;

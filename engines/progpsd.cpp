@@ -10,35 +10,50 @@ namespace vz {
 
 namespace {
 
-constexpr std::uint8_t kIdle = 0;
-constexpr std::uint8_t kStopped = 4;
-constexpr std::uint8_t kFinish = 14;
-
-constexpr std::int32_t kMaxRetries = 300;
-
-const std::string kLineEnd = "\r\n";
 const std::string kInstructionUnknown = "Instruction unknown";
-const std::string kTooManyErrors = "Too Many Transmission Error !!!";
+
+// What follows the line's first letter, trimmed: "P 3 x.hex" and "P3 x.hex" alike give "3 x.hex".
+std::string AfterLetter(std::string_view line) {
+    return TrimBoth(DropFront(line, 1));
+}
+
+// What follows the bank digit, trimmed: the file name, blanks inside included.
+std::string FileNameOf(std::string_view afterLetter) {
+    return TrimBoth(DropFront(afterLetter, 1));
+}
+
+// Bank 0 lives in the lower half of the address space, every other bank in the upper.
+TAddressRange BankRange(std::int32_t bank) {
+    return bank == 0 ? TAddressRange{0x0000, 0x7FFF} : TAddressRange{0x8000, 0xFFFF};
+}
 
 } // namespace
 
-TProgPsd::TProgPsd(EngineClock clock) : TGestionnaire(std::move(clock)) {}
+TProgPsd::TProgPsd(EngineClock clock) : TProgFlash(std::move(clock)) {}
 
 bool TProgPsd::IsBankDigit(std::string_view text) {
     return !text.empty() && text[0] >= '0' && text[0] <= '7';
 }
 
 void TProgPsd::Error(const std::string& text) {
-    fileLines_.clear();
+    DropFile();
     ClearBusy();
-    step_ = kStopped;
+    step_ = stParked;
     TGestionnaire::Error(text);
 }
 
 void TProgPsd::Reset() {
-    fileLines_.clear();
+    DropFile();
     TGestionnaire::Reset();
-    step_ = kIdle;
+    step_ = stIdle;
+}
+
+std::optional<TProgrammedFile> TProgPsd::DescribeLine(const std::string& line) const {
+    if (!line.starts_with("P")) return std::nullopt;
+    const std::string afterLetter = AfterLetter(line);
+    if (!IsBankDigit(afterLetter)) return std::nullopt;
+    const std::int32_t bank = HexCharToNibble(afterLetter.front());
+    return TProgrammedFile{{mkKeyboardBank, bank}, scriptDir_ + FileNameOf(afterLetter), BankRange(bank)};
 }
 
 char TProgPsd::Digit() const {
@@ -47,21 +62,21 @@ char TProgPsd::Digit() const {
 
 void TProgPsd::Recognise() {
     if (busy_ || currentLine_.empty()) return;
-    std::uint8_t next = kIdle;
+    TStep next = stIdle;
     switch (currentLine_.front()) {
     case 'P':
-        next = 1;
+        next = stLoadFile;
         break;
     case 'D':
-        next = 9;
+        next = stSendD;
         break;
     case 'F':
-        next = 12;
+        next = stSendF;
         break;
     default:
         return;
     }
-    currentLine_ = TrimBoth(DropFront(currentLine_, 1));
+    currentLine_ = AfterLetter(currentLine_);
     if (!IsBankDigit(currentLine_)) return;
     SetBusy();
     bank_ = HexCharToNibble(currentLine_.front());
@@ -69,17 +84,16 @@ void TProgPsd::Recognise() {
 }
 
 void TProgPsd::LoadFile() {
-    currentLine_ = TrimBoth(DropFront(currentLine_, 1));
-    retryCount_ = 0;
-    if (LoadTextLines(scriptDir_ + currentLine_, fileLines_) != LoadResult::Ok) {
+    currentLine_ = FileNameOf(currentLine_);
+    if (!LoadFlashFile(scriptDir_ + currentLine_)) {
         Error(scriptDir_ + currentLine_ + " File not found !!!");
         return;
     }
     Send(std::string("P") + Digit());
-    step_ = 2;
+    step_ = stAwaitCommand;
 }
 
-bool TProgPsd::CommandAccepted() {
+bool TProgPsd::CommandKnown() {
     RequestRx();
     if (RxBeginsWith('.')) return true;
     if (RxBeginsWith('I')) {
@@ -89,150 +103,89 @@ bool TProgPsd::CommandAccepted() {
     return false;
 }
 
-void TProgPsd::SendFileLine(std::int32_t index) {
-    Send(fileLines_[static_cast<std::size_t>(index)] + kLineEnd);
-}
-
-void TProgPsd::AwaitErase() {
-    RequestRx();
-    if (RxBeginsWith('.')) {
-        Consume(".");
-        nextLine_ = 0;
-        SetProgressMax(static_cast<std::int32_t>(fileLines_.size()));
-        // An empty file shows only now, after the device has erased the bank.
-        if (fileLines_.empty()) {
-            Error("Keyb File Empty !!!");
-            return;
-        }
-        ShowStatus(std::string("Upload Bank") + Digit());
-        SendFileLine(0);
-        step_ = 6;
-    } else if (RxBeginsWith('X')) {
-        Consume("X");
-        Error("Error while erasing !!!");
-    }
-}
-
-void TProgPsd::Upload() {
-    RequestRx();
-    if (RxBeginsWith('.')) {
-        Consume(".");
-        StepProgress();
-        // Line 0 went out with the erase acknowledgement and goes out again here.
-        if (nextLine_ < static_cast<std::int32_t>(fileLines_.size())) {
-            SendFileLine(nextLine_);
-            ++nextLine_;
-        } else {
-            step_ = 7;
-        }
-    } else if (RxBeginsWith('X')) {
-        Consume("X");
-        Error("Error while writing!!!");
-    } else if (RxBeginsWith('R')) {
-        Consume("R");
-        ++retryCount_;
-        if (retryCount_ > kMaxRetries) {
-            Error(kTooManyErrors);
-        } else {
-            // Before the first acknowledgement the line sent last is line 0.
-            SendFileLine(nextLine_ > 0 ? nextLine_ - 1 : 0);
-        }
-    }
-}
-
-void TProgPsd::SendChecksum() {
-    ShowStatus(std::string("Verify Bank") + Digit());
-    // Bank 0 lives in the lower half of the address space, every other bank in the upper.
-    const std::uint16_t sum =
-        bank_ == 0 ? HexImageSum(fileLines_, 0x0000, 0x7FFF) : HexImageSum(fileLines_, 0x8000, 0xFFFF);
-    Send(BuildHexRecord(0x0C, 0x0000, WordToHex(sum)) + kLineEnd);
-    step_ = 8;
-}
-
-void TProgPsd::AwaitChecksum() {
-    RequestRx();
-    if (RxBeginsWith('.')) {
-        Consume(".");
-        ClearRx();
-        step_ = kFinish;
-    } else if (RxBeginsWith('X')) {
-        Consume("X");
-        Error("Checksum Error");
-    } else if (RxBeginsWith('R')) {
-        Consume("R");
-        step_ = 7;
-        // One count for the upload and the checksum together.
-        ++retryCount_;
-        if (retryCount_ > kMaxRetries) Error(kTooManyErrors);
-    }
-}
-
 void TProgPsd::ReadIdNumber() {
     RequestRx();
     if (rxBuffer_.find('.') != 2) return;
     ShowStatus("ID Number : " + rxBuffer_.substr(0, 2));
     ClearRx();
-    step_ = kFinish;
+    step_ = stFinish;
 }
 
 void TProgPsd::Execute() {
     switch (step_) {
-    case kIdle:
+    case stIdle:
         Recognise();
         break;
-    case 1:
+    case stLoadFile:
         LoadFile();
         break;
-    case 2:
-        if (CommandAccepted()) {
-            Consume(".");
-            ShowStatus(std::string("Erase Bank") + Digit());
-            step_ = 3;
+    case stAwaitCommand:
+        // The status texts run the digit on without a blank: "Erase Bank3".
+        if (CommandAccepted({mkKeyboardBank, bank_}, std::string("Erase Bank") + Digit())) step_ = stErasing;
+        break;
+    case stErasing:
+        if (!EraseDone()) break;
+        // Every line sent, the doubled line 0 included, steps the bar: one step past its end.
+        SetProgressMax(FileLineCount());
+        if (StartUpload(std::string("Upload Bank") + Digit(), "Keyb File Empty !!!")) step_ = stUploading;
+        break;
+    case stUploading:
+        if (UploadStep()) step_ = stSendChecksum;
+        break;
+    case stSendChecksum: {
+        const TAddressRange range = BankRange(bank_);
+        SendChecksumRecord(std::string("Verify Bank") + Digit(),
+                           WordToHex(HexImageSum(FileLines(), range.First, range.Last)));
+        step_ = stAwaitChecksum;
+        break;
+    }
+    case stAwaitChecksum:
+        switch (ChecksumReply(true)) {
+        case crMatched:
+            // Anything the device sent after its verdict is dropped.
+            ClearRx();
+            step_ = stFinish;
+            break;
+        case crResend:
+            // The next step shows the status line again and sends a freshly built record.
+            step_ = stSendChecksum;
+            break;
+        case crWaiting:
+            break;
         }
         break;
-    case 3:
-        AwaitErase();
-        break;
-    case 6:
-        Upload();
-        break;
-    case 7:
-        SendChecksum();
-        break;
-    case 8:
-        AwaitChecksum();
-        break;
-    case 9:
+    case stSendD:
         Send(std::string("D") + Digit());
-        step_ = 10;
+        step_ = stAwaitD;
         break;
-    case 10:
-        if (CommandAccepted()) {
+    case stAwaitD:
+        if (CommandKnown()) {
             ShowStatus("Extract ID Keyb");
             Consume(".");
-            step_ = 11;
+            step_ = stReadIdNumber;
         }
         break;
-    case 11:
+    case stReadIdNumber:
         ReadIdNumber();
         break;
-    case 12:
+    case stSendF:
         Send(std::string("F") + Digit());
-        step_ = 13;
+        step_ = stAwaitF;
         break;
-    case 13:
-        if (CommandAccepted()) {
+    case stAwaitF:
+        if (CommandKnown()) {
             Consume(".");
-            step_ = kFinish;
+            step_ = stFinish;
         }
         break;
-    case kFinish:
-        fileLines_.clear();
+    case stFinish:
+        DropFile();
+        EndMemory();
         ClearBusy();
-        step_ = kIdle;
+        step_ = stIdle;
         break;
     default:
-        // Step 4 is the stopped state and step 5 is unused: both wait for Reset.
+        // Step 5 is unused and stParked waits for Reset, as does any other value.
         break;
     }
 }

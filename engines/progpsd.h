@@ -2,48 +2,57 @@
 // file ("P"), read the keyboard's identification number ("D"), the "F" command.
 #pragma once
 
-#include "engines/gestionnaire.h"
-#include "formats/text_lines.h"
+#include "engines/progflash.h"
 
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace vz {
 
-class TProgPsd : public TGestionnaire {
+class TProgPsd : public TProgFlash {
 public:
+    // Step 5 is not used; any step not named here waits for Reset like stParked.
+    enum TStep : std::uint8_t {
+        stIdle = 0,
+        stLoadFile = 1,
+        stAwaitCommand = 2,
+        stErasing = 3,
+        stParked = 4,
+        stUploading = 6,
+        stSendChecksum = 7,
+        stAwaitChecksum = 8,
+        stSendD = 9,
+        stAwaitD = 10,
+        stReadIdNumber = 11,
+        stSendF = 12,
+        stAwaitF = 13,
+        stFinish = 14,
+    };
+
     explicit TProgPsd(EngineClock clock = EngineClock::System());
 
     void Execute() override;
     void Error(const std::string& text) override;
     void Reset() override;
+    std::optional<TProgrammedFile> DescribeLine(const std::string& line) const override;
 
     // True when the text begins with one of the characters "0" to "7".
     static bool IsBankDigit(std::string_view text);
 
-    std::uint8_t Step() const { return step_; }
+    TStep Step() const { return step_; }
     std::int32_t Bank() const { return bank_; }
-    std::int32_t NextLine() const { return nextLine_; }
 
 private:
     void Recognise();
     void LoadFile();
     // "." (left in place for the caller) or "I" at the start of the reply.
-    bool CommandAccepted();
-    void AwaitErase();
-    void Upload();
-    void SendChecksum();
-    void AwaitChecksum();
+    bool CommandKnown();
     void ReadIdNumber();
-    void SendFileLine(std::int32_t index);
     // The bank digit as the device and the status lines show it.
     char Digit() const;
 
-    std::uint8_t step_ = 0;
-    TextLines fileLines_;
-    std::int32_t nextLine_ = 0;
+    TStep step_ = stIdle;
     std::int32_t bank_ = 0;
 };
 

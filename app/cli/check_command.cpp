@@ -3,6 +3,7 @@
 #include "app/cli/run_command.h"
 #include "engines/constante.h"
 #include "engines/inst_courante.h"
+#include "engines/line_text.h"
 #include "engines/progboot.h"
 #include "engines/progjtag.h"
 #include "engines/progpsd.h"
@@ -13,6 +14,7 @@
 
 #include <array>
 #include <filesystem>
+#include <optional>
 #include <ostream>
 
 namespace vz::cli {
@@ -61,7 +63,7 @@ public:
             engine->SetScriptDir(scriptDir);
         int faults = 0;
         for (std::size_t i = 0; i < lines.size(); ++i)
-            faults += CheckLine(path, static_cast<int>(i + 1), TrimBoth(lines[i]), scriptDir);
+            faults += CheckLine(path, static_cast<int>(i + 1), TrimBoth(lines[i]));
         return faults;
     }
 
@@ -73,8 +75,8 @@ private:
         return 1;
     }
 
-    int CheckLine(const std::string& script, int number, const std::string& text, const std::string& dir) {
-        if (text.empty() || text.starts_with("rem")) return 0;
+    int CheckLine(const std::string& script, int number, const std::string& text) {
+        if (IsSkippedScriptLine(text)) return 0;
         const std::string where = script + ":" + std::to_string(number) + ": ";
         TGestionnaire* taker = nullptr;
         for (TGestionnaire* engine : Engines()) {
@@ -88,34 +90,16 @@ private:
         error_.clear();
         taker->Execute();
         int faults = 0;
-        if (!error_.empty())
+        if (!error_.empty()) {
             faults += Fault(where + error_);
-        else if (taker == &boot_ && text != "SYN" && !text.starts_with("SYN"))
-            faults += CheckHexFile(dir + BootFileName(text), 0x4000, 0x5FFF);
-        else if (taker == &psd_ && text[0] == 'P')
-            faults += CheckHexFile(dir + DataFileName(text), BankIsLower(text) ? 0x0000 : 0x8000,
-                                   BankIsLower(text) ? 0x7FFF : 0xFFFF);
-        else if (taker == &jtag_ && text[0] == 'P')
-            faults += CheckEffectFile(dir + DataFileName(text));
+        } else if (const std::optional<TProgrammedFile> file = taker->DescribeLine(text)) {
+            faults += file->Checksum ? CheckHexFile(file->Path, file->Checksum->First, file->Checksum->Last)
+                                     : CheckEffectFile(file->Path);
+        }
         for (TGestionnaire* engine : Engines())
             engine->Reset();
         return faults;
     }
-
-    // "P" [blanks] "B" [blanks] name [blanks checksum]
-    static std::string BootFileName(const std::string& text) {
-        const std::string rest = TrimLeft(TrimBoth(text.substr(1)).substr(1));
-        return rest.substr(0, rest.find(' '));
-    }
-
-    // "P" [blanks] digit [blanks] name
-    static std::string DataFileName(const std::string& text) {
-        const std::string rest = TrimBoth(text.substr(1));
-        return rest.size() > 1 ? TrimBoth(rest.substr(1)) : std::string();
-    }
-
-    // Bank 0 is the lower half of the address space, banks 1 to 7 the upper half.
-    static bool BankIsLower(const std::string& text) { return TrimBoth(text.substr(1)).starts_with("0"); }
 
     int CheckHexFile(const std::string& path, std::uint16_t first, std::uint16_t last) {
         TextLines lines;

@@ -68,7 +68,7 @@ void TUpdaterCore::DispatchNextLine() {
         lineText_ = TrimBoth(scriptLines_[static_cast<std::size_t>(lineIndex_)]);
         ++lineIndex_;
         SetProgress(progressBar1_, progressBar1_.Min);
-        if (lineText_.empty() || lineText_.starts_with("rem")) return;
+        if (IsSkippedScriptLine(lineText_)) return;
         for (TGestionnaire* engine : Engines()) {
             engine->SetCurrentLine(lineText_);
             engine->Execute();

@@ -30,6 +30,19 @@ private:
     bool& flag_;
 };
 
+// The memory as the advice and the summary name it.
+std::string MemoryName(const TMemory& memory) {
+    switch (memory.Kind) {
+    case mkBootArea:
+        return "the extended boot area";
+    case mkKeyboardBank:
+        return "keyboard bank " + std::to_string(memory.Index);
+    case mkProm:
+        break;
+    }
+    return "Prom " + std::to_string(memory.Index);
+}
+
 } // namespace
 
 TUpdaterCore::TUpdaterCore(TMainFace& face, std::unique_ptr<TLinkControl> link, EngineClock clock)
@@ -62,14 +75,13 @@ void TUpdaterCore::BindEngine(TGestionnaire& engine) {
         progressBar1_.Max = e.ProgressMax();
         face_.ProgressChanged();
     };
-    engine.OnStatus = [this](TGestionnaire& e) {
-        NoteProgramming(e.StatusText());
-        ShowStatus(e.StatusText());
-    };
+    engine.OnStatus = [this](TGestionnaire& e) { ShowStatus(e.StatusText()); };
     engine.OnError = [this](TGestionnaire& e) { ShowError(e.ErrorText()); };
     engine.OnDeviceId = [this](TGestionnaire& e) { OnDeviceId(e); };
     engine.OnLinkFast = [this](TGestionnaire&) { link_->SetSpeedFast(); };
     engine.OnLinkSlow = [this](TGestionnaire&) { link_->SetSpeedSlow(); };
+    engine.OnMemoryStarted = [this](TGestionnaire&, const TMemory& memory) { NoteMemoryStarted(memory); };
+    engine.OnMemoryDone = [this](TGestionnaire&, const TMemory& memory) { NoteMemoryDone(memory); };
 }
 
 void TUpdaterCore::FormCreate() {
@@ -269,8 +281,6 @@ void TUpdaterCore::StepLineRunning() {
     for (TGestionnaire* engine : Engines())
         if (engine->Busy()) engine->Execute();
     if (!engineBusy_ && state_ != kError) {
-        if (!runRecord_.inProgress.empty())
-            runRecord_.programmed.push_back(std::exchange(runRecord_.inProgress, std::string()));
         state_ = kNextLine;
         progressBar2_.StepIt();
         face_.ProgressChanged();
@@ -297,9 +307,10 @@ void TUpdaterCore::StepCompleted() {
 
 bool TUpdaterCore::WaitingForDevice() const {
     if (state_ != kWaitSync && state_ != kLineRunning && state_ != kFinishing) return false;
-    // "wait" counts the clock, not the device.
-    const bool instWaiting = inst_.Busy() && (inst_.Step() == 2 || inst_.Step() == 3);
-    return !instWaiting;
+    const std::array<const TGestionnaire*, 4> engines{&boot_, &inst_, &psd_, &jtag_};
+    for (const TGestionnaire* engine : engines)
+        if (engine->Busy() && !engine->WaitsForDevice()) return false;
+    return true;
 }
 
 void TUpdaterCore::ShowStatus(const std::string& text) {
@@ -316,16 +327,13 @@ void TUpdaterCore::ShowError(const std::string& text) {
     AdviseAfterStop();
 }
 
-void TUpdaterCore::NoteProgramming(const std::string& status) {
-    if (status == "Erase Extended Boot") {
-        runRecord_.inProgress = "the extended boot area";
-    } else if (status.starts_with("Erase Bank")) {
-        runRecord_.inProgress = "keyboard bank " + status.substr(10);
-    } else if (status == "Updating Prom Devices") {
-        // The line is "P8 …" or "P 9 …": the digit names the PROM.
-        const std::string rest = TrimBoth(DropFront(lineText_, 1));
-        runRecord_.inProgress = !rest.empty() && rest.front() == '9' ? "Prom 2" : "Prom 1";
-    }
+void TUpdaterCore::NoteMemoryStarted(const TMemory& memory) {
+    runRecord_.inProgress = MemoryName(memory);
+}
+
+void TUpdaterCore::NoteMemoryDone(const TMemory& memory) {
+    runRecord_.inProgress.clear();
+    runRecord_.programmed.push_back(MemoryName(memory));
 }
 
 void TUpdaterCore::AdviseWhenSilent() {

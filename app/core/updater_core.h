@@ -160,8 +160,9 @@ private:
     void StepLineRunning();
     void StepCompleted();
     void BindEngine(TGestionnaire& engine);
-    // Follows the engines' status lines to know which memory is being programmed.
-    void NoteProgramming(const std::string& status);
+    // Which memory is being programmed, and which are done.
+    void NoteMemoryStarted(const TMemory& memory);
+    void NoteMemoryDone(const TMemory& memory);
     void AdviseWhenSilent();
     void AdviseAfterStop();
     void OnDeviceId(TGestionnaire& engine);

@@ -19,7 +19,7 @@ TEST(InstFuzzRegressions, InstructionWithoutItsTextFailsBeforeSendingAnything) {
         owner.Play(line, {});
         EXPECT_EQ(owner.errors, std::vector<std::string>{error}) << line;
         EXPECT_TRUE(owner.sent.empty()) << line;
-        EXPECT_EQ(engine.Step(), 9) << line;
+        EXPECT_EQ(engine.Step(), TInstCrt::stParked) << line;
     }
 }
 

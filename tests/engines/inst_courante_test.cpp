@@ -71,7 +71,8 @@ TEST(InstCrt, WaitEndsOnlyOnceMoreThanItsTimeHasPassed) {
         owner.Step(); // the start step reads the clock
         clock.now += ms;
         owner.Step();
-        EXPECT_EQ(engine.Step(), 3) << ms;
+        EXPECT_EQ(engine.Step(), TInstCrt::stWaiting) << ms;
+        EXPECT_FALSE(engine.WaitsForDevice()) << "a wait counts the clock";
         clock.now += 1;
         owner.Run(2);
         EXPECT_FALSE(engine.Busy()) << ms;
@@ -82,6 +83,9 @@ TEST(InstCrt, WaitEndsOnlyOnceMoreThanItsTimeHasPassed) {
     clock.now += 21;
     owner.Run(2);
     EXPECT_FALSE(engine.Busy());
+    owner.strict = false;
+    owner.Dispatch("RS");
+    EXPECT_TRUE(engine.WaitsForDevice()) << "every other instruction waits for the device";
 }
 
 } // namespace

@@ -62,7 +62,7 @@ TEST(ProgBoot, TypeCheckTimesOutAfterOneSecond) {
     clock.now += 1;
     owner.Step();
     EXPECT_EQ(owner.errors.size(), 1u);
-    EXPECT_EQ(engine.Step(), 7);
+    EXPECT_EQ(engine.Step(), TProgBoot::stParked);
 }
 
 TEST(ProgBoot, ProgramsTheExtendedBoot) {

@@ -139,7 +139,7 @@ TEST_F(JtagFixture, ResetClosesTheEffectFileAndOtherLinesAreLeftAlone) {
     const std::size_t events = owner.log.size();
     engine.Reset();
     EXPECT_FALSE(engine.EffectFileOpen());
-    EXPECT_EQ(engine.Step(), 0);
+    EXPECT_EQ(engine.Step(), TProgJtag::stIdle);
     EXPECT_EQ(owner.log.size(), events) << "Reset raises nothing, not even the fast link";
 }
 

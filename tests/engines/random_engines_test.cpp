@@ -31,10 +31,11 @@ template <typename Engine> Subject MakeOne(FakeClock& clock, int parked, int rep
 }
 
 Subject Make(int kind, FakeClock& clock) {
-    if (kind == 0) return MakeOne<TInstCrt>(clock, 9, -1);
-    if (kind == 1) return MakeOne<TProgBoot>(clock, 7, 5); // step 5 sends again for every "."
-    if (kind == 2) return MakeOne<TProgPsd>(clock, 4, -1);
-    return MakeOne<TProgJtag>(clock, 1, -1);
+    if (kind == 0) return MakeOne<TInstCrt>(clock, TInstCrt::stParked, -1);
+    // Waiting to be synchronised, the boot loader engine answers every "." again.
+    if (kind == 1) return MakeOne<TProgBoot>(clock, TProgBoot::stParked, TProgBoot::stAwaitSynchronised);
+    if (kind == 2) return MakeOne<TProgPsd>(clock, TProgPsd::stParked, -1);
+    return MakeOne<TProgJtag>(clock, TProgJtag::stParked, -1);
 }
 
 class Noise {

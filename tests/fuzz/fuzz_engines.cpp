@@ -40,7 +40,8 @@ const vz::fuzz::ScratchDir& Scratch() {
 
 // Where each engine parks after an error.
 std::uint8_t ParkedStep(int kind) {
-    static constexpr std::uint8_t kParked[] = {7, 9, 4, 1};
+    static constexpr std::uint8_t kParked[] = {vz::TProgBoot::stParked, vz::TInstCrt::stParked,
+                                               vz::TProgPsd::stParked, vz::TProgJtag::stParked};
     return kParked[kind];
 }
 

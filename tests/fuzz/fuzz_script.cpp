@@ -45,7 +45,8 @@ public:
 
     // The boot loader calls for as long as the host waits for its call.
     void Tick(TUpdaterCore& core) {
-        if (running && pending.empty() && core.BootEngine().Busy() && core.BootEngine().Step() == 4)
+        if (running && pending.empty() && core.BootEngine().Busy() &&
+            core.BootEngine().Step() == vz::TProgBoot::stAwaitCall)
             pending = "%";
     }
 
