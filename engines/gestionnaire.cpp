@@ -1,5 +1,7 @@
 #include "engines/gestionnaire.h"
 
+#include <algorithm>
+
 #include <utility>
 
 namespace vz {
@@ -79,6 +81,14 @@ void TGestionnaire::Consume(std::string_view text) {
         rxBuffer_.erase(0, text.size());
     }
     Raise(OnRxChanged);
+}
+
+void TGestionnaire::Discard(std::size_t count) {
+    count = std::min(count, rxBuffer_.size());
+    if (count == 0) return;
+    const std::string dropped = rxBuffer_.substr(0, count);
+    rxBuffer_.erase(0, count);
+    if (OnRxDiscarded) OnRxDiscarded(*this, dropped);
 }
 
 void TGestionnaire::ClearRx() {

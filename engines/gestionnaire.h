@@ -45,6 +45,7 @@ public:
     using TCodeEvent = std::function<void(TGestionnaire& Sender, std::uint8_t code)>;
     using TBitsEvent = std::function<void(TGestionnaire& Sender, std::int32_t bits)>;
     using TMemoryEvent = std::function<void(TGestionnaire& Sender, const TMemory& memory)>;
+    using TTextEvent = std::function<void(TGestionnaire& Sender, std::string_view text)>;
 
     // Retransmissions honoured per programmed file or Effect file; the next one fails.
     static constexpr std::int32_t kMaxRetries = 300;
@@ -77,6 +78,10 @@ public:
     // Drops as many leading characters as `text` has, without comparing them.
     void Consume(std::string_view text);
     void ClearRx();
+    // Drops `count` leading characters that are no answer (what arrives before the
+    // boot loader calls): the owner hears of them through OnRxDiscarded, never as an
+    // answer understood.
+    void Discard(std::size_t count);
     void SetRxBuffer(const std::string& text) { rxBuffer_ = text; }
     void SetDeviceId(std::int32_t n);
     void LinkFast();
@@ -106,6 +111,7 @@ public:
 
     TNotifyEvent OnSend;
     TNotifyEvent OnRxChanged;
+    TTextEvent OnRxDiscarded;
     TNotifyEvent OnRxRequest;
     TNotifyEvent OnProgressStep;
     TNotifyEvent OnProgressMax;

@@ -3,6 +3,7 @@
 #include "engines/constante.h"
 #include "engines/line_text.h"
 #include "formats/hex.h"
+#include "formats/printable_text.h"
 #include "formats/text_lines.h"
 
 #include <algorithm>
@@ -113,15 +114,12 @@ void TProgBoot::LoadFile() {
 
 void TProgBoot::AwaitCall() {
     RequestRx();
-    // Whatever the device says before it calls is dropped a character at a time.
-    while (!rxBuffer_.empty()) {
-        if (RxBeginsWith('%')) {
-            ClearRx();
-            Send("%");
-            step_ = stAwaitSynchronised;
-        } else {
-            Consume(rxBuffer_.substr(0, 1));
-        }
+    // Whatever arrives before the call is dropped; the call itself clears the rest.
+    Discard(rxBuffer_.find('%'));
+    if (RxBeginsWith('%')) {
+        ClearRx();
+        Send("%");
+        step_ = stAwaitSynchronised;
     }
 }
 
@@ -134,14 +132,13 @@ void TProgBoot::AwaitSynchronised() {
     RequestRx();
     // Every "." in the buffer starts the type check over; the device sends one.
     while (!rxBuffer_.empty()) {
+        Discard(rxBuffer_.find('.'));
         if (RxBeginsWith('.')) {
             Consume(".");
             ShowStatus("Verify Device Type");
             cursor_ = FirstPosition(menuModel_);
             SendTypeNumber();
             step_ = stTypeCheck;
-        } else {
-            Consume(rxBuffer_.substr(0, 1));
         }
     }
 }
@@ -181,7 +178,7 @@ void TProgBoot::ReadIdentification() {
     // Deliberately shown with 0xA000 added to the value the device reports.
     ShowStatus("Boot Checksum : " +
                WordToHex(static_cast<std::uint16_t>(HexToWord(reply.substr(0, 4)) + 0xA000)));
-    ShowStatus("Device ID : " + reply.substr(4, 4));
+    ShowStatus("Device ID : " + PrintableText(reply.substr(4, 4)));
     SetDeviceId(HexToWord(reply.substr(4, 4)));
     if (end == 14) {
         RaiseOptions(HexToWord(reply.substr(8, 4)));

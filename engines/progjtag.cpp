@@ -2,6 +2,7 @@
 
 #include "engines/line_text.h"
 #include "formats/hex.h"
+#include "formats/printable_text.h"
 #include "formats/text_lines.h"
 
 #include <utility>
@@ -169,7 +170,7 @@ void TProgJtag::ReadIdentification() {
     RequestRx();
     if (rxBuffer_.find('.') != 16) return;
     // The device sends the identification lowest byte first.
-    ShowStatus("ID Number : " + ReverseHexBytes(rxBuffer_.substr(0, 16)));
+    ShowStatus("ID Number : " + PrintableText(ReverseHexBytes(rxBuffer_.substr(0, 16))));
     ClearRx();
     step_ = stFinish;
 }

@@ -2,6 +2,7 @@
 
 #include "engines/line_text.h"
 #include "formats/hex.h"
+#include "formats/printable_text.h"
 #include "formats/text_lines.h"
 
 #include <utility>
@@ -106,7 +107,7 @@ bool TProgPsd::CommandKnown() {
 void TProgPsd::ReadIdNumber() {
     RequestRx();
     if (rxBuffer_.find('.') != 2) return;
-    ShowStatus("ID Number : " + rxBuffer_.substr(0, 2));
+    ShowStatus("ID Number : " + PrintableText(rxBuffer_.substr(0, 2)));
     ClearRx();
     step_ = stFinish;
 }

@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-30}
 build=build/fuzz
-targets=(fuzz_hex fuzz_effect fuzz_svf_convert fuzz_script fuzz_engines)
+targets=(fuzz_hex fuzz_effect fuzz_svf_convert fuzz_script fuzz_engines fuzz_receive)
 
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVZ_WERROR=ON -DCMAKE_CXX_COMPILER=clang++ \
   -DVZ_FUZZ=ON -DVZ_GUI=OFF -DVZ_BENCH=OFF >/dev/null

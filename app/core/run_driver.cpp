@@ -3,6 +3,7 @@
 #include "app/core/com_thread_link.h"
 #include "app/core/link_relay.h"
 #include "app/core/model_root.h"
+#include "formats/printable_text.h"
 
 #include <cstdio>
 #include <utility>
@@ -22,6 +23,25 @@ public:
 private:
     bool& flag_;
 };
+
+// How long a wait may go without progress before the operator hears of bytes that
+// arrive and are no answer.
+constexpr std::uint32_t kNoiseAdviceMs = 10000;
+// How much of those bytes a line shows.
+constexpr std::size_t kNoiseShown = 40;
+
+// The first of those bytes in quotes, printable whatever arrived.
+std::string QuotedNoAnswer(const TNoAnswer& noAnswer) {
+    std::string shown = PrintableText(noAnswer.first, kNoiseShown);
+    if (noAnswer.bytes > noAnswer.first.size() && !shown.ends_with("…")) shown += "…";
+    return "\"" + shown + "\"";
+}
+
+// "4096 bytes that are no answer: "NMEA,GPGGA,1235…"".
+std::string NoAnswerText(const TNoAnswer& noAnswer) {
+    return std::to_string(noAnswer.bytes) + (noAnswer.bytes == 1 ? " byte that is" : " bytes that are") +
+           " no answer: " + QuotedNoAnswer(noAnswer);
+}
 
 // Steps a failing link still allows, so that a device that answered its last line
 // just before the port went completes its run.
@@ -96,8 +116,7 @@ void TRunDriver::StartClick() {
     }
     if (unattended_) unattendedStarted_ = true;
     const bool starting = !core_->RunInProgress();
-    deviceCalled_ = false;
-    lastAnswer_ = clock_.Now();
+    ResetWait();
     core_->StartClick();
     wasRunning_ = starting ? core_->RunInProgress() : wasRunning_;
     NoteRunEnd();
@@ -111,8 +130,7 @@ void TRunDriver::ReadIdClick() {
         failureNoted_.clear();
     }
     if (unattended_) unattendedStarted_ = true;
-    deviceCalled_ = false;
-    lastAnswer_ = clock_.Now();
+    ResetWait();
     core_->ReadIdClick();
     wasRunning_ = core_->RunInProgress();
     if (!closed_) host_.ArmTimer(interval_);
@@ -142,7 +160,7 @@ void TRunDriver::Step(bool chunk) {
     }
     if (closed_) return;
     if (core_->RunInProgress()) wasRunning_ = true;
-    CheckWait(chunk);
+    CheckWait(advanced);
     host_.StepDone();
     NoteRunEnd();
     if (closed_) return;
@@ -151,26 +169,39 @@ void TRunDriver::Step(bool chunk) {
     host_.ArmTimer(advanced ? 0 : interval_);
 }
 
-void TRunDriver::CheckWait(bool chunk) {
+void TRunDriver::ResetWait() {
+    lastProgress_ = clock_.Now();
+    understoodAtStart_ = core_->Understood();
+    noiseAdvised_ = false;
+}
+
+void TRunDriver::CheckWait(bool advanced) {
+    // Waits are measured on the run's progress, not on bytes: a port where another
+    // device chatters, or a device that streams junk, is no answer.
     const std::uint32_t now = clock_.Now();
-    if (chunk) {
-        deviceCalled_ = true;
-        lastAnswer_ = now;
+    if (advanced || !core_->WaitingForDevice()) {
+        lastProgress_ = now;
+        noiseAdvised_ = false;
         return;
     }
-    if (!core_->WaitingForDevice()) {
-        lastAnswer_ = now;
-        return;
+    const std::uint32_t waited = now - lastProgress_;
+    const TNoAnswer noAnswer = core_->NoAnswer();
+    if (waited >= kNoiseAdviceMs && !noiseAdvised_ && noAnswer.bytes > 0) {
+        noiseAdvised_ = true;
+        face_.Advise("Waiting for the device on " + core_->WatchedPort() +
+                     ": the port receives data that is not the device's: " + QuotedNoAnswer(noAnswer) +
+                     ": is it the right port?");
     }
     // Not given: no limit until the device has called, then the silence rule.
-    const double limit =
-        wait_.timeoutSeconds ? *wait_.timeoutSeconds : (deviceCalled_ ? wait_.silenceSeconds : 0);
-    if (limit <= 0 || static_cast<double>(static_cast<std::uint32_t>(now - lastAnswer_)) <= limit * 1000)
-        return;
+    const bool called = core_->Understood() != understoodAtStart_;
+    const double limit = wait_.timeoutSeconds ? *wait_.timeoutSeconds : (called ? wait_.silenceSeconds : 0);
+    if (limit <= 0 || static_cast<double>(waited) <= limit * 1000) return;
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%g", limit);
-    core_->ShowError(std::string("No answer from the device within ") + seconds + " s");
-    lastAnswer_ = now;
+    std::string text = std::string("No answer from the device within ") + seconds + " s";
+    if (noAnswer.bytes > 0) text += "; the port received " + NoAnswerText(noAnswer);
+    core_->ShowError(text);
+    lastProgress_ = now;
 }
 
 void TRunDriver::ShowErrorBox(const std::string& text) {

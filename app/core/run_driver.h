@@ -134,7 +134,8 @@ private:
     void BindLinkThread();
     // Runs one step (of the timer or of a received chunk) and arms the timer again.
     void Step(bool chunk);
-    void CheckWait(bool chunk);
+    void ResetWait();
+    void CheckWait(bool advanced);
     void OnLinkFailure(const LinkFailure& failure, bool lost);
     void EndOnLinkFailure(const TRunEnd& end);
     void NoteRunEnd();
@@ -158,9 +159,10 @@ private:
     int interval_ = 500;
     bool wasRunning_ = false;
 
-    // Waits measured on the driver's clock.
-    bool deviceCalled_ = false;
-    std::uint32_t lastAnswer_ = 0;
+    // Waits measured on the driver's clock, from the run's last progress.
+    std::uint32_t lastProgress_ = 0;
+    std::uint64_t understoodAtStart_ = 0;
+    bool noiseAdvised_ = false;
 
     // The link failure last noted: a box comes back after every OK, its line does not.
     std::mutex failureLock_;

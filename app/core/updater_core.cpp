@@ -6,6 +6,7 @@
 #include "engines/line_text.h"
 #include "formats/text_lines.h"
 
+#include <algorithm>
 #include <exception>
 #include <filesystem>
 #include <utility>
@@ -65,7 +66,14 @@ TUpdaterCore::~TUpdaterCore() {
 void TUpdaterCore::BindEngine(TGestionnaire& engine) {
     engine.OnSend = [this](TGestionnaire& e) { link_->PostTx(e.TxText()); };
     engine.OnRxRequest = [this](TGestionnaire& e) { e.SetRxBuffer(rxText_); };
-    engine.OnRxChanged = [this](TGestionnaire& e) { rxText_ = e.RxBuffer(); };
+    engine.OnRxChanged = [this](TGestionnaire& e) {
+        rxText_ = e.RxBuffer();
+        NoteUnderstood();
+    };
+    engine.OnRxDiscarded = [this](TGestionnaire& e, std::string_view text) {
+        rxText_ = e.RxBuffer();
+        NoteDiscarded(text);
+    };
     engine.OnBusyChanged = [this](TGestionnaire& e) { engineBusy_ = e.Busy(); };
     engine.OnProgressStep = [this](TGestionnaire&) {
         progressBar1_.StepIt();
@@ -159,7 +167,11 @@ bool TUpdaterCore::SequencerStep() {
 bool TUpdaterCore::DataReceived() {
     const std::string chunk = link_->TakeReceived();
     if (!chunk.empty()) deviceAnswered_ = true;
-    rxText_ += chunk;
+    // An engine looks at the start of the text: what lies beyond the bound can be no
+    // answer it will take, and keeping it would make every step dearer.
+    const std::size_t room = rxText_.size() < kRxTextLimit ? kRxTextLimit - rxText_.size() : 0;
+    rxText_.append(chunk, 0, std::min(room, chunk.size()));
+    if (chunk.size() > room) droppedBytes_ += chunk.size() - room;
     return state_ != kIdle && SequencerStep();
 }
 
@@ -168,7 +180,7 @@ TUpdaterCore::Progress TUpdaterCore::Snapshot() const {
             lineIndex_,
             engineBusy_,
             {boot_.Step(), inst_.Step(), psd_.Step(), jtag_.Step()},
-            rxText_.size()};
+            understood_};
 }
 
 void TUpdaterCore::RunState() {
@@ -244,6 +256,7 @@ void TUpdaterCore::StepStarting() {
     runRecord_ = {};
     outcome_ = TRunOutcome::None;
     deviceAnswered_ = silenceAdvised_ = stopAdvised_ = false;
+    ForgetNoAnswer();
     face_.SetTimerInterval(kRunInterval);
     const RunChoices choices = face_.Choices();
     link_->SelectLinkPort(choices.port);
@@ -336,12 +349,31 @@ void TUpdaterCore::NoteMemoryDone(const TMemory& memory) {
     runRecord_.programmed.push_back(MemoryName(memory));
 }
 
-void TUpdaterCore::AdviseWhenSilent() {
-    constexpr std::uint32_t kSilenceMs = 10000;
-    if (deviceAnswered_ || silenceAdvised_ ||
-        static_cast<std::uint32_t>(clock_.Now() - syncStart_) < kSilenceMs)
-        return;
-    silenceAdvised_ = true;
+void TUpdaterCore::NoteUnderstood() {
+    ++understood_;
+    ForgetNoAnswer();
+}
+
+void TUpdaterCore::NoteDiscarded(std::string_view text) {
+    discardedBytes_ += text.size();
+    if (discardedSample_.size() < kNoAnswerSample)
+        discardedSample_.append(text.substr(0, kNoAnswerSample - discardedSample_.size()));
+}
+
+void TUpdaterCore::ForgetNoAnswer() {
+    discardedBytes_ = droppedBytes_ = 0;
+    discardedSample_.clear();
+}
+
+TNoAnswer TUpdaterCore::NoAnswer() const {
+    TNoAnswer record;
+    record.bytes = discardedBytes_ + droppedBytes_ + rxText_.size();
+    record.first = discardedSample_ + rxText_.substr(0, kNoAnswerSample);
+    record.first.resize(std::min(record.first.size(), kNoAnswerSample));
+    return record;
+}
+
+std::string TUpdaterCore::WatchedPort() {
     const RunChoices choices = face_.Choices();
     std::string port = link_->PortName();
     if (choices.portPath.empty()) {
@@ -350,7 +382,17 @@ void TUpdaterCore::AdviseWhenSilent() {
     } else if (port.empty()) {
         port = choices.portPath;
     }
-    face_.Advise("Waiting for the device on " + port + ": power it up holding ENTER, or choose another port");
+    return port;
+}
+
+void TUpdaterCore::AdviseWhenSilent() {
+    constexpr std::uint32_t kSilenceMs = 10000;
+    if (deviceAnswered_ || silenceAdvised_ ||
+        static_cast<std::uint32_t>(clock_.Now() - syncStart_) < kSilenceMs)
+        return;
+    silenceAdvised_ = true;
+    face_.Advise("Waiting for the device on " + WatchedPort() +
+                 ": power it up holding ENTER, or choose another port");
 }
 
 void TUpdaterCore::AdviseAfterStop() {

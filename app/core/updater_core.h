@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vz {
@@ -48,6 +49,13 @@ struct TRunRecord {
     std::vector<std::string> programmed; // memories finished, in order ("keyboard bank 3")
     std::string inProgress;              // the memory being erased or written; empty between
     std::vector<std::string> skipped;    // components left alone as already current
+};
+
+// Bytes that arrived since an engine last understood an answer, and none of them was
+// one: another device chattering on the port, noise, a device at the wrong speed.
+struct TNoAnswer {
+    std::uint64_t bytes = 0;
+    std::string first; // the first of them, raw: make it printable before showing it
 };
 
 // How the last run ended, for the faces to show at a glance (the bars' colour).
@@ -136,6 +144,16 @@ public:
     const TRunRecord& RunRecord() const { return runRecord_; }
     TRunOutcome Outcome() const { return outcome_; }
     const std::string& RxText() const { return rxText_; }
+    // Engines' steps and understood answers so far; it moves whenever the run does.
+    std::uint64_t Understood() const { return understood_; }
+    // True once the device has sent anything during this run.
+    bool DeviceAnswered() const { return deviceAnswered_; }
+    TNoAnswer NoAnswer() const;
+    // The port being watched, as the operator knows it ("/dev/ttyS0 (Com 1)").
+    std::string WatchedPort();
+
+    // The most unconsumed received text kept; beyond it bytes are counted and dropped.
+    static constexpr std::size_t kRxTextLimit = 4096;
 
     TProgBoot& BootEngine() { return boot_; }
     TInstCrt& InstEngine() { return inst_; }
@@ -150,7 +168,7 @@ private:
         std::int32_t lineIndex;
         bool engineBusy;
         std::array<std::uint8_t, 4> steps;
-        std::size_t rxLength;
+        std::uint64_t understood;
         bool operator==(const Progress&) const = default;
     };
     Progress Snapshot() const;
@@ -164,6 +182,9 @@ private:
     void NoteMemoryStarted(const TMemory& memory);
     void NoteMemoryDone(const TMemory& memory);
     void AdviseWhenSilent();
+    void NoteUnderstood();
+    void NoteDiscarded(std::string_view text);
+    void ForgetNoAnswer();
     void AdviseAfterStop();
     void OnDeviceId(TGestionnaire& engine);
     // Among the records sharing this record's type number, the one the identifier names.
@@ -220,6 +241,12 @@ private:
     bool silenceAdvised_ = false;
     bool stopAdvised_ = false;
     std::string rootSearchNote_;
+
+    static constexpr std::size_t kNoAnswerSample = 64;
+    std::uint64_t understood_ = 0;
+    std::uint64_t discardedBytes_ = 0;
+    std::uint64_t droppedBytes_ = 0;
+    std::string discardedSample_;
 };
 
 } // namespace vz

@@ -162,6 +162,33 @@ TEST_F(RunDriverTest, SilenceRuleStartsOnlyOnceTheDeviceHasCalled) {
     EXPECT_EQ(host_.ends[0].error, "No answer from the device within 60 s");
 }
 
+TEST_F(RunDriverTest, NoiseBeforeAnAnswerIsReportedNotSkipped) {
+    Script("RS\n");
+    ExpectKra350Sync();
+    link_->script.push_back({"RS", "Z."});
+    // The window waits on, and says once what the port receives instead.
+    driver_->StartClick();
+    Run(30000);
+    EXPECT_TRUE(driver_->Core().RunInProgress());
+    const std::string advice = "Waiting for the device on Com 1: the port receives data that is not the "
+                               "device's: \"Z.\": is it the right port?";
+    EXPECT_EQ(std::count(face_.advice.begin(), face_.advice.end(), advice), 1) << face_.advice.back();
+
+    driver_->StopRun();
+    ExpectKra350Sync();
+    link_->sent.clear();
+    link_->script.push_back({"RS", "Z."});
+    TWaitPolicy policy;
+    policy.timeoutSeconds = 5;
+    driver_->SetWaitPolicy(policy);
+    driver_->SetUnattended(true);
+    driver_->StartClick();
+    Run(6000);
+    ASSERT_EQ(host_.ends.size(), 1u);
+    EXPECT_EQ(host_.ends[0].error,
+              "No answer from the device within 5 s; the port received 2 bytes that are no answer: \"Z.\"");
+}
+
 TEST(RunDriverLinkTest, LinkFailureIsNotedOnceAndEndsAnUnattendedRun) {
     for (const bool unattended : {false, true}) {
         RecordingFace face;

@@ -68,6 +68,10 @@ public:
         engine.OnSend = [this](TGestionnaire& e) { Sent(e.TxText()); };
         engine.OnRxRequest = [this](TGestionnaire& e) { e.SetRxBuffer(rx); };
         engine.OnRxChanged = [this](TGestionnaire& e) { rx = e.RxBuffer(); };
+        engine.OnRxDiscarded = [this](TGestionnaire& e, std::string_view text) {
+            rx = e.RxBuffer();
+            discarded += text;
+        };
         engine.OnBusyChanged = [this](TGestionnaire& e) { Log(e.Busy() ? "busy" : "idle"); };
         engine.OnProgressStep = [this](TGestionnaire&) { Log("step"); };
         engine.OnProgressMax = [this](TGestionnaire& e) { Log("max:" + std::to_string(e.ProgressMax())); };
@@ -143,8 +147,9 @@ public:
         return out;
     }
 
-    bool strict = true; // false: sends are recorded, not checked
-    std::string rx;     // the shared receive text
+    bool strict = true;    // false: sends are recorded, not checked
+    std::string rx;        // the shared receive text
+    std::string discarded; // what the engine dropped as no answer
     std::deque<std::string> arriving_;
     std::vector<std::string> sent, errors, log;
 

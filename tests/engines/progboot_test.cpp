@@ -50,6 +50,15 @@ TEST(ProgBoot, Synchronisation) {
     }
 }
 
+TEST(ProgBoot, WhatComesBeforeTheCallIsDiscardedNotTakenAsAnAnswer) {
+    FakeClock clock;
+    TProgBoot engine(clock.Clock());
+    FakeOwner owner(engine);
+    owner.Play("SYN", {"$GPGGA,1\x1B[8m", "ab%cd", ">%", "x.", ">21", ".", "1234ABCD."});
+    EXPECT_EQ(owner.discarded, "$GPGGA,1\x1B[8mabx");
+    EXPECT_TRUE(owner.errors.empty());
+}
+
 TEST(ProgBoot, TypeCheckTimesOutAfterOneSecond) {
     FakeClock clock;
     TProgBoot engine(clock.Clock());

@@ -59,6 +59,8 @@ TEST(ProgPsd, ScriptLinesAgainstTheDevice) {
                    std::vector<std::string>(101, "status:Verify Bank1")),
               {"error:Too Many Transmission Error !!!"})},
         {"D2", {">D2", ".4", "F."}, {"status:Extract ID Keyb", "status:ID Number : 4F"}},
+        // A device's bytes reach a person printable: no escape sequence hides later lines.
+        {"D2", {">D2", ".\x1B[", "."}, {"status:Extract ID Keyb", "status:ID Number : \\x1B["}},
         {"D 2 trailing text", {">D2", ".", "4F5."}, {"status:Extract ID Keyb"}, "4F5."},
         {"F5", {">F5", ".X"}, {}, "X"},
         {"P0 none.hex", {}, {"error:" + dir.Dir() + "none.hex File not found !!!"}},

@@ -88,6 +88,7 @@ struct Owner {
         engine.OnSend = [this, report](TGestionnaire&) { report(), ++sends; };
         engine.OnRxRequest = [this](TGestionnaire& e) { e.SetRxBuffer(rx); };
         engine.OnRxChanged = [this](TGestionnaire& e) { rx = e.RxBuffer(); };
+        engine.OnRxDiscarded = [this](TGestionnaire& e, std::string_view) { rx = e.RxBuffer(); };
         engine.OnBusyChanged = [this, report](TGestionnaire& e) { report(), lastBusy = e.Busy(); };
         engine.OnProgressStep = [report](TGestionnaire&) { report(); };
         engine.OnProgressMax = [report](TGestionnaire&) { report(); };

@@ -47,6 +47,23 @@ void PtyPair::WriteMaster(const std::string& bytes) {
     }
 }
 
+std::size_t PtyPair::WriteMasterFor(const std::string& bytes, std::chrono::milliseconds timeout) {
+    std::size_t done = 0;
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (done < bytes.size() && master_ >= 0 && std::chrono::steady_clock::now() < deadline) {
+        const ssize_t put = ::write(master_, bytes.data() + done, bytes.size() - done);
+        if (put > 0) {
+            done += static_cast<std::size_t>(put);
+        } else if (put < 0 && errno != EAGAIN && errno != EINTR) {
+            break;
+        } else {
+            pollfd fd{master_, POLLOUT, 0};
+            ::poll(&fd, 1, 10);
+        }
+    }
+    return done;
+}
+
 std::string PtyPair::ReadMaster(std::size_t count, std::chrono::milliseconds timeout) {
     std::string got;
     const auto deadline = std::chrono::steady_clock::now() + timeout;

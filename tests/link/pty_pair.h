@@ -22,6 +22,8 @@ public:
     const std::string& Path() const { return path_; }
 
     void WriteMaster(const std::string& bytes);
+    // Writes what the line takes within `timeout`; returns how much that was.
+    std::size_t WriteMasterFor(const std::string& bytes, std::chrono::milliseconds timeout);
     // Reads until `count` bytes have come or `timeout` has passed.
     std::string ReadMaster(std::size_t count, std::chrono::milliseconds timeout);
     // The device goes away.
