@@ -7,12 +7,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <deque>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 namespace vz {
 namespace {
