@@ -1,7 +1,7 @@
 #include "app/cli/cli_platform.h"
 
-#include <csignal>
 #include <cerrno>
+#include <csignal>
 #include <fcntl.h>
 #include <filesystem>
 #include <sys/ioctl.h>

@@ -6,8 +6,8 @@
 // Environment (see docs/windows.md): VZ_UNATTENDED=1 runs once without an
 // operator. Memo lines also go to standard output when it is redirected.
 #include "app/core/model_root.h"
-#include "app/face_data/window_arguments.h"
 #include "app/face_data/version_info.h"
+#include "app/face_data/window_arguments.h"
 #include "app/win32/win_dialogs.h"
 #include "app/win32/win_main_fich.h"
 

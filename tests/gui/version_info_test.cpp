@@ -1,6 +1,6 @@
 // The version information read back from a program file that carries the block.
-#include "app/gui/about_box.h"
 #include "app/face_data/version_info.h"
+#include "app/gui/about_box.h"
 #include "tests/gui/gui_support.h"
 
 #include <QLabel>

@@ -1,6 +1,6 @@
 // A program built without the version block shows the design caption.
-#include "app/gui/about_box.h"
 #include "app/face_data/version_info.h"
+#include "app/gui/about_box.h"
 
 #include <QLabel>
 
