@@ -1,6 +1,7 @@
 #include "app/core/run_driver.h"
 
 #include "app/core/com_thread_link.h"
+#include "app/core/flag_guard.h"
 #include "app/core/link_relay.h"
 #include "app/core/model_root.h"
 #include "formats/printable_text.h"
@@ -11,18 +12,6 @@
 namespace vz {
 
 namespace {
-
-// Marks the driver as inside a step for as long as the step runs.
-class SteppingGuard {
-public:
-    explicit SteppingGuard(bool& flag) : flag_(flag) { flag_ = true; }
-    ~SteppingGuard() { flag_ = false; }
-    SteppingGuard(const SteppingGuard&) = delete;
-    SteppingGuard& operator=(const SteppingGuard&) = delete;
-
-private:
-    bool& flag_;
-};
 
 // How long a wait may go without progress before the operator hears of bytes that
 // arrive and are no answer.
@@ -155,7 +144,7 @@ void TRunDriver::Step(bool chunk) {
     host_.StopTimer();
     bool advanced = false;
     {
-        SteppingGuard guard(stepping_);
+        FlagGuard guard(stepping_);
         advanced = chunk ? core_->DataReceived() : core_->SequencerStep();
     }
     if (closed_) return;
@@ -263,7 +252,7 @@ void TRunDriver::EndOnLinkFailure(const TRunEnd& end) {
     // The device may have answered its last line just before the port went: the
     // sequencer takes what arrived before the run is given up.
     {
-        SteppingGuard guard(stepping_);
+        FlagGuard guard(stepping_);
         core_->DataReceived();
         for (int i = 0; i < kStepsAfterLinkFailure && core_->RunInProgress(); ++i)
             core_->SequencerStep();

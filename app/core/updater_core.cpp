@@ -1,5 +1,6 @@
 #include "app/core/updater_core.h"
 
+#include "app/core/flag_guard.h"
 #include "app/core/identity.h"
 #include "engines/constante.h"
 
@@ -18,18 +19,6 @@ namespace {
 constexpr int kIdleInterval = 500;
 constexpr int kRunInterval = 10;
 const char kIdleStatus[] = "Click on button START to begin program operation";
-
-// Clears the sequencer's re-entrancy flag however a step ends.
-class StepGuard {
-public:
-    explicit StepGuard(bool& flag) : flag_(flag) { flag_ = true; }
-    ~StepGuard() { flag_ = false; }
-    StepGuard(const StepGuard&) = delete;
-    StepGuard& operator=(const StepGuard&) = delete;
-
-private:
-    bool& flag_;
-};
 
 // The memory as the advice and the summary name it.
 std::string MemoryName(const TMemory& memory) {
@@ -153,7 +142,7 @@ void TUpdaterCore::QuitClick() {
 
 bool TUpdaterCore::SequencerStep() {
     if (inStep_) return false;
-    StepGuard guard(inStep_);
+    FlagGuard guard(inStep_);
     const Progress before = Snapshot();
     try {
         RunState();
