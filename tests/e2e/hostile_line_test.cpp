@@ -88,7 +88,9 @@ TEST_F(HostileLine, JunkAfterTheCallEndsTheWaitInFlatMemory) {
     EXPECT_EQ(flash.Wait(60), 1) << flash.Out() << flash.Err();
     const std::string last = LastLine(flash.Out());
     EXPECT_TRUE(last.starts_with("No answer from the device within 3 s; the port received ")) << last;
-    EXPECT_NE(last.find("no answer: \"UUUU"), std::string::npos) << last;
+    // Where the kept bytes begin depends on how the chunks fell; the escape shows as text.
+    EXPECT_NE(last.find("no answer: \""), std::string::npos) << last;
+    EXPECT_NE(last.find("UUUUUUUUUUUUUUUU"), std::string::npos) << last;
     EXPECT_EQ(flash.Out().find('\x1B'), std::string::npos) << flash.Out();
     // What is kept of the junk is bounded: memory stays flat however much arrives.
     EXPECT_LT(flash.Usage().ru_maxrss, 64 * 1024) << "KiB";
