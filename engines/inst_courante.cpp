@@ -202,6 +202,7 @@ void TInstCrt::Execute() {
             Error("Missing version in script line : V" + currentLine_);
             break;
         }
+        versionComponent_ = currentLine_.front();
         Send(std::string("V") + currentLine_.front());
         step_ = stVersionSelectReply;
         break;
@@ -218,6 +219,8 @@ void TInstCrt::Execute() {
     case stUvTextReply:
     case stOpTextReply:
         if (TextWritten()) {
+            if (step_ == stVersionWriteReply && OnVersionWritten)
+                OnVersionWritten(*this, versionComponent_, currentLine_);
             StepProgress();
             step_ = stFinish;
         }

@@ -5,12 +5,15 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 
 namespace vz {
 
 class TInstCrt : public TGestionnaire {
 public:
     using TVersionNotifyEvent = std::function<void(TGestionnaire& Sender, std::int32_t component)>;
+    using TVersionWrittenEvent =
+        std::function<void(TGestionnaire& Sender, char component, const std::string& text)>;
 
     enum TStep : std::uint8_t {
         stIdle = 0,
@@ -51,6 +54,8 @@ public:
 
     // The device already holds the version a "T" line asks for.
     TVersionNotifyEvent OnVersionSame;
+    // The device has taken a version text ("V" acknowledged), for the run's record.
+    TVersionWrittenEvent OnVersionWritten;
 
 private:
     void Recognise();
@@ -68,6 +73,7 @@ private:
     std::uint32_t waitDuration_ = 0;
     std::uint32_t waitStart_ = 0;
     std::int32_t componentNumber_ = 0;
+    char versionComponent_ = 0;
 };
 
 } // namespace vz

@@ -18,6 +18,14 @@ std::string PlatformName();
 // The width of the terminal behind the stream; 0 when it is none or cannot tell.
 int TerminalColumns(std::FILE* stream);
 
+// True when the stream is a terminal that moves its cursor on the usual VT
+// sequences (switched on where a console must be asked to).
+bool TerminalTakesControlSequences(std::FILE* stream);
+
+// Appends one line to a file and makes it reach the disk before returning, so that a
+// crash right after loses nothing written; false when it may not have.
+bool AppendDurably(std::FILE* file, const std::string& line);
+
 // A reader that went away (`vzflash run | head`) must not end an update half-way:
 // writes to a closed pipe fail instead of killing the program.
 void IgnoreBrokenPipe();

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
 #include <sys/ioctl.h>
@@ -26,6 +27,16 @@ int TerminalColumns(std::FILE* stream) {
     winsize size{};
     if (ioctl(fileno(stream), TIOCGWINSZ, &size) != 0) return 0;
     return size.ws_col;
+}
+
+bool TerminalTakesControlSequences(std::FILE* stream) {
+    const char* term = std::getenv("TERM");
+    return isatty(fileno(stream)) && term != nullptr && std::string(term) != "dumb";
+}
+
+bool AppendDurably(std::FILE* file, const std::string& line) {
+    if (std::fwrite(line.data(), 1, line.size(), file) != line.size()) return false;
+    return std::fflush(file) == 0 && fsync(fileno(file)) == 0;
 }
 
 void IgnoreBrokenPipe() {

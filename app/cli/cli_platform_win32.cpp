@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <io.h>
 #include <vector>
 
 namespace vz::cli {
@@ -32,6 +33,20 @@ int TerminalColumns(std::FILE* stream) {
     CONSOLE_SCREEN_BUFFER_INFO info{};
     if (!GetConsoleScreenBufferInfo(handle, &info)) return 0;
     return info.srWindow.Right - info.srWindow.Left + 1;
+}
+
+bool TerminalTakesControlSequences(std::FILE* stream) {
+    const HANDLE handle = GetStdHandle(stream == stderr ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
+    DWORD mode = 0;
+    if (!GetConsoleMode(handle, &mode)) return false; // a file or a pipe
+    if (mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) return true;
+    // Consoles before Windows 10 refuse the mode: plain lines there.
+    return SetConsoleMode(handle, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
+}
+
+bool AppendDurably(std::FILE* file, const std::string& line) {
+    if (std::fwrite(line.data(), 1, line.size(), file) != line.size()) return false;
+    return std::fflush(file) == 0 && _commit(_fileno(file)) == 0;
 }
 
 void IgnoreBrokenPipe() {

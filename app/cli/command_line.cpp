@@ -40,6 +40,27 @@ std::string OneLine(std::string text) {
     return text;
 }
 
+// What every port of a run or a station is updated with.
+void AddChoiceOptions(CLI::App& command, RunOptions& options) {
+    command.add_option("--device", options.device, "Device model")
+        ->check(CLI::IsMember(kModels))
+        ->capture_default_str();
+    command.add_option("--mode", options.mode, "auto: every component; manual: those of --components")
+        ->check(CLI::IsMember({"auto", "manual"}))
+        ->capture_default_str();
+    // One value a time ("keyb,prom1"), so that the script after it stays the script.
+    command.add_option("--components", options.components, "Components in manual mode, comma-separated")
+        ->expected(1)
+        ->allow_extra_args(false)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
+        ->delimiter(',')
+        ->check(CLI::IsMember({"keyb", "prom1", "prom2"}))
+        ->capture_default_str();
+    command.add_option("--speed", options.speed, "PROM update speed")
+        ->check(CLI::IsMember({"fast", "slow"}))
+        ->capture_default_str();
+}
+
 } // namespace
 
 const char* ProgramVersion() {
@@ -56,23 +77,7 @@ CommandLine ParseCommandLine(int argc, const char* const* argv, std::ostream& ou
     auto* runCommand = app.add_subcommand("run", "Update a device connected to a serial port");
     runCommand->add_option("SCRIPT", run.script, "Script file; its directory holds every file it names");
     runCommand->add_option("--port", run.port, "COM port 1 to 9, or a device path")->capture_default_str();
-    runCommand->add_option("--device", run.device, "Device model")
-        ->check(CLI::IsMember(kModels))
-        ->capture_default_str();
-    runCommand->add_option("--mode", run.mode, "auto: every component; manual: those of --components")
-        ->check(CLI::IsMember({"auto", "manual"}))
-        ->capture_default_str();
-    // One value a time ("keyb,prom1"), so that the script after it stays the script.
-    runCommand->add_option("--components", run.components, "Components in manual mode, comma-separated")
-        ->expected(1)
-        ->allow_extra_args(false)
-        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
-        ->delimiter(',')
-        ->check(CLI::IsMember({"keyb", "prom1", "prom2"}))
-        ->capture_default_str();
-    runCommand->add_option("--speed", run.speed, "PROM update speed")
-        ->check(CLI::IsMember({"fast", "slow"}))
-        ->capture_default_str();
+    AddChoiceOptions(*runCommand, run);
     runCommand->add_flag("--read-id", run.readId, "Run readid.ini instead of script.ini");
     runCommand->add_option("--root", run.root,
                            "Directory holding one directory per model (default: beside the program, VZ_ROOT "
@@ -84,6 +89,32 @@ CommandLine ParseCommandLine(int argc, const char* const* argv, std::ostream& ou
         ->check(kSeconds);
     runCommand->add_flag("--quiet", run.quiet, "No progress output");
     runCommand->add_option("--log", run.log, "Write a timestamped transcript of the line to this file");
+
+    StationOptions& station = line.station;
+    auto* stationCommand =
+        app.add_subcommand("station", "Update device after device on several ports at once, with a record");
+    stationCommand->add_option("SCRIPT", station.run.script,
+                               "Script file; its directory holds every file it names");
+    stationCommand->add_option("--port", station.ports, "A port (1 to 9, a device path or COM12); repeat it")
+        ->required()
+        ->expected(1)
+        ->allow_extra_args(false)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    AddChoiceOptions(*stationCommand, station.run);
+    stationCommand->add_option("--root", station.run.root,
+                               "Directory holding one directory per model (default: beside the program, "
+                               "VZ_ROOT or the current directory)");
+    stationCommand
+        ->add_option("--timeout", station.run.timeout,
+                     "End a device's run when it is silent this many seconds after it called (default 60; "
+                     "0: never); the wait for the next device has no limit")
+        ->check(kSeconds);
+    stationCommand->add_option("--count", station.count, "Devices attempted on each port before it ends")
+        ->check(CLI::PositiveNumber);
+    stationCommand->add_option("--report", station.report, "Append one JSON line a device to this file");
+    stationCommand->add_option("--log-dir", station.logDir,
+                               "Keep a transcript of each device in this directory");
+    stationCommand->add_flag("--quiet", station.run.quiet, "One line a device's result, nothing else");
 
     CheckOptions& check = line.check;
     auto* checkCommand = app.add_subcommand("check", "Find what would stop a script, without a device");
@@ -124,6 +155,8 @@ CommandLine ParseCommandLine(int argc, const char* const* argv, std::ostream& ou
     }
     if (*runCommand)
         line.command = CommandLine::Command::Run;
+    else if (*stationCommand)
+        line.command = CommandLine::Command::Station;
     else if (*checkCommand)
         line.command = CommandLine::Command::Check;
     else if (*hexsum)
@@ -141,6 +174,8 @@ int RunCommandLine(const CommandLine& line, std::ostream& out, std::ostream& err
     switch (line.command) {
     case CommandLine::Command::Run:
         return RunUpdate(line.run, out, err);
+    case CommandLine::Command::Station:
+        return RunStation(line.station, out, err);
     case CommandLine::Command::Check:
         return RunCheck(line.check, out, err);
     case CommandLine::Command::HexSum:

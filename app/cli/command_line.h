@@ -4,6 +4,7 @@
 #include "app/cli/check_command.h"
 #include "app/cli/convert_command.h"
 #include "app/cli/run_command.h"
+#include "app/cli/station_command.h"
 
 #include <iosfwd>
 #include <string>
@@ -11,12 +12,13 @@
 namespace vz::cli {
 
 struct CommandLine {
-    enum class Command { None, Run, Check, HexSum, Effect, Convert, Ports };
+    enum class Command { None, Run, Station, Check, HexSum, Effect, Convert, Ports };
     // None: nothing to run; exit with `exitCode` (0 after --help or --version,
     // kBadArguments after a one-line message on the error stream).
     Command command = Command::None;
     int exitCode = 0;
     RunOptions run;
+    StationOptions station;
     CheckOptions check;
     ConvertOptions convert;
     std::string file; // hexsum, effect

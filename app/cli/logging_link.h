@@ -15,8 +15,21 @@ namespace vz::cli {
 // the exit status comes after everything the link did.
 class RunLog {
 public:
+    RunLog() = default;
     explicit RunLog(const std::string& path) : file_(path) {}
     bool IsOpen() const { return file_.is_open(); }
+    // One transcript after another through the same link (a device after a device):
+    // the file before is closed, the times start again.
+    bool Reopen(const std::string& path) {
+        Close();
+        file_.open(path);
+        start_ = std::chrono::steady_clock::now();
+        return file_.is_open();
+    }
+    // Notes then go nowhere until the next Reopen.
+    void Close() {
+        if (file_.is_open()) file_.close();
+    }
     // A line of the run that is not on the wire (header, status, advice, exit status).
     void Note(const char* kind, const std::string& text);
 

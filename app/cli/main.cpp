@@ -23,7 +23,8 @@ int main(int argc, char** argv) {
     // never an abort; the guards of files half written are unwound on the way.
     try {
         const vz::cli::CommandLine line = vz::cli::ParseCommandLine(argc, argv, std::cout, std::cerr);
-        if (line.command == vz::cli::CommandLine::Command::Run) {
+        if (line.command == vz::cli::CommandLine::Command::Run ||
+            line.command == vz::cli::CommandLine::Command::Station) {
             std::signal(SIGINT, OnInterrupt);
             std::signal(SIGTERM, OnInterrupt);
         }

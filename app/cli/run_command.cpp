@@ -34,19 +34,19 @@ bool Has(const std::vector<std::string>& list, const std::string& item) {
     return std::find(list.begin(), list.end(), item) != list.end();
 }
 
-std::string FailureMessage(const TRunEnd& end) {
-    std::string text =
-        (end.lost ? "Lost the port " : "Cannot open the port ") + end.portName + ": " + end.portReason;
-    if (end.accessDenied) text += PortAccessAdvice(end.portName);
-    return text;
-}
-
-constexpr double kSilenceAfterAnswer = 60;
-
 std::string Join(const std::vector<std::string>& items, const char* separator) {
     std::string text;
     for (const std::string& item : items)
         text += (text.empty() ? "" : separator) + item;
+    return text;
+}
+
+} // namespace
+
+std::string PortFailureMessage(const TRunEnd& end) {
+    std::string text =
+        (end.lost ? "Lost the port " : "Cannot open the port ") + end.portName + ": " + end.portReason;
+    if (end.accessDenied) text += PortAccessAdvice(end.portName);
     return text;
 }
 
@@ -68,19 +68,18 @@ std::string ProgrammedText(const std::vector<std::string>& programmed) {
     return items.empty() ? "nothing" : Join(items, ", ");
 }
 
-std::string Duration(Clock::duration elapsed) {
+std::string DurationText(Clock::duration elapsed) {
     const long seconds = static_cast<long>(std::chrono::duration_cast<std::chrono::seconds>(elapsed).count());
     return seconds >= 60 ? std::to_string(seconds / 60) + " min " + std::to_string(seconds % 60) + " s"
                          : std::to_string(seconds) + " s";
 }
 
-// One line on stderr after a completed run: what was done, and how long it took.
-std::string Summary(const TUpdaterCore& core, Clock::duration elapsed) {
+std::string CompletedSummary(const TUpdaterCore& core, Clock::duration elapsed) {
     std::string text = "Done: " + ModelText(core.ModelCode()) + "  " + IdText(core.DeviceId()) +
                        "; programmed " + ProgrammedText(core.RunRecord().programmed);
     if (!core.RunRecord().skipped.empty())
         text += "; skipped as already current: " + Join(core.RunRecord().skipped, ", ");
-    return text + "; " + Duration(elapsed);
+    return text + "; " + DurationText(elapsed);
 }
 
 void WriteLogHeader(RunLog& log, const RunOptions& options, const RunChoices& choices) {
@@ -104,7 +103,41 @@ void WriteLogHeader(RunLog& log, const RunOptions& options, const RunChoices& ch
                          Join(options.components, ",") + ", speed " + options.speed);
 }
 
-} // namespace
+std::optional<RunChoices> ChoicesFor(const RunOptions& options, std::ostream& err) {
+    RunChoices choices;
+    if (!options.port.empty() && std::all_of(options.port.begin(), options.port.end(), ::isdigit)) {
+        choices.port = std::stoi(options.port.substr(0, 4));
+        if (choices.port < 1 || choices.port > 9) {
+            err << "--port takes 1 to 9 or a device path, not " << options.port << "\n";
+            return std::nullopt;
+        }
+    } else {
+        // Names as vzflash ports gives them: device paths, by-id links, COM12.
+        choices.portPath = PortOpenName(options.port);
+    }
+    choices.slow = options.speed == "slow";
+    choices.menuModel = ChosenModelCode(options.device);
+    choices.manual = options.mode == "manual";
+    choices.keyb = Has(options.components, "keyb");
+    choices.prom1 = Has(options.components, "prom1");
+    choices.prom2 = Has(options.components, "prom2");
+    return choices;
+}
+
+void UseRunPackage(TRunDriver& driver, const RunOptions& options) {
+    const char* variable = std::getenv("VZ_ROOT");
+    std::error_code ec;
+    driver.UsePackageRoot(options.root, ProgramDirectory(), variable == nullptr ? "" : variable,
+                          std::filesystem::current_path(ec).string(), false);
+    if (!options.script.empty()) driver.SetScriptArgument(options.script);
+}
+
+TWaitPolicy RunWaitPolicy(const RunOptions& options) {
+    TWaitPolicy wait;
+    if (options.timeout >= 0) wait.timeoutSeconds = options.timeout;
+    wait.silenceSeconds = kSilenceAfterAnswer;
+    return wait;
+}
 
 ModelRoot FindDefaultRoot() {
     const char* variable = std::getenv("VZ_ROOT");
@@ -121,23 +154,9 @@ std::string ProgramDirectory() {
 }
 
 int RunUpdate(const RunOptions& options, std::ostream& out, std::ostream& err) {
-    RunChoices choices;
-    if (!options.port.empty() && std::all_of(options.port.begin(), options.port.end(), ::isdigit)) {
-        choices.port = std::stoi(options.port.substr(0, 4));
-        if (choices.port < 1 || choices.port > 9) {
-            err << "--port takes 1 to 9 or a device path, not " << options.port << "\n";
-            return kBadArguments;
-        }
-    } else {
-        // Names as vzflash ports gives them: device paths, by-id links, COM12.
-        choices.portPath = PortOpenName(options.port);
-    }
-    choices.slow = options.speed == "slow";
-    choices.menuModel = ChosenModelCode(options.device);
-    choices.manual = options.mode == "manual";
-    choices.keyb = Has(options.components, "keyb");
-    choices.prom1 = Has(options.components, "prom1");
-    choices.prom2 = Has(options.components, "prom2");
+    const std::optional<RunChoices> chosen = ChoicesFor(options, err);
+    if (!chosen) return kBadArguments;
+    const RunChoices& choices = *chosen;
 
     auto threadLink = std::make_unique<TComThreadLink>();
     std::unique_ptr<TLinkControl> link = std::move(threadLink);
@@ -168,10 +187,7 @@ int RunUpdate(const RunOptions& options, std::ostream& out, std::ostream& err) {
     face.SetLog(log);
     face.SetCounter(counter);
 
-    TWaitPolicy wait;
-    if (options.timeout >= 0) wait.timeoutSeconds = options.timeout;
-    wait.silenceSeconds = kSilenceAfterAnswer;
-    driver.SetWaitPolicy(wait);
+    driver.SetWaitPolicy(RunWaitPolicy(options));
     driver.SetUnattended(true);
 
     std::optional<TRunEnd> ended;
@@ -181,18 +197,14 @@ int RunUpdate(const RunOptions& options, std::ostream& out, std::ostream& err) {
         ended = end;
         if (end.reason != TRunEndReason::PortFailed) return;
         // What went wrong first; the stop's advice follows.
-        const std::string message = FailureMessage(end);
+        const std::string message = PortFailureMessage(end);
         face.PrintError(message);
         if (log) log->Note("error", message);
     };
 
     const auto started = Clock::now();
     driver.FormCreate();
-    const char* variable = std::getenv("VZ_ROOT");
-    std::error_code ec;
-    driver.UsePackageRoot(options.root, ProgramDirectory(), variable == nullptr ? "" : variable,
-                          std::filesystem::current_path(ec).string(), false);
-    if (!options.script.empty()) driver.SetScriptArgument(options.script);
+    UseRunPackage(driver, options);
 
     if (options.readId)
         driver.ReadIdClick();
@@ -214,7 +226,7 @@ int RunUpdate(const RunOptions& options, std::ostream& out, std::ostream& err) {
     else if (ended->reason == TRunEndReason::Completed)
         result = kCompleted;
     progress.Finish();
-    if (result == kCompleted) face.PrintError(Summary(core, Clock::now() - started));
+    if (result == kCompleted) face.PrintError(CompletedSummary(core, Clock::now() - started));
     driver.FormClose();
     if (log) log->Note("exit", "status " + std::to_string(result));
     return result;

@@ -1,10 +1,14 @@
 // `vzflash run`: a whole update from the command line, on the window's core.
 #pragma once
 
+#include "app/cli/logging_link.h"
 #include "app/core/model_root.h"
+#include "app/core/run_driver.h"
 
 #include <atomic>
+#include <chrono>
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,6 +36,27 @@ enum ExitCode { kCompleted = 0, kRunFailed = 1, kPortFailed = 2, kBadArguments =
 extern std::atomic<bool> g_interrupted;
 
 int RunUpdate(const RunOptions& options, std::ostream& out, std::ostream& err);
+
+// What a run after the device calls may wait without progress, by default.
+inline constexpr double kSilenceAfterAnswer = 60;
+
+// The window's choices the options stand for; nothing, after a line on `err`, when
+// the port is no port.
+std::optional<RunChoices> ChoicesFor(const RunOptions& options, std::ostream& err);
+// The update package (--root, or looked for) and the script given, for the driver.
+void UseRunPackage(TRunDriver& driver, const RunOptions& options);
+// --timeout, and the silence after the device has called.
+TWaitPolicy RunWaitPolicy(const RunOptions& options);
+// The transcript's first lines: program, time, port, script and choices.
+void WriteLogHeader(RunLog& log, const RunOptions& options, const RunChoices& choices);
+// "Cannot open the port …" / "Lost the port …", with the advice on rights.
+std::string PortFailureMessage(const TRunEnd& end);
+// "12 s", "3 min 4 s".
+std::string DurationText(std::chrono::steady_clock::duration elapsed);
+// "keyboard banks 0,1,2, PROM 1" from the memories a run programmed.
+std::string ProgrammedText(const std::vector<std::string>& programmed);
+// "Done: KRA350  Id : 1001; programmed …; 2 min 3 s", after a completed run.
+std::string CompletedSummary(const TUpdaterCore& core, std::chrono::steady_clock::duration elapsed);
 
 // The directory of the running program, with its trailing separator.
 std::string ProgramDirectory();

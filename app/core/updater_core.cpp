@@ -46,6 +46,9 @@ TUpdaterCore::TUpdaterCore(TMainFace& face, std::unique_ptr<TLinkControl> link, 
     inst_.OnVersionSame = [this](TGestionnaire& sender, std::int32_t component) {
         SkipSameVersion(sender, component);
     };
+    inst_.OnVersionWritten = [this](TGestionnaire&, char component, const std::string& text) {
+        runRecord_.versions.emplace_back(component, text);
+    };
 }
 
 TUpdaterCore::~TUpdaterCore() {

@@ -15,6 +15,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace vz {
@@ -49,6 +50,8 @@ struct TRunRecord {
     std::vector<std::string> programmed; // memories finished, in order ("keyboard bank 3")
     std::string inProgress;              // the memory being erased or written; empty between
     std::vector<std::string> skipped;    // components left alone as already current
+    // Version texts the device took, by component character, in the order written.
+    std::vector<std::pair<char, std::string>> versions;
 };
 
 // Bytes that arrived since an engine last understood an answer, and none of them was

@@ -96,6 +96,9 @@ public:
             inst->OnVersionSame = [this](TGestionnaire&, std::int32_t c) {
                 Log("same:" + std::to_string(c));
             };
+            inst->OnVersionWritten = [this](TGestionnaire&, char c, const std::string& text) {
+                Log(std::string("written:") + c + "=" + text);
+            };
         }
     }
 

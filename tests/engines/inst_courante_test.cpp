@@ -12,7 +12,7 @@ TEST(InstCrt, ScriptLinesAgainstTheDevice) {
     const std::string unknown = "error:Instruction unknown",
                       written = "error:Error while writing version number !!!";
     const EngineCase cases[] = {
-        {"V1 0105", {">V1", ".", ">0105", "."}, {"max:2", "step", "step"}},
+        {"V1 0105", {">V1", ".", ">0105", "."}, {"max:2", "step", "written:1=0105", "step"}},
         {"T2 0105", {">T2", ".", "0105."}, {"max:2", "step", "same:2", "step"}},
         {"T2 0105", {">T2", ".", "01", "05", ".junk"}, {"max:2", "step", "same:2", "step"}},
         {"T9 0105", {">T9", ".", "0104."}, {"max:2", "step", "step"}},
