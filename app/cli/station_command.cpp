@@ -102,6 +102,8 @@ public:
     int Completed() const { return completed_; }
 
 private:
+    // The port is open: an adapter that was gone is back.
+    void NoteOpen();
     void OnStepDone();
     void OnRunEnded(const TRunEnd& end);
     void Record(const TRunEnd& end);
@@ -281,17 +283,19 @@ void StationPort::Start() {
     driver_->StartClick();
 }
 
+void StationPort::NoteOpen() {
+    everOpened_ = true;
+    if (state_ == State::Opening) state_ = State::Waiting;
+    if (state_ == State::Gone) {
+        state_ = State::Waiting;
+        station_.Screen().Event(index_, "The adapter is back: waiting for a device");
+    }
+}
+
 void StationPort::Tick() {
     // Opened is a fact of the link thread; a port lost again before this tick is
     // reported through the run's end instead.
-    if (thread_ != nullptr && thread_->IsPortOpen()) {
-        everOpened_ = true;
-        if (state_ == State::Opening) state_ = State::Waiting;
-        if (state_ == State::Gone) {
-            state_ = State::Waiting;
-            station_.Screen().Event(index_, "The adapter is back: waiting for a device");
-        }
-    }
+    if (thread_ != nullptr && thread_->IsPortOpen()) NoteOpen();
     station_.Screen().SetRow(index_, RowText());
 }
 
@@ -316,6 +320,7 @@ std::string StationPort::Identity() const {
 void StationPort::OnStepDone() {
     TUpdaterCore& core = driver_->Core();
     if (!deviceSeen_ && core.DeviceAnswered()) {
+        NoteOpen(); // a device may call before the next tick has seen the port open
         deviceSeen_ = true;
         state_ = State::Updating;
         started_ = std::time(nullptr);

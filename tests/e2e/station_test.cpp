@@ -1,0 +1,166 @@
+// vzflash station against several emulated devices at once, device after device.
+#include "tests/e2e/process.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace vz::e2e {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<std::string> ReportLines(const fs::path& report) {
+    std::ifstream in(report);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+class Station : public ::testing::Test {
+protected:
+    static inline fs::path base_;
+
+    static void SetUpTestSuite() {
+        base_ = fs::temp_directory_path() / ("vz_station_" + std::to_string(getpid()));
+        fs::remove_all(base_);
+        fs::create_directories(base_);
+        Process make({VZDEVICE_PATH, "make-package", (base_ / "pkg").string(), "--small"});
+        ASSERT_EQ(make.Wait(60), 0) << make.Err();
+    }
+    static void TearDownTestSuite() { fs::remove_all(base_); }
+
+    void SetUp() override {
+        dir_ = base_ / ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        fs::create_directories(dir_);
+    }
+
+    // A device on a pseudo-terminal reached through the link `name` in the test's directory.
+    std::string StartDevice(const std::string& name, std::vector<std::string> extra = {}) {
+        const std::string link = (dir_ / name).string();
+        std::vector<std::string> argv{
+            VZDEVICE_PATH, "--erase-ms", "0", "--link", link, "--dump", (dir_ / ("dump-" + name)).string()};
+        argv.insert(argv.end(), extra.begin(), extra.end());
+        devices_.push_back(std::make_unique<Process>(argv));
+        EXPECT_FALSE(devices_.back()->ReadLine(10).empty()) << devices_.back()->Err();
+        return link;
+    }
+
+    void StartStation(const std::vector<std::string>& ports, std::vector<std::string> extra) {
+        std::vector<std::string> argv{VZFLASH_PATH, "station",        "--root", (base_ / "pkg").string(),
+                                      "--report",   Report().string()};
+        for (const std::string& port : ports) {
+            argv.push_back("--port");
+            argv.push_back(port);
+        }
+        argv.insert(argv.end(), extra.begin(), extra.end());
+        station_ = std::make_unique<Process>(argv);
+    }
+
+    // Reads the station's lines until one holds `text`.
+    bool AwaitLine(const std::string& text, double seconds = 60) {
+        for (int i = 0; i < seconds * 10; ++i)
+            if (station_->ReadLine(0.1).find(text) != std::string::npos) return true;
+        return false;
+    }
+
+    // The device's memories against what the script programs (the device ends first).
+    int VerifyDump(std::size_t device, const std::string& name) {
+        devices_[device]->Signal(SIGTERM);
+        EXPECT_EQ(devices_[device]->Wait(20), 0);
+        Process verify({VZDEVICE_PATH, "verify-dump", (base_ / "pkg" / "KRA350").string(),
+                        (dir_ / ("dump-" + name)).string()});
+        return verify.Wait(30);
+    }
+
+    fs::path Report() const { return dir_ / "report.jsonl"; }
+
+    fs::path dir_;
+    std::vector<std::unique_ptr<Process>> devices_;
+    std::unique_ptr<Process> station_;
+};
+
+TEST_F(Station, PortsRunSideBySideAndEveryDeviceIsRecorded) {
+    const std::string good = StartDevice("good");
+    // The third line of a keyboard bank is refused: that device fails, the other does not.
+    const std::string bad = StartDevice("bad", {"--fault-x", "bank:3"});
+    fs::create_directories(dir_ / "logs");
+    StartStation({good, bad}, {"--count", "1", "--log-dir", (dir_ / "logs").string()});
+    ASSERT_EQ(station_->Wait(120), 1) << station_->Out() << station_->Err();
+
+    const std::vector<std::string> report = ReportLines(Report());
+    ASSERT_EQ(report.size(), 2u) << station_->Out();
+    const std::string& completed =
+        report[0].find("\"result\": \"completed\"") != std::string::npos ? report[0] : report[1];
+    const std::string& failed = &completed == &report[0] ? report[1] : report[0];
+    for (const char* key : {"\"port\": ", "\"result\": ", "\"model\": \"KRA350\"", "\"device_id\": \"1001\"",
+                            "\"options\": \"0000\"", "\"started\": \"20", "\"ended\": \"20",
+                            "\"seconds\": ", "\"programmed\": [", "\"skipped\": [", "\"versions\": {",
+                            "\"bytes_sent\": ", "\"script\": \"", "\"log\": \"", "\"version\": \""})
+        EXPECT_NE(completed.find(key), std::string::npos) << key << " in " << completed;
+    EXPECT_NE(completed.find("\"error\": null"), std::string::npos) << completed;
+    EXPECT_NE(completed.find("\"Prom 2\"], \"skipped\": []"), std::string::npos) << completed;
+    EXPECT_NE(completed.find("\"port\": \"" + good + "\""), std::string::npos) << completed;
+    // The error as the memo shows it, and the memories finished before it.
+    EXPECT_NE(failed.find("\"result\": \"failed\""), std::string::npos) << failed;
+    EXPECT_NE(failed.find("\"error\": \"Error while writing!!!\""), std::string::npos) << failed;
+    EXPECT_NE(failed.find("\"programmed\": [\"the extended boot area\"]"), std::string::npos) << failed;
+
+    EXPECT_NE(station_->Out().find(bad + ": Failed: KRA350  Id : 1001: Error while writing!!!"),
+              std::string::npos)
+        << station_->Out();
+    // One transcript a device, named by port, time and identifier.
+    int logs = 0;
+    for (const auto& entry : fs::directory_iterator(dir_ / "logs")) {
+        EXPECT_TRUE(entry.path().filename().string().ends_with("-1001.log")) << entry.path();
+        ++logs;
+    }
+    EXPECT_EQ(logs, 2);
+    EXPECT_EQ(VerifyDump(0, "good"), 0);
+}
+
+TEST_F(Station, AdapterPulledAndPutBackIsOpenedAgain) {
+    const std::string port = StartDevice("adapter", {"--hangup-after", "2000"});
+    StartStation({port}, {"--count", "2"});
+    ASSERT_TRUE(AwaitLine("waiting for the adapter to come back")) << station_->Out();
+    EXPECT_EQ(devices_[0]->Wait(20), 0);
+    StartDevice("adapter"); // the same name again
+    ASSERT_EQ(station_->Wait(120), 1) << station_->Out() << station_->Err();
+    EXPECT_NE(station_->Out().find("The adapter is back: waiting for a device"), std::string::npos);
+    const std::vector<std::string> report = ReportLines(Report());
+    ASSERT_EQ(report.size(), 2u);
+    EXPECT_NE(report[0].find("\"error\": \"Lost the port "), std::string::npos) << report[0];
+    EXPECT_NE(report[1].find("\"result\": \"completed\""), std::string::npos) << report[1];
+    EXPECT_EQ(VerifyDump(1, "adapter"), 0);
+}
+
+TEST_F(Station, InterruptStopsEveryPortWithItsAdvice) {
+    const std::string first = StartDevice("first", {"--baud-pacing"});
+    const std::string second = StartDevice("second", {"--baud-pacing"});
+    StartStation({first, second}, {});
+    ASSERT_TRUE(AwaitLine("Upload Bank0")) << station_->Out();
+    station_->Signal(SIGINT);
+    EXPECT_EQ(station_->Wait(30), 130) << station_->Out() << station_->Err();
+    for (const std::string& port : {first, second})
+        EXPECT_NE(station_->Out().find(port + ": The update stopped "), std::string::npos) << station_->Out();
+    const std::vector<std::string> report = ReportLines(Report());
+    ASSERT_EQ(report.size(), 2u);
+    for (const std::string& line : report)
+        EXPECT_NE(line.find("\"result\": \"stopped\""), std::string::npos) << line;
+}
+
+TEST_F(Station, StatusSaysWhenNoPortOpensAndWhenArgumentsAreWrong) {
+    StartStation({(dir_ / "none").string(), (dir_ / "neither").string()}, {"--count", "1"});
+    EXPECT_EQ(station_->Wait(30), 2) << station_->Out();
+    EXPECT_NE(station_->Out().find("Cannot open the port "), std::string::npos);
+    StartStation({"same", "same"}, {});
+    EXPECT_EQ(station_->Wait(30), 3);
+    EXPECT_NE(station_->Err().find("given twice"), std::string::npos);
+}
+
+} // namespace
+} // namespace vz::e2e
