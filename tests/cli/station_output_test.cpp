@@ -1,0 +1,105 @@
+#include "app/cli/station_report.h"
+#include "app/cli/station_screen.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <sstream>
+
+namespace vz::cli {
+namespace {
+
+TEST(StationReport, LineIsOneJsonObjectWithEveryKey) {
+    DeviceRecord record;
+    record.port = "/dev/serial/by-id/usb-\"odd\"\x1B[8m";
+    record.result = "failed";
+    record.model = "KRB350_256";
+    record.deviceId = 0x8006;
+    record.options = 1;
+    record.seconds = 12.34;
+    record.error = "Error while writing!!!";
+    record.programmed = {"the extended boot area", "keyboard bank 0"};
+    record.versions = {{'0', "0105"}, {'8', "0203"}};
+    record.bytesSent = 4096;
+    record.version = "2.6.0.6";
+    const std::string line = ReportLine(record);
+    EXPECT_EQ(line.find('\n'), line.size() - 1);
+    EXPECT_EQ(line.find('\x1B'), std::string::npos); // the port's name comes from outside
+    for (const char* part :
+         {"\"port\": \"/dev/serial/by-id/usb-\\\"odd\\\"\\u001b[8m\"", "\"result\": \"failed\"",
+          "\"model\": \"KRB350_256\"", "\"device_id\": \"8006\"", "\"options\": \"0001\"",
+          "\"seconds\": 12.3", "\"error\": \"Error while writing!!!\"",
+          "\"programmed\": [\"the extended boot area\", \"keyboard bank 0\"]", "\"skipped\": []",
+          "\"versions\": {\"0\": \"0105\", \"8\": \"0203\"}", "\"bytes_sent\": 4096", "\"script\": null",
+          "\"log\": null", "\"version\": \"2.6.0.6\"", "\"started\": \"", "\"ended\": \""})
+        EXPECT_NE(line.find(part), std::string::npos) << part << " in " << line;
+
+    // A device that never said who it is has no identity, and no error when stopped.
+    DeviceRecord unknown;
+    unknown.result = "stopped";
+    const std::string stopped = ReportLine(unknown);
+    for (const char* part :
+         {"\"model\": null", "\"device_id\": null", "\"options\": null", "\"error\": null"})
+        EXPECT_NE(stopped.find(part), std::string::npos) << part << " in " << stopped;
+}
+
+TEST(StationReport, TimesCarryTheirOffsetFromUtc) {
+    const char* before = std::getenv("TZ");
+    const std::string saved = before ? before : "";
+    // POSIX zones count west as positive: this one is 5 h 30 min east of UTC.
+    setenv("TZ", "XST-05:30", 1);
+    tzset();
+    EXPECT_EQ(IsoLocalTime(0), "1970-01-01T05:30:00+05:30");
+    setenv("TZ", "YST+03", 1);
+    tzset();
+    EXPECT_EQ(IsoLocalTime(86400 * 365), "1970-12-31T21:00:00-03:00"); // the day before, in UTC's year
+    if (before)
+        setenv("TZ", saved.c_str(), 1);
+    else
+        unsetenv("TZ");
+    tzset();
+}
+
+TEST(StationScreen, TerminalRedrawsItsLinesInPlaceWithinTheWidth) {
+    std::ostringstream out;
+    StationScreen screen(out, StationScreen::Style::Live, 50, {"COM3", "/dev/ttyUSB0"});
+    screen.SetRow(0, "waiting for a device");
+    screen.SetRow(1, "updating KRA350  Id : 1001  42 % and more words than fit");
+    screen.Refresh();
+    const std::string first = out.str();
+    // 49 characters: the terminal never wraps a line.
+    EXPECT_NE(first.find("\x1B[2K/dev/ttyUSB0  updating KRA350  Id : 1001  42 % and\n"), std::string::npos)
+        << first;
+    EXPECT_NE(first.find("COM3          waiting for a device\n"), std::string::npos) << first;
+    out.str("");
+    screen.Refresh(); // nothing changed: nothing drawn
+    EXPECT_EQ(out.str(), "");
+    screen.Event(0, "Device KRA350  Id : 1001");
+    screen.Refresh();
+    // Back up over the two lines drawn, then the ports, a blank line and the event.
+    EXPECT_TRUE(out.str().starts_with("\r\x1B[2A")) << out.str();
+    EXPECT_NE(out.str().find("COM3          Device KRA350  Id : 1001\n"), std::string::npos) << out.str();
+    out.str("");
+    screen.SetRow(0, "é" + std::string(40, 'x')); // cut between characters, never inside one
+    screen.Refresh();
+    EXPECT_TRUE(out.str().starts_with("\r\x1B[4A")) << out.str();
+    EXPECT_NE(out.str().find("COM3          é" + std::string(34, 'x') + "\n"), std::string::npos)
+        << out.str();
+}
+
+TEST(StationScreen, PlainAndQuietStylesWriteLines) {
+    std::ostringstream plain, quiet;
+    StationScreen lines(plain, StationScreen::Style::Lines, 0, {"COM3"});
+    StationScreen results(quiet, StationScreen::Style::Quiet, 0, {"COM3"});
+    for (StationScreen* screen : {&lines, &results}) {
+        screen->SetRow(0, "updating");
+        screen->Event(0, "Erase Bank0");
+        screen->Result(0, "Completed: KRA350");
+        screen->Refresh();
+    }
+    EXPECT_EQ(plain.str(), "COM3: Erase Bank0\nCOM3: Completed: KRA350\n");
+    EXPECT_EQ(quiet.str(), "COM3: Completed: KRA350\n");
+}
+
+} // namespace
+} // namespace vz::cli
