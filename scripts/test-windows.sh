@@ -169,6 +169,26 @@ if [ "$status" -ne 2 ] || ! grep -q "^Lost the port " "$work/hangup/vzflash.err"
 fi
 cat "$work/hangup/vzflash.err"
 
+# The station: two devices at once on COM1 and COM2, one failing, each recorded.
+phase "vzflash.exe station on COM1 and COM2"
+mkdir -p "$work/station"
+"$vzdevice" make-package "$work/station/pkg" --small
+start_device "$work/com1" --dump "$work/station/dump" --erase-ms 0
+start_device "$work/com2" --erase-ms 0 --fault-x bank:3
+status=0
+wine "$win/app/vzflash.exe" station --root "$(winepath -w "$work/station/pkg")" --port COM1 --port COM2 \
+  --count 1 --timeout 60 --report "$(winepath -w "$work/station/report.jsonl")" \
+  > "$work/station/vzflash.out" 2> "$work/station/vzflash.err" || status=$?
+stop_devices
+tr -d '\r' < "$work/station/vzflash.out" | grep -E ": (Completed|Failed)" || true
+if [ "$status" -ne 1 ] || [ "$(grep -c '"result": "completed"' "$work/station/report.jsonl")" -ne 1 ] ||
+  ! grep -q '"port": "COM2", "result": "failed"' "$work/station/report.jsonl"; then
+  echo "vzflash.exe station gave status $status:" >&2
+  cat "$work/station/vzflash.err" "$work/station/report.jsonl" >&2
+  exit 1
+fi
+"$vzdevice" verify-dump "$work/station/pkg/KRA350" "$work/station/dump"
+
 # The release, unpacked: what is shipped is what is tested.
 phase "release zip"
 zip=$(bash scripts/package-windows.sh "$work")
