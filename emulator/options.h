@@ -2,6 +2,7 @@
 #pragma once
 
 #include "emulator/device_config.h"
+#include "emulator/series.h"
 
 #include <string>
 #include <vector>
@@ -18,6 +19,9 @@ struct RunnerOptions {
     std::string dumpDir;
     std::string logPath;
     long hangupAfter = -1;
+    SeriesConfig series;     // --devices, --gap-ms, --cycle
+    std::string resultsPath; // one JSON line per device that ended
+    std::string verifyDir;   // package model folder the memories are checked against
 };
 
 struct ProgramOptions {
@@ -33,6 +37,8 @@ struct ProgramOptions {
 
 // Throws std::invalid_argument naming the option that is wrong.
 ProgramOptions ParseOptions(const std::vector<std::string>& args);
+// A --cycle plan: entries separated by ",", the faults of one entry joined by "+".
+std::vector<FaultEntry> ParseCycle(const std::string& plan);
 std::string UsageText();
 
 } // namespace vz::emu
