@@ -244,6 +244,7 @@ void Device::handle(char byte, Micros now) {
         if (text_.size() < 2) break;
         int number = std::stoi(text_);
         text_.clear();
+        typeRefused_ = typeRefused_ || config_.faults.refuseType;
         if (!config_.faults.refuseType && number == ModelByCode(config_.modelCode).typeNumber) {
             say(".");
             say(identification());
@@ -383,7 +384,7 @@ void Device::handleCommand(char first, char second, Micros now) {
             awaitHost();
             finishAcknowledged_ = true;
             mode_ = Mode::Off;
-            rebootAt_ = now + kRebootDelay;
+            rebootAt_ = config_.restartAfterFinish ? now + kRebootDelay : kNever;
             return;
         }
         if (!digit) break;

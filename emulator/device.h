@@ -67,6 +67,9 @@ public:
     int lineSpeed() const { return speed_; }
     Mode mode() const { return mode_; }
     bool finishAcknowledged() const { return finishAcknowledged_; }
+    // An injected fault has made the update fail: an "X" from the fault options,
+    // a refused type number, or the device fallen silent.
+    bool faultStruck() const { return faults_.refused() || typeRefused_ || silent(); }
     long bytesReceived() const { return received_; }
     const DeviceMemory& memory() const { return memory_; }
     // True once after anything remembered changed.
@@ -109,6 +112,7 @@ private:
     bool slow_ = false;
     long received_ = 0;
     bool finishAcknowledged_ = false;
+    bool typeRefused_ = false;
     bool memoryChanged_ = false;
 
     Micros nextCall_ = 0;

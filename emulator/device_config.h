@@ -30,8 +30,9 @@ struct DeviceConfig {
     std::array<std::uint32_t, 2> promIds{0xF5046093, 0xF5045093};
     Micros eraseTime = 50 * kMillisecond;
     bool strictSpeed = false;
-    bool tdoEscapes = true;  // send 0x1B and 0x00 bytes of TDO answers as ESC ESC and ESC "0"
-    bool answerSlowP = true; // after "S8"/"S9", also answer the "P8"/"P9" that follows
+    bool tdoEscapes = true;         // send 0x1B and 0x00 bytes of TDO answers as ESC ESC and ESC "0"
+    bool answerSlowP = true;        // after "S8"/"S9", also answer the "P8"/"P9" that follows
+    bool restartAfterFinish = true; // after "FI" the loader calls again; else the device stays off
     FaultConfig faults;
 };
 

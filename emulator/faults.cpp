@@ -45,7 +45,9 @@ std::string FaultPlan::strayBytes() {
 bool FaultPlan::refuseNext(FaultKind kind) {
     long n = ++counts_[kind];
     auto it = config_.refuseAt.find(kind);
-    return it != config_.refuseAt.end() && it->second.count(n) > 0;
+    bool refuse = it != config_.refuseAt.end() && it->second.count(n) > 0;
+    refused_ = refused_ || refuse;
+    return refuse;
 }
 
 } // namespace vz::emu

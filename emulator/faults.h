@@ -49,6 +49,8 @@ public:
     bool zeroNow() { return zero_.chance(config_.zeroShare); }
     // Counts one occurrence of the kind; true when it is one to refuse.
     bool refuseNext(FaultKind kind);
+    // True once refuseNext has chosen to refuse.
+    bool refused() const { return refused_; }
 
 private:
     FaultConfig config_;
@@ -56,6 +58,7 @@ private:
     FaultRandom stray_;
     FaultRandom zero_;
     std::map<FaultKind, long> counts_;
+    bool refused_ = false;
 };
 
 } // namespace vz::emu

@@ -50,12 +50,72 @@ std::uint32_t ParseHex(const std::string& option, const std::string& text, std::
     return *value;
 }
 
+std::pair<FaultKind, long> ParseFaultX(const std::string& option, const std::string& text) {
+    auto colon = text.find(':');
+    auto kind = FaultKindFromName(text.substr(0, colon));
+    if (colon == std::string::npos || !kind)
+        Fail(option, "expected KIND:N with KIND boot, bank, prom, erase, checksum or version");
+    long n = ParseCount(option, text.substr(colon + 1));
+    if (n < 1) Fail(option, "occurrences count from 1");
+    return {*kind, n};
+}
+
+FaultEntry ParseEntry(const std::string& text) {
+    const std::string option = "--cycle entry \"" + text + "\"";
+    FaultEntry entry;
+    entry.text = text;
+    if (text == "clean") return entry;
+    std::size_t start = 0;
+    for (;;) {
+        std::size_t plus = text.find('+', start);
+        std::string item = text.substr(start, plus == std::string::npos ? std::string::npos : plus - start);
+        auto equals = item.find('=');
+        std::string name = item.substr(0, equals);
+        std::string v = equals == std::string::npos ? "" : item.substr(equals + 1);
+        if (name == "refuse-type" && equals == std::string::npos) {
+            entry.refuseType = true;
+        } else if (equals == std::string::npos) {
+            Fail(option, "expected clean or faults such as resend=30%, x=bank:5, vanish=20000 joined by +");
+        } else if (name == "resend") {
+            entry.resendShare = ParseShare(option, v);
+        } else if (name == "stray") {
+            entry.strayShare = ParseShare(option, v);
+        } else if (name == "zero") {
+            entry.zeroShare = ParseShare(option, v);
+        } else if (name == "x") {
+            auto [kind, n] = ParseFaultX(option, v);
+            entry.refuseAt[kind].insert(n);
+        } else if (name == "vanish" || name == "silence-after") {
+            entry.silenceAfter = ParseCount(option, v);
+        } else {
+            Fail(option, "unknown fault \"" + name + "\"");
+        }
+        if (plus == std::string::npos) break;
+        start = plus + 1;
+    }
+    return entry;
+}
+
 } // namespace
+
+std::vector<FaultEntry> ParseCycle(const std::string& plan) {
+    std::vector<FaultEntry> entries;
+    std::size_t start = 0;
+    for (;;) {
+        std::size_t comma = plan.find(',', start);
+        entries.push_back(
+            ParseEntry(plan.substr(start, comma == std::string::npos ? std::string::npos : comma - start)));
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+    }
+    return entries;
+}
 
 ProgramOptions ParseOptions(const std::vector<std::string>& args) {
     ProgramOptions o;
     std::size_t i = 0;
     std::vector<std::string> positional;
+    std::string seriesOption; // an option that only means something with --devices
     if (!args.empty() && args[0] == "make-package") {
         o.command = ProgramOptions::Command::MakePackage;
         i = 1;
@@ -122,14 +182,8 @@ ProgramOptions ParseOptions(const std::vector<std::string>& args) {
         } else if (a == "--seed") {
             d.faults.seed = static_cast<std::uint64_t>(ParseCount(a, value(a)));
         } else if (a == "--fault-x") {
-            std::string v = value(a);
-            auto colon = v.find(':');
-            auto kind = FaultKindFromName(v.substr(0, colon));
-            if (colon == std::string::npos || !kind)
-                Fail(a, "expected KIND:N with KIND boot, bank, prom, erase, checksum or version");
-            long n = ParseCount(a, v.substr(colon + 1));
-            if (n < 1) Fail(a, "occurrences count from 1");
-            d.faults.refuseAt[*kind].insert(n);
+            auto [kind, n] = ParseFaultX(a, value(a));
+            d.faults.refuseAt[kind].insert(n);
         } else if (a == "--fault-silence-after") {
             d.faults.silenceAfter = ParseCount(a, value(a));
         } else if (a == "--refuse-type") {
@@ -138,10 +192,27 @@ ProgramOptions ParseOptions(const std::vector<std::string>& args) {
             r.hangupAfter = ParseCount(a, value(a));
         } else if (a == "--baud-pacing") {
             r.baudPacing = true;
+        } else if (a == "--latency-ms") {
+            r.latency = ParseCount(a, value(a)) * kMillisecond;
         } else if (a == "--exit-after-fi") {
             r.exitAfterFi = true;
         } else if (a == "--no-reboot-on-open") {
             r.rebootOnOpen = false;
+        } else if (a == "--devices") {
+            r.series.enabled = true;
+            r.series.devices = ParseCount(a, value(a));
+        } else if (a == "--gap-ms") {
+            r.series.gap = ParseCount(a, value(a)) * kMillisecond;
+            seriesOption = a;
+        } else if (a == "--cycle") {
+            r.series.cycle = ParseCycle(value(a));
+            seriesOption = a;
+        } else if (a == "--results") {
+            r.resultsPath = value(a);
+            seriesOption = a;
+        } else if (a == "--verify") {
+            r.verifyDir = value(a);
+            seriesOption = a;
         } else if (a == "--state") {
             r.statePath = value(a);
         } else if (a == "--dump") {
@@ -157,6 +228,7 @@ ProgramOptions ParseOptions(const std::vector<std::string>& args) {
     switch (o.command) {
     case ProgramOptions::Command::Run:
         if (!positional.empty()) Fail(positional[0], "unexpected argument");
+        if (!seriesOption.empty() && !o.runner.series.enabled) Fail(seriesOption, "needs --devices");
         break;
     case ProgramOptions::Command::MakePackage:
         if (positional.size() != 1) Fail("make-package", "needs exactly one directory");
@@ -194,6 +266,7 @@ device options:
   --erase-ms N             flash erase time (default 50)
   --strict-speed           lose bytes the host sends at another speed than the device's
   --baud-pacing            move bytes no faster than the serial line would
+  --latency-ms N           hold bytes to the host until the next N ms tick (an adapter's latency timer)
   --plain-tdo              no ESC escapes in TDO answers
   --slow-p-silent          do not answer the "P8"/"P9" that follows "S8"/"S9"
   --exit-after-fi          exit once "FI" has been acknowledged
@@ -201,6 +274,15 @@ device options:
   --state FILE             keep versions and memories across runs
   --dump DIR               write every memory to DIR at the end
   --log FILE               transcript of the line traffic
+several devices in a row (a station updating device after device):
+  --devices N              play N devices one after another (0: without end); device k
+                           reports identifier base+k (base: --id or the model's default)
+  --gap-ms MS              quiet time between one device's end and the next one's call (default 1000)
+  --cycle PLAN             faults per device, cycled: entries split by ",", each "clean" or
+                           faults joined by "+": resend=P stray=P zero=P x=KIND:N vanish=N refuse-type
+                           e.g. clean,clean,resend=30%,x=bank:5,vanish=20000
+  --results FILE           append one JSON line per device when it ends
+  --verify MODEL_DIR       say in the results whether the memories hold what MODEL_DIR/script.ini programs
 faults:
   --fault-resend P         answer "R" to a share P of good lines, records and data blocks
   --seed N                 seed of the fault choices (default 1)

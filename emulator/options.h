@@ -2,6 +2,7 @@
 #pragma once
 
 #include "emulator/device_config.h"
+#include "emulator/series.h"
 
 #include <string>
 #include <vector>
@@ -11,12 +12,16 @@ namespace vz::emu {
 struct RunnerOptions {
     std::string linkPath; // symbolic link to the terminal side
     bool baudPacing = false;
+    Micros latency = 0; // the adapter's latency tick towards the host (0: none)
     bool exitAfterFi = false;
     bool rebootOnOpen = true; // the host opening the port restarts the device's loader
     std::string statePath;
     std::string dumpDir;
     std::string logPath;
     long hangupAfter = -1;
+    SeriesConfig series;     // --devices, --gap-ms, --cycle
+    std::string resultsPath; // one JSON line per device that ended
+    std::string verifyDir;   // package model folder the memories are checked against
 };
 
 struct ProgramOptions {
@@ -32,6 +37,8 @@ struct ProgramOptions {
 
 // Throws std::invalid_argument naming the option that is wrong.
 ProgramOptions ParseOptions(const std::vector<std::string>& args);
+// A --cycle plan: entries separated by ",", the faults of one entry joined by "+".
+std::vector<FaultEntry> ParseCycle(const std::string& plan);
 std::string UsageText();
 
 } // namespace vz::emu

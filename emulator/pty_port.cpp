@@ -85,7 +85,7 @@ void PtyPort::close() {
 
 OpenWatch::OpenWatch(const std::string& path) {
     fd_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    if (fd_ >= 0 && inotify_add_watch(fd_, path.c_str(), IN_OPEN) < 0) {
+    if (fd_ >= 0 && inotify_add_watch(fd_, path.c_str(), IN_OPEN | IN_CLOSE) < 0) {
         ::close(fd_);
         fd_ = -1;
     }
@@ -95,20 +95,24 @@ OpenWatch::~OpenWatch() {
     if (fd_ >= 0) ::close(fd_);
 }
 
-int OpenWatch::takeOpens() {
-    if (fd_ < 0) return 0;
-    int opens = 0;
+OpenWatch::Events OpenWatch::take() {
+    Events events;
+    if (fd_ < 0) return events;
     alignas(inotify_event) char buffer[4096];
     for (;;) {
         ssize_t n = ::read(fd_, buffer, sizeof buffer);
         if (n <= 0) break;
         for (char* p = buffer; p < buffer + n;) {
             auto* event = reinterpret_cast<inotify_event*>(p);
-            if (event->mask & IN_OPEN) ++opens;
+            if (event->mask & IN_OPEN) {
+                ++events.opens;
+                ++open_;
+            }
+            if ((event->mask & IN_CLOSE) && open_ > 0 && --open_ == 0) events.allClosed = true;
             p += sizeof(inotify_event) + event->len;
         }
     }
-    return opens;
+    return events;
 }
 
 } // namespace vz::emu

@@ -33,8 +33,8 @@ private:
     std::string path_;
 };
 
-// Watches the terminal side for the host opening it (inotify). When the
-// platform cannot tell, fd() is -1 and nothing is ever reported.
+// Watches the terminal side for the host opening and closing it (inotify). When
+// the platform cannot tell, fd() is -1 and nothing is ever reported.
 class OpenWatch {
 public:
     explicit OpenWatch(const std::string& path);
@@ -43,11 +43,15 @@ public:
     OpenWatch& operator=(const OpenWatch&) = delete;
 
     int fd() const { return fd_; }
-    // Number of opens seen since the last call.
-    int takeOpens();
+    struct Events {
+        int opens = 0;          // opens seen since the last call
+        bool allClosed = false; // meanwhile the last open handle was closed
+    };
+    Events take();
 
 private:
     int fd_ = -1;
+    int open_ = 0; // handles the host holds
 };
 
 } // namespace vz::emu

@@ -3,6 +3,7 @@
 #include "emulator/device.h"
 #include "emulator/pacer.h"
 #include "emulator/pty_port.h"
+#include "emulator/series.h"
 #include "emulator/state_file.h"
 #include "emulator/transcript.h"
 
@@ -13,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <poll.h>
 #include <sys/signalfd.h>
 #include <system_error>
@@ -81,6 +83,19 @@ int RunDevice(const DeviceConfig& config, const RunnerOptions& options, std::ost
     }
     Transcript transcript(logFile.get());
 
+    std::optional<ExpectedMemories> expected;
+    if (!options.verifyDir.empty()) {
+        expected = ExpectedFromScript(options.verifyDir);
+        if (!expected->problems.empty())
+            throw std::runtime_error(options.verifyDir + ": " + expected->problems.front());
+    }
+    // One stream for the whole run: a long series keeps its descriptors flat.
+    std::ofstream results;
+    if (!options.resultsPath.empty()) {
+        results.open(options.resultsPath, std::ios::app);
+        if (!results) throw std::runtime_error("cannot write results file " + options.resultsPath);
+    }
+
     SignalFd signals;
     PtyPort port;
     Link link(options.linkPath, port.terminalPath());
@@ -88,17 +103,17 @@ int RunDevice(const DeviceConfig& config, const RunnerOptions& options, std::ost
     out << port.terminalPath() << std::endl;
 
     const auto start = std::chrono::steady_clock::now();
-    Device device(config, memory, 0);
-    LinePacer pacer(options.baudPacing);
+    DeviceSeries series(config, options.series, memory, expected ? &*expected : nullptr, 0);
+    LinePacer pacer(options.baudPacing, options.latency);
     long received = 0;
     bool dirty = false;
     Micros lastSave = 0;
-    int lastSpeed = device.lineSpeed();
+    int lastSpeed = series.device().lineSpeed();
     std::string stopReason = "stopped";
     Micros finishedAt = -1;
 
     auto save = [&](Micros now) {
-        if (!options.statePath.empty()) SaveState(options.statePath, device.memory());
+        if (!options.statePath.empty()) SaveState(options.statePath, series.device().memory());
         dirty = false;
         lastSave = now;
     };
@@ -107,8 +122,8 @@ int RunDevice(const DeviceConfig& config, const RunnerOptions& options, std::ost
     auto deliver = [&](Micros upTo, Micros now) {
         for (const auto& in : pacer.dueInput(upTo)) {
             transcript.bytes(Transcript::Direction::HostToDevice, std::string_view(&in.byte, 1), now,
-                             in.hostBaud ? in.hostBaud : device.lineSpeed());
-            device.receive(in.byte, now, in.hostBaud);
+                             in.hostBaud ? in.hostBaud : series.device().lineSpeed());
+            series.receive(in.byte, now, in.hostBaud);
         }
     };
 
@@ -116,16 +131,25 @@ int RunDevice(const DeviceConfig& config, const RunnerOptions& options, std::ost
         Micros now = Elapsed(start);
 
         deliver(now, now);
-        device.tick(now);
-        for (const auto& e : device.takeOutput())
+        series.tick(now);
+        for (const auto& e : series.takeOutput())
             pacer.queueOutput(e, now);
-        for (const auto& n : device.takeNotes())
+        for (const auto& n : series.takeNotes())
             transcript.note(now, n);
-        if (device.lineSpeed() != lastSpeed) {
-            lastSpeed = device.lineSpeed();
+        for (const auto& r : series.takeResults()) {
+            if (!results.is_open()) continue;
+            results << ResultLine(r) << '\n' << std::flush;
+            if (!results) throw std::runtime_error("cannot write results file " + options.resultsPath);
+        }
+        if (series.device().lineSpeed() != lastSpeed) {
+            lastSpeed = series.device().lineSpeed();
             transcript.note(now, "speed " + std::to_string(lastSpeed));
         }
-        if (device.takeMemoryChanged()) dirty = true;
+        if (series.takeMemoryChanged()) dirty = true;
+        if (series.over() && !pacer.outputPending()) {
+            stopReason = "every device played";
+            break;
+        }
         if (std::size_t dropped = pacer.trimOutput(kMaxQueuedOutput))
             transcript.note(now, "nobody reads the line: " + std::to_string(dropped) + " bytes dropped");
 
@@ -145,7 +169,7 @@ int RunDevice(const DeviceConfig& config, const RunnerOptions& options, std::ost
         }
         transcript.idle(now);
 
-        if (options.exitAfterFi && device.finishAcknowledged() && !pacer.outputPending()) {
+        if (options.exitAfterFi && series.device().finishAcknowledged() && !pacer.outputPending()) {
             // Stay on the line a moment so the host reads the last "." before the hang-up.
             if (finishedAt < 0) finishedAt = now;
             if (now - finishedAt >= kExitLinger) {
@@ -156,7 +180,7 @@ int RunDevice(const DeviceConfig& config, const RunnerOptions& options, std::ost
         if (dirty && now - lastSave >= kSaveInterval) save(now);
 
         Micros deadline =
-            std::min({device.nextDeadline(), pacer.nextInputAt(), blocked ? kNever : pacer.nextOutputAt(),
+            std::min({series.nextDeadline(), pacer.nextInputAt(), blocked ? kNever : pacer.nextOutputAt(),
                       dirty ? lastSave + kSaveInterval : kNever, now + 50 * kMillisecond});
         // Microsecond waits: paced bytes are a character time (174 us) apart.
         const Micros wait = std::max<Micros>(0, deadline - now);
@@ -172,11 +196,22 @@ int RunDevice(const DeviceConfig& config, const RunnerOptions& options, std::ost
         }
         now = Elapsed(start);
         if (fds[1].revents & POLLIN) break;
-        if (watch.fd() >= 0 && (fds[2].revents & POLLIN) && watch.takeOpens() > 0 && options.rebootOnOpen) {
+        const OpenWatch::Events events =
+            watch.fd() >= 0 && (fds[2].revents & POLLIN) ? watch.take() : OpenWatch::Events{};
+        if (events.allClosed) series.hostClosed(now);
+        if (events.opens > 0 && options.series.enabled) {
+            // The next device comes after the gap, not because of the open. Unless a
+            // device is connected, what waited for the host belongs to an earlier run.
+            if (series.ended() || series.device().mode() == Device::Mode::Calling) {
+                port.flushTowardsHost();
+                pacer.dropOutput();
+            }
+            transcript.note(now, "host opened the port");
+        } else if (events.opens > 0 && options.rebootOnOpen) {
             // The host opened the port: the operator starts the device again for the new run.
             port.flushTowardsHost();
             pacer.dropOutput();
-            device.reboot(now);
+            series.device().reboot(now);
             transcript.note(now, "host opened the port: device restarted");
         }
         if (fds[0].revents & POLLIN) {
@@ -187,7 +222,7 @@ int RunDevice(const DeviceConfig& config, const RunnerOptions& options, std::ost
                     n = static_cast<ssize_t>(options.hangupAfter - received);
                 std::string_view bytes(buffer, static_cast<std::size_t>(n));
                 received += n;
-                pacer.received(bytes, now, port.hostBaud(), device.lineSpeed());
+                pacer.received(bytes, now, port.hostBaud(), series.device().lineSpeed());
                 if (options.hangupAfter >= 0 && received >= options.hangupAfter) {
                     deliver(kNever, now);
                     stopReason = "hung up";
@@ -204,7 +239,7 @@ int RunDevice(const DeviceConfig& config, const RunnerOptions& options, std::ost
     transcript.note(end, stopReason);
     transcript.flush();
     if (!options.statePath.empty()) save(end);
-    if (!options.dumpDir.empty()) WriteDump(options.dumpDir, device.memory());
+    if (!options.dumpDir.empty()) WriteDump(options.dumpDir, series.device().memory());
     return 0;
 }
 

@@ -86,6 +86,27 @@ std::string Hex32(std::uint32_t v) {
     return "0x" + HexWord(static_cast<std::uint16_t>(v));
 }
 
+// One memory of a dump: its file name, size and place in the address space.
+struct MemorySlot {
+    std::string name;
+    const std::optional<Bytes>* expected;
+    std::size_t size;
+    std::uint32_t base;
+    const Bytes* held; // the device's own copy, when the memory is not read from a file
+};
+
+std::vector<MemorySlot> Slots(const ExpectedMemories& expected, const DeviceMemory* memory) {
+    std::vector<MemorySlot> slots{
+        {"boot.bin", &expected.boot, kBootSize, kBootBase, memory ? &memory->boot : nullptr}};
+    for (std::size_t bank = 0; bank < kBankCount; ++bank)
+        slots.push_back({"bank" + std::to_string(bank) + ".bin", &expected.banks[bank], kBankSize,
+                         bank == 0 ? 0x0000u : 0x8000u, memory ? &memory->banks[bank] : nullptr});
+    for (std::size_t prom = 0; prom < 2; ++prom)
+        slots.push_back({"prom" + std::to_string(prom + 1) + ".bin", &expected.proms[prom], kPromSize, 0,
+                         memory ? &memory->proms[prom] : nullptr});
+    return slots;
+}
+
 } // namespace
 
 ExpectedMemories ExpectedFromScript(const std::string& modelDir) {
@@ -147,30 +168,30 @@ DumpReport VerifyDump(const std::string& modelDir, const std::string& dumpDir) {
     for (const auto& p : expected.problems)
         text << "problem: " << p << '\n';
 
-    auto check = [&](const std::string& name, const std::optional<Bytes>& want, std::size_t size,
-                     std::uint32_t base) {
-        if (!want) {
-            text << name << ": not programmed by the script\n";
-            return;
+    for (const MemorySlot& slot : Slots(expected, nullptr)) {
+        if (!*slot.expected) {
+            text << slot.name << ": not programmed by the script\n";
+            continue;
         }
-        std::string path = (std::filesystem::path(dumpDir) / name).string();
+        std::string path = (std::filesystem::path(dumpDir) / slot.name).string();
         try {
-            std::string diff = CompareMemory(*want, ReadMemoryFile(path, size), base);
-            text << name << ": " << (diff.empty() ? "as programmed" : diff) << '\n';
+            std::string diff = CompareMemory(**slot.expected, ReadMemoryFile(path, slot.size), slot.base);
+            text << slot.name << ": " << (diff.empty() ? "as programmed" : diff) << '\n';
             if (!diff.empty()) ok = false;
         } catch (const std::exception& e) {
-            text << name << ": " << e.what() << '\n';
+            text << slot.name << ": " << e.what() << '\n';
             ok = false;
         }
-    };
-    check("boot.bin", expected.boot, kBootSize, kBootBase);
-    for (int bank = 0; bank < kBankCount; ++bank)
-        check("bank" + std::to_string(bank) + ".bin", expected.banks[static_cast<std::size_t>(bank)],
-              kBankSize, bank == 0 ? 0x0000 : 0x8000);
-    check("prom1.bin", expected.proms[0], kPromSize, 0);
-    check("prom2.bin", expected.proms[1], kPromSize, 0);
+    }
     text << (ok ? "OK" : "DIFFERENT") << '\n';
     return {ok, text.str()};
+}
+
+bool MemoriesAsProgrammed(const ExpectedMemories& expected, const DeviceMemory& memory) {
+    if (!expected.problems.empty()) return false;
+    for (const MemorySlot& slot : Slots(expected, &memory))
+        if (*slot.expected && !CompareMemory(**slot.expected, *slot.held, slot.base).empty()) return false;
+    return true;
 }
 
 } // namespace vz::emu

@@ -29,6 +29,9 @@ struct DumpReport {
 };
 
 DumpReport VerifyDump(const std::string& modelDir, const std::string& dumpDir);
+// The same check on the memories a device holds: true when every memory the script
+// programs is as programmed (the others are not looked at).
+bool MemoriesAsProgrammed(const ExpectedMemories& expected, const DeviceMemory& memory);
 // One memory: "" when equal, else how they differ (count and first difference).
 std::string CompareMemory(const Bytes& expected, const Bytes& actual, std::uint32_t baseAddress);
 
