@@ -119,6 +119,7 @@ void TUpdaterCore::StartClick() {
         readIdMode_ = false;
         controls.QuitEnabled = false;
         SetControls(controls);
+        ResetEngines();
         state_ = kStarting;
         // At once, so that the caption reads STOP before the operator can click again.
         SequencerStep();
@@ -135,6 +136,7 @@ void TUpdaterCore::StartClick() {
 
 void TUpdaterCore::ReadIdClick() {
     readIdMode_ = true;
+    ResetEngines();
     state_ = kStarting;
     SequencerStep();
 }
@@ -234,9 +236,15 @@ void TUpdaterCore::StepIdle() {
     SetControls(controls);
     SetProgress(progressBar1_, 0);
     ShowStatus(kIdleStatus);
+    ResetEngines();
+    link_->SetLinkRun(false);
+}
+
+void TUpdaterCore::ResetEngines() {
+    // The idle step resets them too, but a run may start before that step has come
+    // round after an error or a stop: an engine left parked would refuse its lines.
     for (TGestionnaire* engine : Engines())
         engine->Reset();
-    link_->SetLinkRun(false);
 }
 
 void TUpdaterCore::StepStarting() {

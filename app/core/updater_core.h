@@ -176,6 +176,7 @@ private:
     };
     Progress Snapshot() const;
     void StepIdle();
+    void ResetEngines();
     void StepStarting();
     void StepWaitSync();
     void StepLineRunning();

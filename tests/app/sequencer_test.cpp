@@ -167,6 +167,29 @@ TEST_F(SequencerTest, StopDuringALineResetsEverything) {
     EXPECT_TRUE(face_.errorBoxes.empty());
 }
 
+// A station starts the next device's run as soon as the last one has ended, before
+// the idle step comes round: an engine parked by the last error must take its lines.
+TEST_F(SequencerTest, RunStartedRightAfterAnErrorFindsTheEnginesReset) {
+    WriteFile("KRA350/script.ini", "NP\n");
+    ExpectKra350Sync();
+    Expect("NP", "I");
+    core_->StartClick();
+    for (int i = 0; i < 500 && core_->State() != TUpdaterCore::kIdle; ++i) {
+        now_ += 10;
+        core_->SequencerStep();
+        link_->Tick();
+        if (!link_->pendingRx.empty()) core_->DataReceived();
+    }
+    ASSERT_EQ(core_->ErrorMessage(), "Instruction unknown");
+    link_->sent.clear(); // the next device calls
+    ExpectKra350Sync();
+    Expect("NP", ".");
+    Expect("FI", ".");
+    core_->StartClick();
+    RunToIdle();
+    EXPECT_EQ(core_->Outcome(), TRunOutcome::Completed) << core_->ErrorMessage();
+}
+
 TEST_F(SequencerTest, ManualModeTurnsDeselectedComponentsIntoNoOps) {
     WriteFile("KRA350/script.ini", "P 3 k.hex\n V8 0101\nF\t9\nD0\nprompt done\nPB\n");
     face_.choices.manual = true;
