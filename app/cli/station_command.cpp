@@ -338,6 +338,11 @@ void StationPort::OnRunEnded(const TRunEnd& end) {
         Record(end);
     else
         CloseLog(false);
+    const long count = station_.Options().count;
+    if (interrupted_ || (count > 0 && attempted_ >= count)) {
+        state_ = State::Finished;
+        return;
+    }
     if (end.reason == TRunEndReason::PortFailed) {
         if (end.lost) everOpened_ = true;
         if (!everOpened_) {
@@ -350,17 +355,8 @@ void StationPort::OnRunEnded(const TRunEnd& end) {
             station_.Screen().Event(index_,
                                     PortFailureMessage(end) + ": waiting for the adapter to come back");
         }
-        if (!interrupted_) {
-            reopen_.armed = true;
-            reopen_.due = EventLoop::Clock::now() + std::chrono::milliseconds(kReopenMs);
-        } else {
-            state_ = State::Finished;
-        }
-        return;
-    }
-    const long count = station_.Options().count;
-    if (interrupted_ || (count > 0 && attempted_ >= count)) {
-        state_ = State::Finished;
+        reopen_.armed = true;
+        reopen_.due = EventLoop::Clock::now() + std::chrono::milliseconds(kReopenMs);
         return;
     }
     state_ = State::Opening;
