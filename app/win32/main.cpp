@@ -62,7 +62,8 @@ void DeclareDpiAwareness() {
         // Per monitor, version 2 (Windows 10 1703), else version 1.
         const auto perMonitorV2 = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-4));
         const auto perMonitor = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-3));
-        if (setContext(perMonitorV2) || setContext(perMonitor) || GetLastError() == ERROR_ACCESS_DENIED) return;
+        if (setContext(perMonitorV2) || setContext(perMonitor) || GetLastError() == ERROR_ACCESS_DENIED)
+            return;
     }
     if (auto* setProcess = reinterpret_cast<ProcessCall>(procedure(L"shcore", "SetProcessDpiAwareness"))) {
         constexpr int kPerMonitorDpiAware = 2;

@@ -3,6 +3,7 @@
 #include "app/win32/win_text.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace vz::win {
 
@@ -86,16 +87,32 @@ int MetricForDpi(int index, int dpi) {
 TFont MakeFont(const face::Font& font, int dpi) {
     const std::wstring wanted = WideText(font.face);
     LOGFONTW description = MessageFont(dpi);
-    if (FaceInstalled(wanted)) {
-        std::fill(std::begin(description.lfFaceName), std::end(description.lfFaceName), L'\0');
-        wanted.copy(description.lfFaceName, LF_FACESIZE - 1);
-    }
-    // A negative height is the character height, as the description gives it.
-    description.lfHeight = -face::Scaled(font.pixelHeight, dpi);
-    description.lfWidth = 0;
-    description.lfWeight = FW_NORMAL;
-    description.lfItalic = FALSE;
-    return TFont(CreateFontIndirectW(&description));
+    const LOGFONTW fallback = description;
+    const int height = face::Scaled(font.pixelHeight, dpi);
+    const auto make = [height](LOGFONTW d) {
+        // A negative height is the character height, as the description gives it.
+        d.lfHeight = -height;
+        d.lfWidth = 0;
+        d.lfWeight = FW_NORMAL;
+        d.lfItalic = FALSE;
+        return TFont(CreateFontIndirectW(&d));
+    };
+    if (!FaceInstalled(wanted)) return make(fallback);
+    std::fill(std::begin(description.lfFaceName), std::end(description.lfFaceName), L'\0');
+    wanted.copy(description.lfFaceName, LF_FACESIZE - 1);
+    TFont made = make(description);
+    if (dpi == face::kLayoutDpi) return made;
+    // "MS Sans Serif" is drawn from bitmaps made for a few sizes at 96 DPI; on a
+    // denser screen it comes out smaller than asked, and a scalable face is used.
+    HDC screen = GetDC(nullptr);
+    HGDIOBJ old = SelectObject(screen, made.Handle());
+    TEXTMETRICW metrics{};
+    const bool measured = GetTextMetricsW(screen, &metrics) != 0;
+    SelectObject(screen, old);
+    ReleaseDC(nullptr, screen);
+    const int drawn = static_cast<int>(metrics.tmHeight - metrics.tmInternalLeading);
+    if (measured && std::abs(drawn - height) > std::max(1, height / 10)) return make(fallback);
+    return made;
 }
 
 TFont DialogFont(int dpi) {
@@ -134,7 +151,8 @@ face::Size CaptionNeeds(HFONT font, const std::wstring& caption, TCaptionKind ki
     case TCaptionKind::CheckBox: {
         // The box, the gap after it and room for the focus rectangle.
         const int box = MetricForDpi(SM_CXMENUCHECK, dpi);
-        return {box + px(6) + static_cast<int>(text.cx) + px(2), std::max(box, static_cast<int>(text.cy)) + px(2)};
+        return {box + px(6) + static_cast<int>(text.cx) + px(2),
+                std::max(box, static_cast<int>(text.cy)) + px(2)};
     }
     case TCaptionKind::GroupBox:
         return {static_cast<int>(text.cx) + px(20), static_cast<int>(text.cy) + px(8)};
@@ -147,8 +165,8 @@ face::Size CaptionNeeds(HFONT font, const std::wstring& caption, TCaptionKind ki
 void SetFittedCaption(HWND control, const face::Rect& design, const std::wstring& caption, HFONT font,
                       TCaptionKind kind, POINT origin, int limit, int dpi) {
     SetWindowTextW(control, caption.c_str());
-    const face::Rect fitted = face::FitCaption(face::Scaled(design, dpi), CaptionNeeds(font, caption, kind, dpi),
-                                               face::Scaled(limit, dpi));
+    const face::Rect fitted = face::FitCaption(
+        face::Scaled(design, dpi), CaptionNeeds(font, caption, kind, dpi), face::Scaled(limit, dpi));
     SetWindowPos(control, nullptr, face::Scaled(origin.x, dpi) + fitted.left,
                  face::Scaled(origin.y, dpi) + fitted.top, fitted.width, fitted.height,
                  SWP_NOZORDER | SWP_NOACTIVATE);

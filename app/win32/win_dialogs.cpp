@@ -64,8 +64,8 @@ void TWinAboutBox::ShowModal(HWND owner) {
     // The icon file's nearest image, stretched to the box's size.
     if (icon_ == nullptr) {
         const face::Rect size = face::Scaled(face::kAboutIcon.rect, dpi_);
-        icon_ = static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kIconId), IMAGE_ICON,
-                                              size.width, size.height, LR_DEFAULTCOLOR));
+        icon_ = static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kIconId),
+                                              IMAGE_ICON, size.width, size.height, LR_DEFAULTCOLOR));
     }
     RunDialog(owner, &TWinAboutBox::Proc, this);
 }

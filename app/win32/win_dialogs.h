@@ -29,7 +29,7 @@ private:
 
     std::wstring version_;
     TFont font_;
-    HICON icon_ = nullptr; // the program's icon at the size the box shows it
+    HICON icon_ = nullptr;       // the program's icon at the size the box shows it
     int dpi_ = face::kLayoutDpi; // of the screen the font and the icon were made for
 };
 

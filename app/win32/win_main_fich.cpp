@@ -110,7 +110,8 @@ void TWinMainFich::FitClientHeight() {
     if (client.bottom == height) return;
     RECT outer{};
     GetWindowRect(window_, &outer);
-    SetWindowPos(window_, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top + height - client.bottom,
+    SetWindowPos(window_, nullptr, 0, 0, outer.right - outer.left,
+                 outer.bottom - outer.top + height - client.bottom,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
@@ -184,7 +185,8 @@ void TWinMainFich::PlaceControls() {
     }
     const int width = face::kMainClientSize.width;
     for (const auto& [button, description] :
-         {std::pair{readId_, &face::kReadId}, std::pair{start_, &face::kStart}, std::pair{quit_, &face::kQuit}}) {
+         {std::pair{readId_, &face::kReadId}, std::pair{start_, &face::kStart},
+          std::pair{quit_, &face::kQuit}}) {
         wchar_t caption[64] = {};
         GetWindowTextW(button, caption, 64);
         SetFittedCaption(button, description->rect, caption, font, TCaptionKind::Button, {0, 0}, width, dpi_);
@@ -333,9 +335,9 @@ bool TWinMainFich::MayClose() {
     // Asked once at a time; the run goes on while the question waits.
     if (askingToClose_) return false;
     askingToClose_ = true;
-    const int answer = MessageBoxW(window_, WideText(face::kCloseQuestion).c_str(),
-                                   WideText(face::kCloseQuestionTitle).c_str(),
-                                   MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2);
+    const int answer =
+        MessageBoxW(window_, WideText(face::kCloseQuestion).c_str(),
+                    WideText(face::kCloseQuestionTitle).c_str(), MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2);
     askingToClose_ = false;
     if (answer == IDYES) return true;
     FocusStart();
@@ -571,7 +573,8 @@ LRESULT TWinMainFich::Dispatch(HWND window, UINT message, WPARAM wParam, LPARAM 
         break;
     case DM_GETDEFID:
         // Enter presses the focused button, else START.
-        return MAKELRESULT(FocusedButton() != nullptr ? GetDlgCtrlID(FocusedButton()) : kStartId, DC_HASDEFID);
+        return MAKELRESULT(FocusedButton() != nullptr ? GetDlgCtrlID(FocusedButton()) : kStartId,
+                           DC_HASDEFID);
     case WM_INITMENUPOPUP:
         if (reinterpret_cast<HMENU>(wParam) == menus_[face::kPortMenu] && portItems_.Opening())
             portItems_.ShowChecks(MenuCommand({face::kPortMenu, checks_.Checked(face::kPortMenu)}));

@@ -101,8 +101,8 @@ bool TWinPortItems::Take() {
 void TWinPortItems::Fill(const std::vector<PortInfo>& ports) {
     std::vector<face::FoundPortItem> items = face::FoundPortItems(ports);
     if (items.size() > static_cast<std::size_t>(kMaxFoundPorts)) items.resize(kMaxFoundPorts);
-    if (!checked_.empty() &&
-        std::none_of(items.begin(), items.end(), [this](const auto& item) { return item.path == checked_; })) {
+    if (!checked_.empty() && std::none_of(items.begin(), items.end(),
+                                          [this](const auto& item) { return item.path == checked_; })) {
         // Unplugged since it was chosen: still the choice, listed last.
         const auto old = std::find_if(items_.begin(), items_.end(),
                                       [this](const auto& item) { return item.path == checked_; });
@@ -133,7 +133,8 @@ void TWinPortItems::ShowChecks(int comCommand) const {
         const UINT id = GetMenuItemID(menu_, position);
         if (id == 0 || id == static_cast<UINT>(-1)) continue; // the separator
         const auto path = PathOf(static_cast<int>(id));
-        const bool checked = checked_.empty() ? static_cast<int>(id) == comCommand : path && *path == checked_;
+        const bool checked =
+            checked_.empty() ? static_cast<int>(id) == comCommand : path && *path == checked_;
         MENUITEMINFOW info{};
         info.cbSize = sizeof info;
         info.fMask = MIIM_FTYPE | MIIM_STATE;

@@ -302,9 +302,7 @@ TEST_F(WindowRunTest, KeyboardFocusStaysOnAButtonThatCanTakeIt) {
     // Enter on START; the error box; START has the focus again once it is closed.
     link_->sent.clear(); // the device calls again
     ExpectKra350Sync();
-    onModal_ = [&](QWidget* modal) {
-        qobject_cast<QMessageBox*>(modal)->button(QMessageBox::Ok)->click();
-    };
+    onModal_ = [&](QWidget* modal) { qobject_cast<QMessageBox*>(modal)->button(QMessageBox::Ok)->click(); };
     window_->Quit->setFocus();
     QTest::keyClick(window_->Start, Qt::Key_Return);
     ASSERT_TRUE(WaitFor([&] { return answerer_.Count() == 1 && Idle() && Memo().back() == kIdle; }));

@@ -124,6 +124,26 @@ TEST(Win32PortItems, FoundPortsFollowTheComItemsAndTheChosenOneStays) {
     DestroyMenu(menu);
 }
 
+// On a denser screen the window's font is as many pixels higher, even where its
+// face exists only as bitmaps for 96 DPI; the layout still holds every caption.
+TEST(Win32Captions, FontsAndCaptionsFollowTheScreensDpi) {
+    for (const int dpi : {120, 144, 192}) {
+        const TFont font = MakeFont(face::kMainFont, dpi);
+        HDC screen = GetDC(nullptr);
+        HGDIOBJ old = SelectObject(screen, font.Handle());
+        TEXTMETRICW metrics{};
+        GetTextMetricsW(screen, &metrics);
+        SelectObject(screen, old);
+        ReleaseDC(nullptr, screen);
+        const int wanted = face::Scaled(face::kMainFont.pixelHeight, dpi);
+        EXPECT_NEAR(metrics.tmHeight - metrics.tmInternalLeading, wanted, wanted / 10) << dpi;
+        const face::Size needs = CaptionNeeds(font.Handle(), L"START", TCaptionKind::Button, dpi);
+        const face::Rect start = face::Scaled(face::kStart.rect, dpi);
+        EXPECT_LE(needs.width, start.width) << dpi;
+        EXPECT_LE(needs.height, start.height) << dpi;
+    }
+}
+
 TEST(Win32Text, Utf8ElseCodePage1252) {
     EXPECT_EQ(WideText("Upload Bank0"), L"Upload Bank0");
     EXPECT_EQ(WideText("Caf\xC3\xA9"), L"Caf\u00E9");
