@@ -6,7 +6,11 @@
 # by mouse and keyboard as an operator would. Exits non-zero on any failure.
 #   --full           also update a full-size sample package (a few minutes more)
 #   --pictures DIR   keep the window's pictures there (docs/ holds the last ones)
+# VZ_WINDOWS_ONLY=operator runs only the operator's block at the end (the port
+# above COM9, the keyboard, closing mid-update, a 144-DPI screen), building only
+# what it needs.
 set -euo pipefail
+only=${VZ_WINDOWS_ONLY:-}
 cd "$(dirname "$0")/.."
 full=0
 pictures=""
@@ -38,7 +42,7 @@ vzdevice=$root/$host/emulator/vzdevice
 phase "cross build for Windows"
 cmake -S . -B "$win" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
   -DCMAKE_BUILD_TYPE=Release -DVZ_WERROR=ON -DVZ_GUI=ON -DVZ_BENCH=OFF > /dev/null
-cmake --build "$win" -j"$jobs"
+cmake --build "$win" -j"$jobs" ${only:+--target vzupdater vzflash vz_window_text}
 
 # A private Wine prefix, made once; nothing from the user's ~/.wine is used.
 export WINEPREFIX=$root/$win/wineprefix WINEARCH=win64 WINEDEBUG=-all
@@ -111,6 +115,7 @@ for n in 1 2; do
   fi
 done
 
+if [ -z "$only" ]; then
 phase "unit tests under Wine"
 start_device "$work/com2" --strict-speed --log "$work/com2.log"
 VZ_WIN32_PEER_COM=2 ctest --test-dir "$win" --output-on-failure -j"$jobs" --timeout 300
@@ -168,6 +173,7 @@ if [ "$status" -ne 2 ] || ! grep -q "^Lost the port " "$work/hangup/vzflash.err"
   exit 1
 fi
 cat "$work/hangup/vzflash.err"
+fi # VZ_WINDOWS_ONLY
 
 # The station: two devices at once on COM1 and COM2, one failing, each recorded.
 phase "vzflash.exe station on COM1 and COM2"
@@ -238,9 +244,17 @@ start_window() {
   [ -n "$window" ] || { echo "the window did not appear" >&2; return 1; }
 }
 # Closes the window by its close box, as an operator does, and waits for the program to end.
+# With "yes", an update is running: the question that follows is answered Yes.
 close_window() {
   eval "$(xdotool getwindowgeometry --shell "$window")"
   xdotool mousemove $((X + WIDTH - 12)) $((Y + 12)) click 1
+  if [ "${1:-}" = yes ]; then
+    local question
+    question=$(timeout 10 xdotool search --sync --onlyvisible --name '^Update running$' | head -n1)
+    [ -n "$question" ] || { echo "closing during an update asked nothing" >&2; return 1; }
+    sleep 0.3
+    xdotool key alt+y
+  fi
   for _ in $(seq 100); do kill -0 "$updater_pid" 2> /dev/null || break; sleep 0.1; done
   if kill -0 "$updater_pid" 2> /dev/null; then echo "the window did not close" >&2; return 1; fi
   wait "$updater_pid" || { echo "vzupdater.exe ended with status $?" >&2; return 1; }
@@ -254,6 +268,7 @@ ok_button() {
   xdotool key Return
 }
 
+if [ -z "$only" ]; then
 phase "update through the window of the zip, START clicked"
 dir=$work/window
 mkdir -p "$dir"
@@ -336,9 +351,126 @@ click 8 118
 xdotool key Tab space
 box=$(timeout 30 xdotool search --sync --onlyvisible --name '^Error$' | head -n1)
 [ -n "$box" ] || { echo "no box after the line was hung up" >&2; exit 1; }
-close_window
+close_window yes
 echo "closed with the box up: the program ended"
 stop_devices
+fi # VZ_WINDOWS_ONLY
+
+# ---------------------------------------------------------------------------
+# The operator's hands: a USB adapter's port above COM9 chosen in the Port menu,
+# the window driven from the keyboard alone, the close box and Alt+F4 during an
+# update, and a 144-DPI screen.
+operator_hands() {
+  local dir=$work/operator
+  mkdir -p "$dir"
+  # COM12 joins the ports the mount manager maps; it reads them as its services start.
+  wineserver -k 2> /dev/null || true
+  wineserver -w
+  wine reg add 'HKLM\Software\Wine\Ports' /v COM12 /d "$work/com12" /f > /dev/null 2>&1
+  wineserver -w
+  wineserver -p >> "$root/$win/wineserver.log" 2>&1
+  wine reg query 'HKLM\Software\Wine\Ports' > /dev/null 2>&1
+  [ "$(readlink "$WINEPREFIX/dosdevices/com12" || true)" = "$work/com12" ] ||
+    { echo "Wine does not map COM12 to $work/com12" >&2; return 1; }
+  wine "$win/app/vzflash.exe" ports | tr -d '\r' > "$dir/ports.out"
+  grep -q "^COM12 " "$dir/ports.out" || { echo "vzflash.exe ports does not list COM12:" >&2; cat "$dir/ports.out" >&2; return 1; }
+  # The window's Port menu lists the same ports; COM12 is its last item unless a higher one exists.
+  [ "$(grep -o '^COM[0-9]*' "$dir/ports.out" | sort -t M -k2n | tail -n1)" = COM12 ] ||
+    { echo "a port above COM12 is mapped; the test takes the menu's last item" >&2; return 1; }
+
+  phase "COM12 from the Port menu, START from the keyboard"
+  # The device is on COM12 only: the run completes only if the chosen port reached the link.
+  start_device "$work/com12" --dump "$dir/dump" --erase-ms 400 --log "$dir/line.log"
+  start_window "$dir/vzupdater.out"
+  # The window made active by its title bar, as after a click on the taskbar: no control is clicked.
+  eval "$(xdotool getwindowgeometry --shell "$window")"
+  local width96=$WIDTH height96=$HEIGHT
+  xdotool mousemove $((X + WIDTH / 2)) $((Y + 8)) click 1
+  wait_until 5 sh -c "[ \"\$(wine '$window_text' --focus '$title' | tr -d '\r')\" = START ]" ||
+    { echo "START does not hold the focus when the window opens" >&2; return 1; }
+  # Alt+P opens the Port menu; Up goes round to its last item, COM12.
+  xdotool key alt+p
+  sleep 1
+  xdotool key Up Return
+  sleep 0.3
+  xdotool key Return # START
+  wait_until 30 memo_has "Upload Bank1" || { echo "Enter did not start a run on COM12:" >&2; shown "$title" >&2; return 1; }
+  # The close box during the update: the question, No by default; Enter keeps the run going.
+  xdotool key alt+F4
+  local question
+  question=$(timeout 10 xdotool search --sync --onlyvisible --name '^Update running$' | head -n1)
+  [ -n "$question" ] || { echo "Alt+F4 during the update asked nothing" >&2; return 1; }
+  sleep 0.3
+  shown "Update running" | grep -q "^An update is running. Closing now stops it and leaves the device partly updated. Close anyway?" ||
+    { echo "the question reads:" >&2; shown "Update running" >&2; return 1; }
+  picture windows-close-question.png "$window"
+  xdotool key Return # No, the default
+  wait_until 5 sh -c "! wine '$window_text' 'Update running'" || { echo "the question did not close" >&2; return 1; }
+  wait_until 60 memo_has "Program operation completed" || { echo "the run did not go on after No:" >&2; shown "$title" >&2; return 1; }
+  wait_until 5 memo_has "Click on button START to begin program operation"
+  [ "$(wine "$window_text" --focus "$title" | tr -d '\r')" = START ] ||
+    { echo "START lost the focus during the run" >&2; return 1; }
+  # The about box from the keyboard; when it closes, START has the focus again.
+  xdotool key alt+a a
+  wait_until 10 wine "$window_text" 'About "' || { echo "the about box did not open" >&2; return 1; }
+  xdotool key Return
+  wait_until 5 sh -c "! wine '$window_text' 'About \"'" || { echo "the about box did not close" >&2; return 1; }
+  [ "$(wine "$window_text" --focus "$title" | tr -d '\r')" = START ] ||
+    { echo "START does not hold the focus after the about box" >&2; return 1; }
+  # Idle, Alt+F4 closes at once.
+  xdotool key alt+F4
+  for _ in $(seq 100); do kill -0 "$updater_pid" 2> /dev/null || break; sleep 0.1; done
+  if kill -0 "$updater_pid" 2> /dev/null; then echo "Alt+F4 did not close the idle window" >&2; return 1; fi
+  wait "$updater_pid" || { echo "vzupdater.exe ended with status $?" >&2; return 1; }
+  stop_devices
+  "$vzdevice" verify-dump "$release/KRA350" "$dir/dump"
+  echo "COM12 chosen from the keyboard, the update completed; Alt+F4 asked first and No kept it going"
+
+  phase "Read Id from the keyboard"
+  # readid.ini in the window's folder shows Read Id and Quit.
+  start_device "$work/com12" --erase-ms 0
+  : > "$release/readid.ini"
+  start_window "$dir/vzupdater-readid.out"
+  eval "$(xdotool getwindowgeometry --shell "$window")"
+  xdotool mousemove $((X + WIDTH / 2)) $((Y + 8)) click 1
+  sleep 0.3
+  xdotool key alt+p
+  sleep 1
+  xdotool key Up Return
+  sleep 0.3
+  # Shift+Tab from START reaches Read Id; Space presses it. Once it is disabled, the focus is on STOP.
+  xdotool key shift+Tab space
+  wait_until 20 memo_has "Program operation completed" || { echo "the Read Id run did not complete:" >&2; shown "$title" >&2; return 1; }
+  local focused
+  focused=$(wine "$window_text" --focus "$title" | tr -d '\r')
+  case "$focused" in START | "Read Id" | Quit) ;; *) echo "after Read Id the focus is on '$focused'" >&2; return 1 ;; esac
+  # Tab still goes round the buttons.
+  xdotool key Tab
+  sleep 0.3
+  [ "$(wine "$window_text" --focus "$title" | tr -d '\r')" != "$focused" ] ||
+    { echo "Tab does not move the focus after Read Id" >&2; return 1; }
+  rm -f "$release/readid.ini"
+  close_window
+  stop_devices
+  echo "Read Id from the keyboard: the focus stayed on a button ($focused), Tab goes on"
+
+  phase "the window at 144 DPI"
+  wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 144 /f > /dev/null 2>&1
+  start_window "$dir/vzupdater-144.out"
+  sleep 0.5
+  eval "$(xdotool getwindowgeometry --shell "$window")"
+  local client
+  client=$(wine "$window_text" --client "$title" | tr -d '\r')
+  picture windows-144dpi.png "$window"
+  close_window
+  wine reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f > /dev/null 2>&1
+  echo "96 DPI: ${width96}x${height96}; 144 DPI: ${WIDTH}x${HEIGHT}, client $client"
+  [ "$client" = "789 332" ] || { echo "the client area at 144 DPI is $client, not 789 332" >&2; return 1; }
+  # The frame, the title and the menu bar grow with the system's metrics too.
+  awk -v a="$width96" -v b="$WIDTH" 'BEGIN { r = b / a; exit !(r > 1.45 && r < 1.55) }' ||
+    { echo "the window is not 1.5 times as wide at 144 DPI" >&2; return 1; }
+}
+operator_hands
 
 phase "done"
 echo "All Windows tests passed."

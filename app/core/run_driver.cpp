@@ -131,6 +131,19 @@ void TRunDriver::StopRun() {
     Step(false);
 }
 
+bool TRunDriver::UpdateInProgress() const {
+    if (closed_ || core_->ReadIdMode()) return false;
+    switch (core_->State()) {
+    case TUpdaterCore::kIdle:
+    case TUpdaterCore::kError:
+    case TUpdaterCore::kErrorShown:
+    case TUpdaterCore::kCompleted:
+        return false;
+    default:
+        return true;
+    }
+}
+
 void TRunDriver::TimerFired() {
     Step(false);
 }

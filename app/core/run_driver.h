@@ -109,6 +109,9 @@ public:
     void TimerFired();
     void DataReceived();
 
+    // An update (not a Read Id run) is under way and has not yet ended: closing the
+    // window now would leave the device partly updated.
+    bool UpdateInProgress() const;
     // True while the sequencer is inside a step the driver runs.
     bool Stepping() const { return stepping_; }
     // An unattended run that did not complete (or never started, or was still running).

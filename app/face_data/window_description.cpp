@@ -87,4 +87,22 @@ Rect FitCaption(const Rect& design, Size needed, int limit) {
     return fitted;
 }
 
+int Scaled(int pixels, int dpi) {
+    // Halves away from zero, so that a layout mirrored about 0 stays mirrored.
+    const long long product = static_cast<long long>(pixels) * dpi;
+    const long long half = kLayoutDpi / 2;
+    return static_cast<int>(product >= 0 ? (product + half) / kLayoutDpi : (product - half) / kLayoutDpi);
+}
+
+Rect Scaled(const Rect& rect, int dpi) {
+    // Edges are scaled, not sizes, so that neighbours that touch at 96 DPI still touch.
+    const int left = Scaled(rect.left, dpi);
+    const int top = Scaled(rect.top, dpi);
+    return {left, top, Scaled(rect.left + rect.width, dpi) - left, Scaled(rect.top + rect.height, dpi) - top};
+}
+
+Size Scaled(Size size, int dpi) {
+    return {Scaled(size.width, dpi), Scaled(size.height, dpi)};
+}
+
 } // namespace vz::face

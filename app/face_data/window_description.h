@@ -77,6 +77,11 @@ int DefaultItem(MenuIndex menu);
 // The error boxes.
 inline constexpr char kErrorBoxTitle[] = "Error";
 
+// Asked when the window is closed while an update runs; No is the default.
+inline constexpr char kCloseQuestionTitle[] = "Update running";
+inline constexpr char kCloseQuestion[] =
+    "An update is running. Closing now stops it and leaves the device partly updated. Close anyway?";
+
 // The about box.
 inline constexpr char kAboutFormName[] = "AboutBox";
 inline constexpr char kAboutCaption[] = "About \"Zentrik Vorna-Zadod Updater\"";
@@ -106,5 +111,12 @@ inline constexpr Control kCompOK{"OKBtn", "OK", {75, 112, 154, 33}};
 // own font: it keeps its place and grows to the right and downwards, never
 // beyond `limit` (the width of what holds it, 0 for none), and never shrinks.
 Rect FitCaption(const Rect& design, Size needed, int limit = 0);
+
+// The layout's pixels are those of a 96-DPI screen; a face on a denser screen
+// multiplies them by dpi / 96, rounded to the nearest pixel.
+inline constexpr int kLayoutDpi = 96;
+int Scaled(int pixels, int dpi);
+Rect Scaled(const Rect& rect, int dpi);
+Size Scaled(Size size, int dpi);
 
 } // namespace vz::face

@@ -12,6 +12,7 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QIcon>
@@ -38,6 +39,9 @@ QRect Geometry(const face::Rect& r) {
 QPushButton* MakeButton(QWidget* parent, const face::Control& control) {
     auto* button = new QPushButton(QString::fromLatin1(control.caption), parent);
     button->setObjectName(QString::fromLatin1(control.name));
+    // Enter presses the focused button, as Space does; outside a dialog the toolkit
+    // leaves Enter to the dialog's default button otherwise.
+    button->setAutoDefault(true);
     PlaceFitted(*button, control.rect, face::kMainClientSize.width);
     return button;
 }
@@ -122,6 +126,9 @@ void TMainFich::BuildControls() {
     MemoStatus->setReadOnly(true);
     MemoStatus->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     MemoStatus->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Tab goes round the buttons only; a click still lets the operator select and copy.
+    MemoStatus->setFocusPolicy(Qt::ClickFocus);
+    MemoStatus->setTabChangesFocus(true);
     QPalette palette = MemoStatus->palette();
     palette.setColor(QPalette::Base, palette.color(QPalette::Window));
     MemoStatus->setPalette(palette);
@@ -329,12 +336,31 @@ void TMainFich::QuitClick() {
 
 void TMainFich::MItemAboutClick() {
     if (aboutBox_ != nullptr) aboutBox_->exec();
+    FocusStart();
 }
 
 void TMainFich::MManualClick() {
     Check(MManual);
     // The boxes keep their states however the dialog is closed.
     CompDialog->exec();
+    FocusStart();
+}
+
+void TMainFich::FocusStart() {
+    if (!closed_ && Start->isEnabled()) Start->setFocus(Qt::OtherFocusReason);
+}
+
+void TMainFich::KeepFocusOnAButton() {
+    // A button disabled or hidden while it had the focus leaves the keys nowhere to go.
+    QWidget* focus = QApplication::focusWidget();
+    const bool lost = focus == nullptr || ((focus == Start || focus == ReadId || focus == Quit) &&
+                                           (!focus->isEnabled() || !focus->isVisible()));
+    if (!lost || !isActiveWindow()) return;
+    for (QPushButton* button : {Start, Quit, ReadId})
+        if (button->isVisible() && button->isEnabled()) {
+            button->setFocus(Qt::OtherFocusReason);
+            return;
+        }
 }
 
 void TMainFich::MemoLineAdded(const std::string& line) {
@@ -383,6 +409,7 @@ void TMainFich::ControlsChanged() {
     Speed1->menuAction()->setEnabled(controls.SpeedMenuEnabled);
     Program1->menuAction()->setEnabled(controls.ModeMenuEnabled);
     MDev->menuAction()->setEnabled(controls.DeviceMenuEnabled);
+    KeepFocusOnAButton();
 }
 
 void TMainFich::Repaint() {
@@ -392,6 +419,7 @@ void TMainFich::Repaint() {
 void TMainFich::ShowErrorBox(const std::string& text) {
     QMessageBox::critical(this, QString::fromLatin1(face::kErrorBoxTitle), DisplayText(text),
                           QMessageBox::Ok);
+    FocusStart();
 }
 
 void TMainFich::SetTimerInterval(int milliseconds) {
@@ -430,6 +458,18 @@ void TMainFich::paintEvent(QPaintEvent* event) {
 }
 
 void TMainFich::closeEvent(QCloseEvent* event) {
+    // The close box or Alt+F4 in the middle of an update: the operator confirms,
+    // and No (the default) lets the run go on.
+    if (!closed_ && !driver_->Unattended() && driver_->UpdateInProgress()) {
+        const auto answer = QMessageBox::question(this, QString::fromLatin1(face::kCloseQuestionTitle),
+                                                  QString::fromLatin1(face::kCloseQuestion),
+                                                  QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+        if (answer != QMessageBox::Yes) {
+            event->ignore();
+            FocusStart();
+            return;
+        }
+    }
     FormClose();
     event->accept();
 }
@@ -439,6 +479,7 @@ void TMainFich::showEvent(QShowEvent* event) {
     if (shownOnce_) return;
     shownOnce_ = true;
     CenterOnScreen(*this);
+    FocusStart();
     if (driver_->Unattended()) QTimer::singleShot(0, this, [this] { StartClick(); });
 }
 

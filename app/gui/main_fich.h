@@ -136,6 +136,9 @@ private:
     static void Check(QAction* item);
     void ShowProgress();
     void TakeSnapshot();
+    // START takes the keyboard focus (at the window's opening and after each box).
+    void FocusStart();
+    void KeepFocusOnAButton();
 
     // What the run driver needs of the window.
     void ArmTimer(int milliseconds) override;

@@ -1,7 +1,7 @@
 #include "app/gui/port_menu_items.h"
 
+#include "app/face_data/port_items.h"
 #include "app/gui/display_text.h"
-#include "formats/printable_text.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -22,20 +22,9 @@ struct TPortMenuItems::Delivery {
 
 namespace {
 
-// COM1 to COM9 are the Com items themselves.
-bool CoveredByComItem(const std::string& name) {
-    return name.size() == 4 && (name.starts_with("COM") || name.starts_with("com")) && name[3] >= '1' &&
-           name[3] <= '9';
-}
-
-// A menu item holds a by-id name and a product name comfortably.
-constexpr std::size_t kCaptionBytes = 256;
-
-// Names and product strings come from the adapter: shown printable and bounded.
 // A product name's "&" is shown, not taken for a shortcut mark.
-QString Caption(const PortInfo& port) {
-    return DisplayText(PrintableText(PortCaption(port), kCaptionBytes))
-        .replace(QLatin1Char('&'), QStringLiteral("&&"));
+QString Caption(const face::FoundPortItem& item) {
+    return DisplayText(item.caption).replace(QLatin1Char('&'), QStringLiteral("&&"));
 }
 
 } // namespace
@@ -91,12 +80,10 @@ void TPortMenuItems::Fill(std::optional<std::vector<PortInfo>> found) {
     items_.clear();
     if (kept != nullptr) menu_->removeAction(kept);
 
-    std::vector<PortInfo> ports = std::move(*found);
-    std::erase_if(ports, [](const PortInfo& port) { return CoveredByComItem(port.name); });
+    const std::vector<face::FoundPortItem> ports = face::FoundPortItems(*found);
     if (separator_ == nullptr && (kept != nullptr || !ports.empty())) separator_ = menu_->addSeparator();
-    for (const PortInfo& port : ports) {
-        // The by-id link when there is one: it names the same adapter after a replug.
-        const QString path = QString::fromStdString(port.stableName.empty() ? port.name : port.stableName);
+    for (const face::FoundPortItem& port : ports) {
+        const QString path = QString::fromStdString(port.path);
         if (kept != nullptr && kept->data().toString() == path) {
             kept->setText(Caption(port));
             menu_->addAction(kept);

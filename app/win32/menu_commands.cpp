@@ -27,7 +27,9 @@ RunChoices TMenuChecks::Choices(bool keyb, bool prom1, bool prom2) const {
         return face::MenuAt(menu).items[checked_[menu]].value;
     };
     RunChoices choices;
-    choices.port = value(face::kPortMenu);
+    // The Com items are read as if none were checked: Com 1 stands in for the number.
+    choices.port = portPath_.empty() ? value(face::kPortMenu) : 1;
+    choices.portPath = portPath_;
     choices.menuModel = static_cast<std::uint8_t>(value(face::kDeviceMenu));
     choices.manual = value(face::kModeMenu) == 1;
     choices.slow = value(face::kSpeedMenu) == 1;

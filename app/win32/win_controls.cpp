@@ -3,6 +3,7 @@
 #include "app/win32/win_text.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace vz::win {
 
@@ -37,32 +38,85 @@ bool FaceInstalled(const std::wstring& face) {
     return found;
 }
 
-LOGFONTW MessageFont() {
+// The calls that know of per-monitor DPI, where the system has them (Windows 10).
+template <typename F> F User32(const char* name) {
+    return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32"), name)));
+}
+using GetDpiForWindowCall = UINT(WINAPI*)(HWND);
+using GetSystemMetricsForDpiCall = int(WINAPI*)(int, UINT);
+using SystemParametersInfoForDpiCall = BOOL(WINAPI*)(UINT, UINT, void*, UINT, UINT);
+using AdjustWindowRectExForDpiCall = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
+
+int SystemDpi() {
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    return dpi > 0 ? dpi : face::kLayoutDpi;
+}
+
+LOGFONTW MessageFont(int dpi) {
     NONCLIENTMETRICSW metrics{};
     metrics.cbSize = sizeof metrics;
+    static const auto forDpi = User32<SystemParametersInfoForDpiCall>("SystemParametersInfoForDpi");
+    if (forDpi != nullptr &&
+        forDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, static_cast<UINT>(dpi)))
+        return metrics.lfMessageFont;
     SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
+    // The system's font is at the system's DPI.
+    metrics.lfMessageFont.lfHeight = MulDiv(metrics.lfMessageFont.lfHeight, dpi, SystemDpi());
     return metrics.lfMessageFont;
 }
 
 } // namespace
 
-TFont MakeFont(const face::Font& font) {
-    const std::wstring wanted = WideText(font.face);
-    LOGFONTW description = MessageFont();
-    if (FaceInstalled(wanted)) {
-        std::fill(std::begin(description.lfFaceName), std::end(description.lfFaceName), L'\0');
-        wanted.copy(description.lfFaceName, LF_FACESIZE - 1);
+int WindowDpi(HWND window) {
+    static const auto forWindow = User32<GetDpiForWindowCall>("GetDpiForWindow");
+    if (window != nullptr && forWindow != nullptr) {
+        const UINT dpi = forWindow(window);
+        if (dpi > 0) return static_cast<int>(dpi);
     }
-    // A negative height is the character height, as the description gives it.
-    description.lfHeight = -font.pixelHeight;
-    description.lfWidth = 0;
-    description.lfWeight = FW_NORMAL;
-    description.lfItalic = FALSE;
-    return TFont(CreateFontIndirectW(&description));
+    return SystemDpi();
 }
 
-TFont DialogFont() {
-    LOGFONTW description = MessageFont();
+int MetricForDpi(int index, int dpi) {
+    static const auto forDpi = User32<GetSystemMetricsForDpiCall>("GetSystemMetricsForDpi");
+    if (forDpi != nullptr) return forDpi(index, static_cast<UINT>(dpi));
+    return MulDiv(GetSystemMetrics(index), dpi, SystemDpi());
+}
+
+TFont MakeFont(const face::Font& font, int dpi) {
+    const std::wstring wanted = WideText(font.face);
+    LOGFONTW description = MessageFont(dpi);
+    const LOGFONTW fallback = description;
+    const int height = face::Scaled(font.pixelHeight, dpi);
+    const auto make = [height](LOGFONTW d) {
+        // A negative height is the character height, as the description gives it.
+        d.lfHeight = -height;
+        d.lfWidth = 0;
+        d.lfWeight = FW_NORMAL;
+        d.lfItalic = FALSE;
+        return TFont(CreateFontIndirectW(&d));
+    };
+    if (!FaceInstalled(wanted)) return make(fallback);
+    std::fill(std::begin(description.lfFaceName), std::end(description.lfFaceName), L'\0');
+    wanted.copy(description.lfFaceName, LF_FACESIZE - 1);
+    TFont made = make(description);
+    if (dpi == face::kLayoutDpi) return made;
+    // "MS Sans Serif" is drawn from bitmaps made for a few sizes at 96 DPI; on a
+    // denser screen it comes out smaller than asked, and a scalable face is used.
+    HDC screen = GetDC(nullptr);
+    HGDIOBJ old = SelectObject(screen, made.Handle());
+    TEXTMETRICW metrics{};
+    const bool measured = GetTextMetricsW(screen, &metrics) != 0;
+    SelectObject(screen, old);
+    ReleaseDC(nullptr, screen);
+    const int drawn = static_cast<int>(metrics.tmHeight - metrics.tmInternalLeading);
+    if (measured && std::abs(drawn - height) > std::max(1, height / 10)) return make(fallback);
+    return made;
+}
+
+TFont DialogFont(int dpi) {
+    LOGFONTW description = MessageFont(dpi);
     return TFont(CreateFontIndirectW(&description));
 }
 
@@ -76,7 +130,7 @@ std::wstring FaceName(HFONT font) {
     return name;
 }
 
-face::Size CaptionNeeds(HFONT font, const std::wstring& caption, TCaptionKind kind) {
+face::Size CaptionNeeds(HFONT font, const std::wstring& caption, TCaptionKind kind, int dpi) {
     // Mnemonic marks take no room.
     std::wstring shown;
     for (std::size_t i = 0; i < caption.size(); ++i) {
@@ -89,17 +143,19 @@ face::Size CaptionNeeds(HFONT font, const std::wstring& caption, TCaptionKind ki
     GetTextExtentPoint32W(screen, shown.c_str(), static_cast<int>(shown.size()), &text);
     SelectObject(screen, old);
     ReleaseDC(nullptr, screen);
-    const int edge = GetSystemMetrics(SM_CXEDGE);
+    const int edge = MetricForDpi(SM_CXEDGE, dpi);
+    const auto px = [dpi](int pixels) { return face::Scaled(pixels, dpi); };
     switch (kind) {
     case TCaptionKind::Button:
-        return {static_cast<int>(text.cx) + 4 * edge + 8, static_cast<int>(text.cy) + 4 * edge};
+        return {static_cast<int>(text.cx) + 4 * edge + px(8), static_cast<int>(text.cy) + 4 * edge};
     case TCaptionKind::CheckBox: {
         // The box, the gap after it and room for the focus rectangle.
-        const int box = GetSystemMetrics(SM_CXMENUCHECK);
-        return {box + 6 + static_cast<int>(text.cx) + 2, std::max(box, static_cast<int>(text.cy)) + 2};
+        const int box = MetricForDpi(SM_CXMENUCHECK, dpi);
+        return {box + px(6) + static_cast<int>(text.cx) + px(2),
+                std::max(box, static_cast<int>(text.cy)) + px(2)};
     }
     case TCaptionKind::GroupBox:
-        return {static_cast<int>(text.cx) + 20, static_cast<int>(text.cy) + 8};
+        return {static_cast<int>(text.cx) + px(20), static_cast<int>(text.cy) + px(8)};
     case TCaptionKind::Label:
         break;
     }
@@ -107,29 +163,35 @@ face::Size CaptionNeeds(HFONT font, const std::wstring& caption, TCaptionKind ki
 }
 
 void SetFittedCaption(HWND control, const face::Rect& design, const std::wstring& caption, HFONT font,
-                      TCaptionKind kind, POINT origin, int limit) {
+                      TCaptionKind kind, POINT origin, int limit, int dpi) {
     SetWindowTextW(control, caption.c_str());
-    const face::Rect fitted = face::FitCaption(design, CaptionNeeds(font, caption, kind), limit);
-    SetWindowPos(control, nullptr, origin.x + fitted.left, origin.y + fitted.top, fitted.width, fitted.height,
+    const face::Rect fitted = face::FitCaption(
+        face::Scaled(design, dpi), CaptionNeeds(font, caption, kind, dpi), face::Scaled(limit, dpi));
+    SetWindowPos(control, nullptr, face::Scaled(origin.x, dpi) + fitted.left,
+                 face::Scaled(origin.y, dpi) + fitted.top, fitted.width, fitted.height,
                  SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 HWND MakeControl(HWND parent, const face::Control& control, const wchar_t* windowClass, DWORD style, int id,
-                 HFONT font, TCaptionKind kind, POINT origin, int limit) {
-    const face::Rect& r = control.rect;
-    HWND child = CreateWindowExW(0, windowClass, L"", WS_CHILD | style, origin.x + r.left, origin.y + r.top,
-                                 r.width, r.height, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                 GetModuleHandleW(nullptr), nullptr);
+                 HFONT font, TCaptionKind kind, POINT origin, int limit, int dpi) {
+    const face::Rect r = face::Scaled(control.rect, dpi);
+    HWND child = CreateWindowExW(0, windowClass, L"", WS_CHILD | style, face::Scaled(origin.x, dpi) + r.left,
+                                 face::Scaled(origin.y, dpi) + r.top, r.width, r.height, parent,
+                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr),
+                                 nullptr);
     if (child == nullptr) return nullptr;
     SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     if (control.caption != nullptr)
-        SetFittedCaption(child, r, WideText(control.caption), font, kind, origin, limit);
+        SetFittedCaption(child, control.rect, WideText(control.caption), font, kind, origin, limit, dpi);
     return child;
 }
 
-SIZE OuterSize(face::Size client, DWORD style, DWORD exStyle, bool menu) {
-    RECT rect{0, 0, client.width, client.height};
-    AdjustWindowRectEx(&rect, style, menu ? TRUE : FALSE, exStyle);
+SIZE OuterSize(face::Size client, DWORD style, DWORD exStyle, bool menu, int dpi) {
+    const face::Size scaled = face::Scaled(client, dpi);
+    RECT rect{0, 0, scaled.width, scaled.height};
+    static const auto forDpi = User32<AdjustWindowRectExForDpiCall>("AdjustWindowRectExForDpi");
+    if (forDpi == nullptr || !forDpi(&rect, style, menu ? TRUE : FALSE, exStyle, static_cast<UINT>(dpi)))
+        AdjustWindowRectEx(&rect, style, menu ? TRUE : FALSE, exStyle);
     return {rect.right - rect.left, rect.bottom - rect.top};
 }
 

@@ -1,5 +1,6 @@
 // Fonts and child controls made from the shared description, each as large as
-// its caption needs in the font it is shown in.
+// its caption needs in the font it is shown in. Positions and sizes are given in
+// the description's 96-DPI pixels and scaled to the `dpi` of the screen shown on.
 #pragma once
 
 #include "app/face_data/window_description.h"
@@ -26,29 +27,36 @@ private:
     HFONT font_ = nullptr;
 };
 
+// The screen's dots per inch where `window` is shown; the system's with no window.
+int WindowDpi(HWND window);
+// A system metric (SM_CXEDGE ...) at `dpi`.
+int MetricForDpi(int index, int dpi);
+
 // The described face at its pixel height; the system's dialog font at that
 // height where the face is not installed.
-TFont MakeFont(const face::Font& font);
+TFont MakeFont(const face::Font& font, int dpi = face::kLayoutDpi);
 // The system's dialog font at its own size.
-TFont DialogFont();
+TFont DialogFont(int dpi = face::kLayoutDpi);
 // The name of the face a font really draws with.
 std::wstring FaceName(HFONT font);
 
 // What a control's caption needs, in pixels, measured in `font`.
 enum class TCaptionKind { Button, CheckBox, GroupBox, Label };
-face::Size CaptionNeeds(HFONT font, const std::wstring& caption, TCaptionKind kind);
+face::Size CaptionNeeds(HFONT font, const std::wstring& caption, TCaptionKind kind,
+                        int dpi = face::kLayoutDpi);
 
 // A child control at its place (offset by `origin`), grown to fit its caption
 // within `limit` pixels of width of its container (0: no limit).
 HWND MakeControl(HWND parent, const face::Control& control, const wchar_t* windowClass, DWORD style, int id,
-                 HFONT font, TCaptionKind kind, POINT origin = {0, 0}, int limit = 0);
+                 HFONT font, TCaptionKind kind, POINT origin = {0, 0}, int limit = 0,
+                 int dpi = face::kLayoutDpi);
 
 // Sets a control's caption and makes it as large as the caption needs.
 void SetFittedCaption(HWND control, const face::Rect& design, const std::wstring& caption, HFONT font,
-                      TCaptionKind kind, POINT origin = {0, 0}, int limit = 0);
+                      TCaptionKind kind, POINT origin = {0, 0}, int limit = 0, int dpi = face::kLayoutDpi);
 
 // The outer size of a window of `style` whose client area is `client`.
-SIZE OuterSize(face::Size client, DWORD style, DWORD exStyle, bool menu);
+SIZE OuterSize(face::Size client, DWORD style, DWORD exStyle, bool menu, int dpi = face::kLayoutDpi);
 
 // Centres `window` on `over`, or on the work area when it is null.
 void CentreWindow(HWND window, HWND over);

@@ -34,9 +34,9 @@ template <typename T> T* Self(HWND dialog, UINT message, LPARAM lParam) {
     return reinterpret_cast<T*>(GetWindowLongPtrW(dialog, DWLP_USER));
 }
 
-void SizeClient(HWND dialog, face::Size client) {
+void SizeClient(HWND dialog, face::Size client, int dpi) {
     const SIZE outer = OuterSize(client, static_cast<DWORD>(GetWindowLongPtrW(dialog, GWL_STYLE)),
-                                 static_cast<DWORD>(GetWindowLongPtrW(dialog, GWL_EXSTYLE)), false);
+                                 static_cast<DWORD>(GetWindowLongPtrW(dialog, GWL_EXSTYLE)), false, dpi);
     SetWindowPos(dialog, nullptr, 0, 0, outer.cx, outer.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
@@ -53,12 +53,20 @@ TWinAboutBox::~TWinAboutBox() {
 }
 
 void TWinAboutBox::ShowModal(HWND owner) {
-    if (!font_.Handle()) font_ = MakeFont(face::kAboutFont);
+    // As large on the owner's screen as the owner is.
+    const int dpi = WindowDpi(owner);
+    if (!font_.Handle() || dpi != dpi_) {
+        font_ = MakeFont(face::kAboutFont, dpi);
+        if (icon_ != nullptr) DestroyIcon(icon_);
+        icon_ = nullptr;
+        dpi_ = dpi;
+    }
     // The icon file's nearest image, stretched to the box's size.
-    if (icon_ == nullptr)
+    if (icon_ == nullptr) {
+        const face::Rect size = face::Scaled(face::kAboutIcon.rect, dpi_);
         icon_ = static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kIconId),
-                                              IMAGE_ICON, face::kAboutIcon.rect.width,
-                                              face::kAboutIcon.rect.height, LR_DEFAULTCOLOR));
+                                              IMAGE_ICON, size.width, size.height, LR_DEFAULTCOLOR));
+    }
     RunDialog(owner, &TWinAboutBox::Proc, this);
 }
 
@@ -78,34 +86,41 @@ INT_PTR CALLBACK TWinAboutBox::Proc(HWND dialog, UINT message, WPARAM wParam, LP
 
 void TWinAboutBox::FormCreate(HWND dialog) {
     SetWindowTextW(dialog, WideText(face::kAboutCaption).c_str());
-    SizeClient(dialog, face::kAboutClientSize);
+    const int dpi = dpi_;
+    SizeClient(dialog, face::kAboutClientSize, dpi);
     const HFONT font = font_.Handle();
     // The panel's bevels: lowered outside, raised inside.
     MakeControl(dialog, face::kAboutPanel, WC_STATICW, WS_VISIBLE | SS_ETCHEDFRAME, -1, font,
-                TCaptionKind::Label);
+                TCaptionKind::Label, {0, 0}, 0, dpi);
     const POINT inside{face::kAboutPanel.rect.left, face::kAboutPanel.rect.top};
     const int limit = face::kAboutPanel.rect.width;
     HWND icon = MakeControl(dialog, face::kAboutIcon, WC_STATICW, WS_VISIBLE | SS_ICON | SS_REALSIZECONTROL,
-                            -1, font, TCaptionKind::Label, inside);
-    const face::Rect& iconRect = face::kAboutIcon.rect;
+                            -1, font, TCaptionKind::Label, inside, 0, dpi);
+    const face::Rect iconRect = face::Scaled(face::kAboutIcon.rect, dpi);
     SendMessageW(icon, STM_SETICON, reinterpret_cast<WPARAM>(icon_), 0);
-    SetWindowPos(icon, nullptr, inside.x + iconRect.left, inside.y + iconRect.top, iconRect.width,
-                 iconRect.height, SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(icon, nullptr, face::Scaled(inside.x, dpi) + iconRect.left,
+                 face::Scaled(inside.y, dpi) + iconRect.top, iconRect.width, iconRect.height,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
     MakeControl(dialog, face::kAboutTitle, WC_STATICW, WS_VISIBLE | SS_LEFT | SS_NOPREFIX, -1, font,
-                TCaptionKind::Label, inside, limit);
+                TCaptionKind::Label, inside, limit, dpi);
     HWND version = MakeControl(dialog, face::kAboutVersion, WC_STATICW, WS_VISIBLE | SS_LEFT | SS_NOPREFIX,
-                               -1, font, TCaptionKind::Label, inside, limit);
-    SetFittedCaption(version, face::kAboutVersion.rect, version_, font, TCaptionKind::Label, inside, limit);
+                               -1, font, TCaptionKind::Label, inside, limit, dpi);
+    SetFittedCaption(version, face::kAboutVersion.rect, version_, font, TCaptionKind::Label, inside, limit,
+                     dpi);
     MakeControl(dialog, face::kAboutNotice, WC_STATICW, WS_VISIBLE | SS_LEFT | SS_NOPREFIX, -1, font,
-                TCaptionKind::Label, inside, limit);
+                TCaptionKind::Label, inside, limit, dpi);
     HWND ok = MakeControl(dialog, face::kAboutOK, WC_BUTTONW, WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON,
-                          IDOK, font, TCaptionKind::Button, {0, 0}, face::kAboutClientSize.width);
+                          IDOK, font, TCaptionKind::Button, {0, 0}, face::kAboutClientSize.width, dpi);
     CentreWindow(dialog, GetWindow(dialog, GW_OWNER));
     SetFocus(ok);
 }
 
 void TWinCompSelDlg::ShowModal(HWND owner) {
-    if (!font_.Handle()) font_ = DialogFont();
+    const int dpi = WindowDpi(owner);
+    if (!font_.Handle() || dpi != dpi_) {
+        font_ = DialogFont(dpi);
+        dpi_ = dpi;
+    }
     RunDialog(owner, &TWinCompSelDlg::Proc, this);
 }
 
@@ -129,10 +144,11 @@ INT_PTR CALLBACK TWinCompSelDlg::Proc(HWND dialog, UINT message, WPARAM wParam, 
 
 void TWinCompSelDlg::FormCreate(HWND dialog) {
     SetWindowTextW(dialog, WideText(face::kCompSelCaption).c_str());
-    SizeClient(dialog, face::kCompSelClientSize);
+    const int dpi = dpi_;
+    SizeClient(dialog, face::kCompSelClientSize, dpi);
     const HFONT font = font_.Handle();
     MakeControl(dialog, face::kCompGroup, WC_BUTTONW, WS_VISIBLE | BS_GROUPBOX, -1, font,
-                TCaptionKind::GroupBox, {0, 0}, face::kCompSelClientSize.width);
+                TCaptionKind::GroupBox, {0, 0}, face::kCompSelClientSize.width, dpi);
     const POINT inside{face::kCompGroup.rect.left, face::kCompGroup.rect.top};
     const int limit = face::kCompGroup.rect.width;
     const struct {
@@ -144,11 +160,11 @@ void TWinCompSelDlg::FormCreate(HWND dialog) {
                  {face::kCompProm2, kProm2Id, prom2_}};
     for (const auto& box : boxes) {
         HWND check = MakeControl(dialog, box.control, WC_BUTTONW, WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX,
-                                 box.id, font, TCaptionKind::CheckBox, inside, limit);
+                                 box.id, font, TCaptionKind::CheckBox, inside, limit, dpi);
         SendMessageW(check, BM_SETCHECK, box.checked ? BST_CHECKED : BST_UNCHECKED, 0);
     }
     HWND ok = MakeControl(dialog, face::kCompOK, WC_BUTTONW, WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, IDOK,
-                          font, TCaptionKind::Button, inside, limit);
+                          font, TCaptionKind::Button, inside, limit, dpi);
     CentreWindow(dialog, nullptr);
     SetFocus(ok);
 }

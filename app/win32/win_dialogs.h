@@ -29,7 +29,8 @@ private:
 
     std::wstring version_;
     TFont font_;
-    HICON icon_ = nullptr; // the program's icon at the size the box shows it
+    HICON icon_ = nullptr;       // the program's icon at the size the box shows it
+    int dpi_ = face::kLayoutDpi; // of the screen the font and the icon were made for
 };
 
 // TCompSelDlg: its three boxes keep their states between openings, whether it
@@ -50,6 +51,7 @@ private:
     bool prom1_ = true;
     bool prom2_ = true;
     TFont font_;
+    int dpi_ = face::kLayoutDpi;
 };
 
 } // namespace vz::win

@@ -33,6 +33,8 @@ constexpr UINT kPostedWorkMessage = WM_APP + 1;
 constexpr UINT kNextStepMessage = WM_APP + 2;
 // The unattended click on START, once the window is up.
 constexpr UINT kStartMessage = WM_APP + 4;
+// A listing of the serial ports is done.
+constexpr UINT kPortsListedMessage = WM_APP + 5;
 
 // The menus the sequencer disables during a run, in the order of the controls' flags.
 bool MenuEnabled(const TControls& controls, face::MenuIndex menu) {
@@ -52,7 +54,7 @@ bool MenuEnabled(const TControls& controls, face::MenuIndex menu) {
 
 } // namespace
 
-TWinMainFich::TWinMainFich(std::unique_ptr<TLinkControl> link) {
+TWinMainFich::TWinMainFich(std::unique_ptr<TLinkControl> link) : portItems_(kPortsListedMessage) {
     if (!link) link = std::make_unique<TComThreadLink>();
     TRunHost& host = *this;
     driver_ = std::make_unique<TRunDriver>(*this, host, std::move(link));
@@ -81,23 +83,36 @@ bool TWinMainFich::Create() {
     RegisterClassExW(&windowClass);
 
     BuildMenus();
-    const SIZE outer = OuterSize(face::kMainClientSize, kWindowStyle, 0, true);
+    dpi_ = WindowDpi(nullptr);
+    const SIZE outer = OuterSize(face::kMainClientSize, kWindowStyle, 0, true, dpi_);
     window_ = CreateWindowExW(0, kWindowClass, L"", kWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT, outer.cx,
                               outer.cy, nullptr, menuBar_, instance, this);
     if (window_ == nullptr) return false;
     postTarget_ = window_;
-    // A menu bar that wraps would take room from the client area.
-    RECT client{};
-    GetClientRect(window_, &client);
-    if (client.bottom != face::kMainClientSize.height) {
-        SetWindowPos(window_, nullptr, 0, 0, outer.cx,
-                     outer.cy + face::kMainClientSize.height - client.bottom,
-                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    }
+    portItems_.Attach(window_, menus_[face::kPortMenu]);
+    // The screen the window opened on may not be the system's.
+    dpi_ = WindowDpi(window_);
+    SetWindowPos(window_, nullptr, 0, 0, OuterSize(face::kMainClientSize, kWindowStyle, 0, true, dpi_).cx,
+                 OuterSize(face::kMainClientSize, kWindowStyle, 0, true, dpi_).cy,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    FitClientHeight();
     CentreWindow(window_, nullptr);
     BuildControls();
     FormCreate();
     return true;
+}
+
+void TWinMainFich::FitClientHeight() {
+    // A menu bar that wraps would take room from the client area.
+    const int height = face::Scaled(face::kMainClientSize.height, dpi_);
+    RECT client{};
+    GetClientRect(window_, &client);
+    if (client.bottom == height) return;
+    RECT outer{};
+    GetWindowRect(window_, &outer);
+    SetWindowPos(window_, nullptr, 0, 0, outer.right - outer.left,
+                 outer.bottom - outer.top + height - client.bottom,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void TWinMainFich::BuildMenus() {
@@ -116,10 +131,10 @@ void TWinMainFich::BuildMenus() {
 }
 
 void TWinMainFich::BuildControls() {
-    font_ = MakeFont(face::kMainFont);
+    font_ = MakeFont(face::kMainFont, dpi_);
     const HFONT font = font_.Handle();
     const HINSTANCE instance = GetModuleHandleW(nullptr);
-    const face::Rect& memo = face::kMemoStatus.rect;
+    const face::Rect memo = face::Scaled(face::kMemoStatus.rect, dpi_);
     memoStatus_ =
         CreateWindowExW(WS_EX_CLIENTEDGE, WC_EDITW, L"",
                         WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL,
@@ -132,9 +147,9 @@ void TWinMainFich::BuildControls() {
     memoBrush_ = GetSysColorBrush(COLOR_MENU);
 
     progressBar1_ = MakeControl(window_, face::kProgressBar1, PROGRESS_CLASSW, WS_VISIBLE | PBS_SMOOTH,
-                                kBar1Id, font, TCaptionKind::Label);
+                                kBar1Id, font, TCaptionKind::Label, {0, 0}, 0, dpi_);
     progressBar2_ = MakeControl(window_, face::kProgressBar2, PROGRESS_CLASSW, WS_VISIBLE | PBS_SMOOTH,
-                                kBar2Id, font, TCaptionKind::Label);
+                                kBar2Id, font, TCaptionKind::Label, {0, 0}, 0, dpi_);
     // What each bar measures, when the pointer rests on it.
     tips_ = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window_, nullptr, instance, nullptr);
@@ -151,11 +166,44 @@ void TWinMainFich::BuildControls() {
     }
     const int width = face::kMainClientSize.width;
     readId_ = MakeControl(window_, face::kReadId, WC_BUTTONW, WS_TABSTOP | BS_PUSHBUTTON, kReadIdId, font,
-                          TCaptionKind::Button, {0, 0}, width);
+                          TCaptionKind::Button, {0, 0}, width, dpi_);
     start_ = MakeControl(window_, face::kStart, WC_BUTTONW, WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, kStartId,
-                         font, TCaptionKind::Button, {0, 0}, width);
+                         font, TCaptionKind::Button, {0, 0}, width, dpi_);
     quit_ = MakeControl(window_, face::kQuit, WC_BUTTONW, WS_TABSTOP | BS_PUSHBUTTON, kQuitId, font,
-                        TCaptionKind::Button, {0, 0}, width);
+                        TCaptionKind::Button, {0, 0}, width, dpi_);
+}
+
+void TWinMainFich::PlaceControls() {
+    const HFONT font = font_.Handle();
+    for (HWND control : {memoStatus_, progressBar1_, progressBar2_, readId_, start_, quit_})
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    for (const auto& [control, description] :
+         {std::pair{memoStatus_, &face::kMemoStatus}, std::pair{progressBar1_, &face::kProgressBar1},
+          std::pair{progressBar2_, &face::kProgressBar2}}) {
+        const face::Rect r = face::Scaled(description->rect, dpi_);
+        SetWindowPos(control, nullptr, r.left, r.top, r.width, r.height, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    const int width = face::kMainClientSize.width;
+    for (const auto& [button, description] :
+         {std::pair{readId_, &face::kReadId}, std::pair{start_, &face::kStart},
+          std::pair{quit_, &face::kQuit}}) {
+        wchar_t caption[64] = {};
+        GetWindowTextW(button, caption, 64);
+        SetFittedCaption(button, description->rect, caption, font, TCaptionKind::Button, {0, 0}, width, dpi_);
+    }
+}
+
+void TWinMainFich::DpiChanged(int dpi, const RECT* suggested) {
+    if (dpi <= 0 || dpi == dpi_) return;
+    dpi_ = dpi;
+    // The controls take the new font before the old one goes.
+    TFont font = MakeFont(face::kMainFont, dpi_);
+    std::swap(font_, font);
+    PlaceControls();
+    if (suggested != nullptr)
+        SetWindowPos(window_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    FitClientHeight();
 }
 
 void TWinMainFich::FormCreate() {
@@ -175,6 +223,7 @@ void TWinMainFich::FormCreate() {
 void TWinMainFich::Show(int how) {
     ShowWindow(window_, how);
     UpdateWindow(window_);
+    FocusStart();
     if (driver_->Unattended()) PostMessageW(window_, kStartMessage, 0, 0);
 }
 
@@ -249,15 +298,59 @@ void TWinMainFich::RunEnded(const TRunEnd& end) {
 
 void TWinMainFich::MItemAboutClick() {
     if (aboutBox_ != nullptr) aboutBox_->ShowModal(window_);
+    FocusStart();
 }
 
 void TWinMainFich::MManualClick() {
     Check({face::kModeMenu, 1});
     compDialog_.ShowModal(window_);
+    FocusStart();
+}
+
+void TWinMainFich::FocusStart() {
+    if (!closed_ && window_ != nullptr && IsWindowEnabled(start_)) SetFocus(start_);
+}
+
+HWND TWinMainFich::FocusedButton() const {
+    const HWND focus = GetFocus();
+    return focus == start_ || focus == quit_ || focus == readId_ ? focus : nullptr;
+}
+
+void TWinMainFich::KeepFocusOnAButton() {
+    if (closed_ || window_ == nullptr || GetActiveWindow() != window_) return;
+    const HWND focus = GetFocus();
+    // A disabled control drops the focus; a hidden one hands it to the window.
+    const bool lost = focus == nullptr || focus == window_ ||
+                      (FocusedButton() != nullptr && (!IsWindowEnabled(focus) || !IsWindowVisible(focus)));
+    if (!lost) return;
+    for (HWND button : {start_, quit_, readId_})
+        if (IsWindowVisible(button) && IsWindowEnabled(button)) {
+            SetFocus(button);
+            return;
+        }
+}
+
+bool TWinMainFich::MayClose() {
+    if (closed_ || driver_->Unattended() || !driver_->UpdateInProgress()) return true;
+    // Asked once at a time; the run goes on while the question waits.
+    if (askingToClose_) return false;
+    askingToClose_ = true;
+    const int answer =
+        MessageBoxW(window_, WideText(face::kCloseQuestion).c_str(),
+                    WideText(face::kCloseQuestionTitle).c_str(), MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2);
+    askingToClose_ = false;
+    if (answer == IDYES) return true;
+    FocusStart();
+    return false;
 }
 
 void TWinMainFich::Check(MenuPlace place) {
     checks_.Check(place);
+    if (place.menu == face::kPortMenu) {
+        portItems_.SetChecked({});
+        portItems_.ShowChecks(MenuCommand(place));
+        return;
+    }
     const int count = static_cast<int>(face::MenuAt(place.menu).items.size());
     CheckMenuRadioItem(menus_[place.menu], static_cast<UINT>(MenuCommand({place.menu, 0})),
                        static_cast<UINT>(MenuCommand({place.menu, count - 1})),
@@ -277,6 +370,12 @@ void TWinMainFich::Command(int id) {
         return;
     default:
         break;
+    }
+    if (const auto path = portItems_.PathOf(id)) {
+        checks_.CheckPortPath(*path);
+        portItems_.SetChecked(*path);
+        portItems_.ShowChecks(0);
+        return;
     }
     const auto place = MenuPlaceOf(id);
     if (!place) return;
@@ -368,7 +467,7 @@ void TWinMainFich::ControlsChanged() {
     GetWindowTextW(start_, shown, 64);
     if (caption != shown)
         SetFittedCaption(start_, face::kStart.rect, caption, font_.Handle(), TCaptionKind::Button, {0, 0},
-                         face::kMainClientSize.width);
+                         face::kMainClientSize.width, dpi_);
     EnableWindow(start_, controls.StartEnabled);
     ShowOutcome();
     ShowWindow(readId_, controls.ReadIdVisible ? SW_SHOWNA : SW_HIDE);
@@ -384,6 +483,7 @@ void TWinMainFich::ControlsChanged() {
         changed = true;
     }
     if (changed) DrawMenuBar(window_);
+    KeepFocusOnAButton();
 }
 
 void TWinMainFich::Repaint() {
@@ -393,6 +493,7 @@ void TWinMainFich::Repaint() {
 void TWinMainFich::ShowErrorBox(const std::string& text) {
     MessageBoxW(window_, WideText(text).c_str(), WideText(face::kErrorBoxTitle).c_str(),
                 MB_OK | MB_ICONERROR);
+    FocusStart();
 }
 
 void TWinMainFich::SetTimerInterval(int) {
@@ -458,8 +559,32 @@ LRESULT TWinMainFich::Dispatch(HWND window, UINT message, WPARAM wParam, LPARAM 
         return 0;
     }
     case WM_CLOSE:
+        if (!MayClose()) return 0;
         FormClose();
         DestroyWindow(window_);
+        return 0;
+    case WM_ACTIVATE:
+        // Activated, the window hands the keys to a button rather than keeping them.
+        if (LOWORD(wParam) != WA_INACTIVE && !HIWORD(wParam)) {
+            if (FocusedButton() == nullptr) FocusStart();
+            KeepFocusOnAButton();
+            return 0;
+        }
+        break;
+    case DM_GETDEFID:
+        // Enter presses the focused button, else START.
+        return MAKELRESULT(FocusedButton() != nullptr ? GetDlgCtrlID(FocusedButton()) : kStartId,
+                           DC_HASDEFID);
+    case WM_INITMENUPOPUP:
+        if (reinterpret_cast<HMENU>(wParam) == menus_[face::kPortMenu] && portItems_.Opening())
+            portItems_.ShowChecks(MenuCommand({face::kPortMenu, checks_.Checked(face::kPortMenu)}));
+        break;
+    case kPortsListedMessage:
+        if (portItems_.Arrived())
+            portItems_.ShowChecks(MenuCommand({face::kPortMenu, checks_.Checked(face::kPortMenu)}));
+        return 0;
+    case WM_DPICHANGED:
+        DpiChanged(HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
         return 0;
     case WM_DESTROY:
         window_ = nullptr;

@@ -10,6 +10,7 @@
 #include "app/win32/win_controls.h"
 #include "app/win32/win_dialogs.h"
 #include "app/win32/win_link_error_box.h"
+#include "app/win32/win_port_items.h"
 
 #include <windows.h>
 
@@ -76,6 +77,18 @@ private:
     void FormCreate();
     void Command(int id);
     void Check(MenuPlace place);
+    // The window and its controls at the size for dpi_ (the layout's pixels are
+    // those of a 96-DPI screen); `suggested`: where the system would have it.
+    void PlaceControls();
+    void DpiChanged(int dpi, const RECT* suggested);
+    void FitClientHeight();
+    // The keyboard's focus on START (at opening and after every box), or on the
+    // first button that can take it when the focused one is disabled or hidden.
+    void FocusStart();
+    void KeepFocusOnAButton();
+    HWND FocusedButton() const;
+    // WM_CLOSE: true when the window may close (an update under way asks first).
+    bool MayClose();
 
     // What the run driver needs of the window.
     void ArmTimer(int milliseconds) override;
@@ -93,6 +106,7 @@ private:
     TWinCompSelDlg compDialog_;
     TWinAboutBox* aboutBox_ = nullptr;
     TMenuChecks checks_;
+    TWinPortItems portItems_;
 
     HWND window_ = nullptr;
     // The window the link thread posts to.
@@ -107,6 +121,7 @@ private:
     HWND start_ = nullptr;
     HWND quit_ = nullptr;
     TFont font_;
+    int dpi_ = face::kLayoutDpi;
     HBRUSH memoBrush_ = nullptr;
     std::array<int, 3> shownBar1_{-1, -1, -1};
     std::array<int, 3> shownBar2_{-1, -1, -1};
@@ -114,6 +129,7 @@ private:
 
     bool nextStepPending_ = false;
     bool closed_ = false;
+    bool askingToClose_ = false;
 };
 
 } // namespace win

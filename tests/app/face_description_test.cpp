@@ -1,4 +1,5 @@
 // The description both windows are built from.
+#include "app/face_data/port_items.h"
 #include "app/face_data/window_arguments.h"
 #include "app/face_data/window_description.h"
 
@@ -65,6 +66,47 @@ TEST(FaceDescription, FitCaptionGrowsWithinItsContainerOnly) {
     // No wider than what holds it, and never narrower than designed.
     EXPECT_EQ(FitCaption(design, {400, 17}, 297).width, 297 - 112);
     EXPECT_EQ(FitCaption(design, {400, 17}, 150).width, 73);
+}
+
+// The 96-DPI layout on denser screens: edges are scaled, so that controls that
+// touch or line up at 96 DPI still do.
+TEST(FaceDescription, LayoutScalesByTheScreensDpiEdgeByEdge) {
+    EXPECT_EQ(Scaled(kMainClientSize, 96).width, 526);
+    EXPECT_EQ(Scaled(kMainClientSize, 144).width, 789);
+    EXPECT_EQ(Scaled(kMainClientSize, 144).height, 332);
+    EXPECT_EQ(Scaled(kMainClientSize, 192).height, 442);
+    // 125 %: 17 * 1.25 = 21.25 and 22 * 1.25 = 27.5, rounded half away from zero.
+    EXPECT_EQ(Scaled(17, 120), 21);
+    EXPECT_EQ(Scaled(22, 120), 28);
+    EXPECT_EQ(Scaled(-22, 120), -28);
+    const Rect bar = Scaled(kProgressBar1.rect, 120);
+    const Rect memo = Scaled(kMemoStatus.rect, 120);
+    EXPECT_EQ(bar.left, memo.left);
+    EXPECT_EQ(bar.left + bar.width, memo.left + memo.width);
+    // Start's right edge and Quit's left edge keep their gap of 20 pixels, scaled.
+    const Rect start = Scaled(kStart.rect, 120), quit = Scaled(kQuit.rect, 120);
+    EXPECT_EQ(quit.left - (start.left + start.width), 25);
+}
+
+TEST(FaceDescription, FoundPortItemsLeaveComOneToNineToTheComItems) {
+    std::vector<PortInfo> ports(5);
+    ports[0].name = "COM3";
+    ports[1].name = "com9";
+    ports[2].name = "COM12";
+    ports[2].description = "USB Serial Port";
+    ports[3].name = "/dev/ttyUSB0";
+    ports[3].stableName = "/dev/serial/by-id/usb-FTDI-if00";
+    ports[3].product = "R&D \x1b[2Jcable";
+    ports[4].name = "COM10";
+    const std::vector<FoundPortItem> items = FoundPortItems(ports);
+    ASSERT_EQ(items.size(), 3u);
+    EXPECT_EQ(items[0].caption, "COM12  (USB Serial Port)");
+    EXPECT_EQ(items[0].path, PortOpenName("COM12"));
+    // The stable name is opened; what the adapter says is made printable.
+    EXPECT_EQ(items[1].path, "/dev/serial/by-id/usb-FTDI-if00");
+    EXPECT_EQ(items[1].caption.find('\x1b'), std::string::npos);
+    EXPECT_NE(items[1].caption.find("R&D "), std::string::npos);
+    EXPECT_EQ(items[2].caption, "COM10");
 }
 
 } // namespace

@@ -30,6 +30,14 @@ protected:
     bool BoxUp() const { return Box() != nullptr && Box()->isVisible(); }
 };
 
+// Closing while the run waits for the port asks first: Yes.
+testing::ModalAnswerer CloseAnyway() {
+    return testing::ModalAnswerer([](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        if (box != nullptr && box->windowTitle() == "Update running") box->button(QMessageBox::Yes)->click();
+    });
+}
+
 TEST_F(LinkErrorBoxTest, BoxShowsTheErrorAndLeavesStopWithinReach) {
     window_->show();
     QTest::mouseClick(window_->Start, Qt::LeftButton);
@@ -63,6 +71,7 @@ TEST(LinkErrorBoxAccessTest, RefusedForLackOfRightsTheBoxSaysWhy) {
     ASSERT_TRUE(WaitFor([&] { return window.LinkErrorBox->Box() != nullptr; }));
     EXPECT_EQ(window.LinkErrorBox->Box()->text(), "Error while opening /dev/null: Permission denied");
     EXPECT_FALSE(window.LinkErrorBox->Box()->informativeText().isEmpty());
+    const auto yes = CloseAnyway();
     window.close();
 }
 
@@ -75,6 +84,7 @@ TEST_F(LinkErrorBoxTest, BoxComesBackAfterOkAndClosingReleasesTheWaitingThread) 
     // The memo has the failure once, however often the box comes back.
     EXPECT_EQ(window_->MemoStatus->toPlainText().count("Error while opening "), 1);
     // The thread waits on the second box; closing must not wait for it forever.
+    const auto yes = CloseAnyway();
     window_->close();
     EXPECT_FALSE(window_->isVisible());
     EXPECT_EQ(window_->LinkErrorBox->ShownCount(), 2);

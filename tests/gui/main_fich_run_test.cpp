@@ -270,5 +270,85 @@ TEST_F(WindowRunTest, UnattendedErrorIsReportedInsteadOfABox) {
     EXPECT_TRUE(window_->UnattendedFailed());
 }
 
+// The operator's keys: START holds the focus at opening and after a box, Enter and
+// Space press the focused button, and a button that goes disabled hands the focus on.
+TEST_F(WindowRunTest, KeyboardFocusStaysOnAButtonThatCanTakeIt) {
+    cwd_.Write("readid.ini", "");
+    root_.Write("KRA350/script.ini", "NOTHING\n");
+    root_.Write("KRA350/readid.ini", "wait 100000\n");
+    Open();
+    window_->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
+    EXPECT_EQ(window_->focusWidget(), window_->Start);
+
+    // Read Id pressed with Space goes disabled at once: the focus goes to a button
+    // still enabled, from which Tab goes on round the buttons.
+    ExpectKra350Sync();
+    QTest::keyClick(window_->Start, Qt::Key_Backtab);
+    ASSERT_EQ(window_->focusWidget(), window_->ReadId);
+    QTest::keyClick(window_->ReadId, Qt::Key_Space);
+    ASSERT_TRUE(WaitFor([&] { return window_->Core().State() == TUpdaterCore::kLineRunning; }));
+    EXPECT_FALSE(window_->ReadId->isEnabled());
+    QWidget* focus = window_->focusWidget();
+    ASSERT_TRUE(focus == window_->Start || focus == window_->Quit);
+    QTest::keyClick(focus, Qt::Key_Tab);
+    EXPECT_NE(window_->focusWidget(), focus);
+    EXPECT_TRUE(window_->focusWidget() == window_->Start || window_->focusWidget() == window_->Quit);
+    // Enter on STOP ends the run.
+    window_->Start->setFocus();
+    QTest::keyClick(window_->Start, Qt::Key_Return);
+    ASSERT_TRUE(WaitFor([&] { return Idle() && window_->Start->text() == "START"; }));
+
+    // Enter on START; the error box; START has the focus again once it is closed.
+    link_->sent.clear(); // the device calls again
+    ExpectKra350Sync();
+    onModal_ = [&](QWidget* modal) { qobject_cast<QMessageBox*>(modal)->button(QMessageBox::Ok)->click(); };
+    window_->Quit->setFocus();
+    QTest::keyClick(window_->Start, Qt::Key_Return);
+    ASSERT_TRUE(WaitFor([&] { return answerer_.Count() == 1 && Idle() && Memo().back() == kIdle; }));
+    EXPECT_EQ(window_->focusWidget(), window_->Start);
+}
+
+// The close box during an update asks first; No (the default) keeps the run going,
+// Yes closes and stops the link.
+TEST_F(WindowRunTest, ClosingDuringAnUpdateAsksAndNoKeepsTheRunGoing) {
+    root_.Write("KRA350/script.ini", "wait 100000\n");
+    Open();
+    ExpectKra350Sync();
+    QTest::mouseClick(window_->Start, Qt::LeftButton);
+    ASSERT_TRUE(WaitFor([&] { return window_->Core().State() == TUpdaterCore::kLineRunning; }));
+    QString text;
+    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
+    QMessageBox::StandardButton answer = QMessageBox::No;
+    onModal_ = [&](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(box->windowTitle(), "Update running");
+        text = box->text();
+        defaultButton = box->standardButton(box->defaultButton());
+        // The run goes on while the question waits.
+        EXPECT_TRUE(link_->running);
+        box->button(answer)->click();
+    };
+    window_->close();
+    EXPECT_EQ(answerer_.Count(), 1);
+    EXPECT_EQ(text, "An update is running. Closing now stops it and leaves the device partly updated. "
+                    "Close anyway?");
+    EXPECT_EQ(defaultButton, QMessageBox::No);
+    EXPECT_TRUE(window_->isVisible());
+    EXPECT_EQ(window_->Core().State(), TUpdaterCore::kLineRunning);
+    EXPECT_TRUE(window_->Timer1->isActive() || window_->NextStep->isActive());
+    EXPECT_EQ(window_->focusWidget(), window_->Start);
+
+    answer = QMessageBox::Yes;
+    bool runningAtEnd = true;
+    link_->runningAtEnd = &runningAtEnd;
+    window_->close();
+    EXPECT_EQ(answerer_.Count(), 2);
+    EXPECT_FALSE(window_->isVisible());
+    window_.reset();
+    EXPECT_FALSE(runningAtEnd);
+}
+
 } // namespace
 } // namespace vz

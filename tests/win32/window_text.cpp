@@ -1,6 +1,9 @@
 // vz_window_text.exe TITLE: prints the texts of the top-level window whose title
 // begins with TITLE and of its controls, one a line, so that a test reads what
 // the operator sees. Exits 1 when there is no such window.
+// vz_window_text.exe --focus TITLE: prints the text of the control of that window
+// that has the keyboard focus (an empty line for none).
+// vz_window_text.exe --client TITLE: prints the size of its client area, "W H".
 #include <windows.h>
 
 #include <cstdio>
@@ -48,13 +51,31 @@ BOOL CALLBACK Child(HWND window, LPARAM) {
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc != 2) {
-        std::fputs("usage: vz_window_text TITLE\n", stderr);
+    const std::wstring option = argc == 3 ? argv[1] : L"";
+    if (argc != 2 && option != L"--focus" && option != L"--client") {
+        std::fputs("usage: vz_window_text [--focus|--client] TITLE\n", stderr);
         return 2;
     }
-    Search search{argv[1]};
+    // Sizes in the screen's pixels, not scaled down to a 96-DPI program's view.
+    SetProcessDPIAware();
+    Search search{argv[argc - 1]};
     EnumWindows(TopLevel, reinterpret_cast<LPARAM>(&search));
     if (search.found == nullptr) return 1;
+    if (option == L"--focus") {
+        // The focus is the window's thread's, read from outside through its GUI state.
+        GUITHREADINFO state{};
+        state.cbSize = sizeof state;
+        const DWORD thread = GetWindowThreadProcessId(search.found, nullptr);
+        if (!GetGUIThreadInfo(thread, &state)) return 1;
+        Print(state.hwndFocus != nullptr && state.hwndFocus != search.found ? Text(state.hwndFocus) : L"");
+        return 0;
+    }
+    if (option == L"--client") {
+        RECT client{};
+        GetClientRect(search.found, &client);
+        std::printf("%ld %ld\n", client.right, client.bottom);
+        return 0;
+    }
     Print(Text(search.found));
     EnumChildWindows(search.found, Child, 0);
     return 0;
