@@ -1,7 +1,6 @@
 #include "engines/clock.h"
 
 #include <chrono>
-#include <thread>
 
 namespace vz {
 
@@ -13,7 +12,6 @@ EngineClock EngineClock::System() {
         // Truncation to 32 bits gives the wrapping tick count the time-outs expect.
         return static_cast<std::uint32_t>(static_cast<std::uint64_t>(ms));
     };
-    clock.Pause = [](std::uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); };
     return clock;
 }
 

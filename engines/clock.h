@@ -1,4 +1,5 @@
-// The engines' only view of time: a millisecond tick count and a pause.
+// The engines' only view of time: a millisecond tick count. Nothing waits inside a
+// step: an engine that must let time pass looks at the count again on later steps.
 #pragma once
 
 #include <cstdint>
@@ -9,10 +10,7 @@ namespace vz {
 struct EngineClock {
     // Milliseconds as a wrapping 32-bit count; only differences are meaningful.
     std::function<std::uint32_t()> Now;
-    // Holds the calling thread for the given number of milliseconds.
-    std::function<void(std::uint32_t)> Pause;
-
-    // A steady clock and a real sleep.
+    // A steady clock.
     static EngineClock System();
 };
 

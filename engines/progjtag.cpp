@@ -198,9 +198,12 @@ void TProgJtag::StartUpdate() {
         return;
     }
     SetProgressMax(effectLineCount_);
-    // The one wait inside a step: the device needs the time after "P" before the first record.
-    clock_.Pause(kUpdatePauseMs);
     retryCount_ = 0;
+    // The device needs the time after "P" before the first record. It is waited out
+    // in steps, so that the thread stays free for other ports and for STOP.
+    afterPause_ = step_;
+    pauseStart_ = clock_.Now();
+    step_ = stPausing;
 }
 
 void TProgJtag::AwaitUpdateAccepted() {
@@ -329,6 +332,9 @@ void TProgJtag::Execute() {
         break;
     case stReadIdentification:
         ReadIdentification();
+        break;
+    case stPausing:
+        if (clock_.Now() - pauseStart_ >= kUpdatePauseMs) step_ = afterPause_;
         break;
     case stStartUpdate:
         StartUpdate();

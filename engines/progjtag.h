@@ -26,6 +26,7 @@ public:
         stSendF = 10,
         stAwaitF = 11,
         stFinish = 12,
+        stPausing = 13, // the second after "P8"/"P9" or "S8"/"S9"; then afterPause_
     };
 
     explicit TProgJtag(EngineClock clock = EngineClock::System());
@@ -34,6 +35,8 @@ public:
     void Execute() override;
     void Error(const std::string& text) override;
     void Reset() override;
+    // The pause before the first record waits for the clock, not for the device.
+    bool WaitsForDevice() const override { return step_ != stPausing; }
     std::optional<TProgrammedFile> DescribeLine(const std::string& line) const override;
 
     // The first ".", "X" or "R" anywhere in RxBuffer; empty when there is none.
@@ -65,6 +68,8 @@ private:
     void AskFastLink();
 
     TStep step_ = stIdle;
+    TStep afterPause_ = stIdle;
+    std::uint32_t pauseStart_ = 0;
     std::string effectLine_;
     std::int32_t effectLineCount_ = 0;
     std::int32_t effectLineNumber_ = 0;

@@ -74,7 +74,7 @@ protected:
         std::filesystem::create_directories(root_ / "KRA350");
         auto link = std::make_unique<ScriptedLink>();
         link_ = link.get();
-        EngineClock clock{[this] { return now_; }, [this](std::uint32_t ms) { now_ += ms; }};
+        EngineClock clock{[this] { return now_; }};
         driver_ = std::make_unique<TRunDriver>(face_, host_, std::move(link), clock);
         face_.core = &driver_->Core();
         driver_->UsePackageRoot(root_.string(), "", "", "", false);

@@ -32,7 +32,7 @@ protected:
         std::filesystem::create_directories(root_);
         auto link = std::make_unique<ScriptedLink>();
         link_ = link.get();
-        EngineClock clock{[this] { return now_; }, [this](std::uint32_t ms) { now_ += ms; }};
+        EngineClock clock{[this] { return now_; }};
         core_ = std::make_unique<TUpdaterCore>(face_, std::move(link), clock);
         face_.core = core_.get();
         core_->SetRootDir(root_.string());

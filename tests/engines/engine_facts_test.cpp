@@ -45,6 +45,7 @@ TEST(MemoryEvents, StartWithTheEraseAndEndOnlyWithASuccessfulLine) {
     dir.Write("k.hex", ":048000000102030472\r\n");
     dir.Write("notes.svf", "// nothing to play\r\n");
     FakeClock clock;
+    clock.stepMs = 10; // the second after "P8" passes
     TProgBoot boot(clock.Clock());
     TProgPsd psd(clock.Clock());
     TProgJtag jtag(clock.Clock());

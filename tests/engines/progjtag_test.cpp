@@ -15,6 +15,7 @@ const std::string kState = ">:0100000500FA\r\n", kSir = ">:01000862FE97\r\n";
 
 struct JtagFixture : ::testing::Test {
     JtagFixture() {
+        clock.stepMs = 10; // the sequencer's timer, so the second after "P8" passes
         engine.SetScriptDir(dir.Dir());
         dir.Write("a.svf", "// comment\nSTATE RESET;\nSIR 8 TDI (fe);\nSDR 16 TDI (1234) TDO (abcd);\n");
         dir.Write("notes.svf", "// one\r\n  // two\r\nTRST OFF;\r\n");
@@ -35,8 +36,26 @@ TEST_F(JtagFixture, PlaysTheWorkedExample) {
     owner.Play("P8 a.svf", {">P8", ".", kState, ".", kSir, ".", ">:010010730676\r\n", kEsc + ".", ">341246",
                             "CDAB78" + kEsc + ".", ">.", ".", kEnd, "."});
     EXPECT_EQ(owner.Events(), (Log{"max:4", kUpdating, "step", "step", "step", "fast"}));
-    EXPECT_EQ(clock.pauses, (std::vector<std::uint32_t>{1000}));
     EXPECT_FALSE(engine.EffectFileOpen());
+}
+
+TEST_F(JtagFixture, FirstRecordWaitsASecondAfterTheCommandWithoutHoldingTheThread) {
+    clock.stepMs = 0;
+    FakeOwner owner(engine);
+    owner.strict = false;
+    owner.Dispatch("P8 a.svf");
+    owner.rx = "."; // the device accepts at once; the answer waits for the second to pass
+    for (int i = 0; i < 20; ++i)
+        owner.Step();
+    EXPECT_FALSE(engine.WaitsForDevice());
+    clock.now += 999;
+    owner.Step();
+    EXPECT_EQ(owner.sent, (std::vector<std::string>{"P8"}));
+    clock.now += 1;
+    owner.Step();
+    owner.Step();
+    EXPECT_EQ(owner.sent.size(), 2u);
+    EXPECT_TRUE(engine.WaitsForDevice());
 }
 
 TEST_F(JtagFixture, ScriptLinesAgainstTheDevice) {

@@ -149,8 +149,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     std::uint32_t now = 0;
     const std::uint32_t pace = 100u * ((selector >> 5) & 0x07);
-    auto engine =
-        MakeEngine(kind, vz::EngineClock{[&now] { return now; }, [&now](std::uint32_t ms) { now += ms; }});
+    auto engine = MakeEngine(kind, vz::EngineClock{[&now] { return now; }});
     Owner owner;
     owner.line = line;
     owner.Bind(*engine);
