@@ -51,7 +51,7 @@ std::string ReportLine(const DeviceRecord& record) {
                     JsonString(text);
     versions += "}";
     char seconds[32];
-    std::snprintf(seconds, sizeof seconds, "%.1f", record.seconds);
+    std::snprintf(seconds, sizeof seconds, "%.2f", record.seconds);
     return "{\"port\": " + JsonString(record.port) + ", \"result\": " + JsonString(record.result) +
            ", \"model\": " + TextOrNull(record.model) +
            ", \"device_id\": " + (record.deviceId ? JsonString(Hex4(*record.deviceId)) : "null") +

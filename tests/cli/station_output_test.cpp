@@ -28,7 +28,7 @@ TEST(StationReport, LineIsOneJsonObjectWithEveryKey) {
     for (const char* part :
          {"\"port\": \"/dev/serial/by-id/usb-\\\"odd\\\"\\u001b[8m\"", "\"result\": \"failed\"",
           "\"model\": \"KRB350_256\"", "\"device_id\": \"8006\"", "\"options\": \"0001\"",
-          "\"seconds\": 12.3", "\"error\": \"Error while writing!!!\"",
+          "\"seconds\": 12.34", "\"error\": \"Error while writing!!!\"",
           "\"programmed\": [\"the extended boot area\", \"keyboard bank 0\"]", "\"skipped\": []",
           "\"versions\": {\"0\": \"0105\", \"8\": \"0203\"}", "\"bytes_sent\": 4096", "\"script\": null",
           "\"log\": null", "\"version\": \"2.6.0.6\"", "\"started\": \"", "\"ended\": \""})
