@@ -138,6 +138,8 @@ ProgramOptions ParseOptions(const std::vector<std::string>& args) {
             r.hangupAfter = ParseCount(a, value(a));
         } else if (a == "--baud-pacing") {
             r.baudPacing = true;
+        } else if (a == "--latency-ms") {
+            r.latency = ParseCount(a, value(a)) * kMillisecond;
         } else if (a == "--exit-after-fi") {
             r.exitAfterFi = true;
         } else if (a == "--no-reboot-on-open") {
@@ -194,6 +196,7 @@ device options:
   --erase-ms N             flash erase time (default 50)
   --strict-speed           lose bytes the host sends at another speed than the device's
   --baud-pacing            move bytes no faster than the serial line would
+  --latency-ms N           hold bytes to the host until the next N ms tick (an adapter's latency timer)
   --plain-tdo              no ESC escapes in TDO answers
   --slow-p-silent          do not answer the "P8"/"P9" that follows "S8"/"S9"
   --exit-after-fi          exit once "FI" has been acknowledged

@@ -11,6 +11,7 @@ namespace vz::emu {
 struct RunnerOptions {
     std::string linkPath; // symbolic link to the terminal side
     bool baudPacing = false;
+    Micros latency = 0; // the adapter's latency tick towards the host (0: none)
     bool exitAfterFi = false;
     bool rebootOnOpen = true; // the host opening the port restarts the device's loader
     std::string statePath;

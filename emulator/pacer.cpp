@@ -47,12 +47,18 @@ Micros LinePacer::outputSlot(std::size_t index) const {
     return slot;
 }
 
+Micros LinePacer::released(Micros slot) const {
+    if (latency_ <= 0) return slot;
+    // The first tick at or after the byte has arrived; ticks count from the start.
+    return (slot + latency_ - 1) / latency_ * latency_;
+}
+
 std::string LinePacer::dueOutput(Micros now) const {
     std::string due;
     Micros slot = lastSlot_;
     for (const Pending& p : output_) {
         slot = enabled_ ? std::max(slot, p.at) + CharTime(p.baud) : p.at;
-        if (slot > now) break;
+        if (released(slot) > now) break;
         due += p.byte;
     }
     return due;
@@ -66,7 +72,7 @@ void LinePacer::consumeOutput(std::size_t n) {
 }
 
 Micros LinePacer::nextOutputAt() const {
-    return output_.empty() ? kNever : outputSlot(0);
+    return output_.empty() ? kNever : released(outputSlot(0));
 }
 
 void LinePacer::dropOutput() {

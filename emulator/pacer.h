@@ -1,5 +1,7 @@
 // Timing of the serial line for a device that is to behave like one on a real
 // UART: ten bit times per byte, both ways. Without pacing bytes pass at once.
+// A latency tick plays a USB serial adapter's latency timer: bytes towards the
+// host are held until the next multiple of the tick, counted from the start.
 #pragma once
 
 #include "emulator/device.h"
@@ -15,7 +17,8 @@ Micros CharTime(int baud);
 
 class LinePacer {
 public:
-    explicit LinePacer(bool enabled) : enabled_(enabled) {}
+    // latency: the adapter's tick (0: bytes are passed on as soon as they have arrived).
+    explicit LinePacer(bool enabled, Micros latency = 0) : enabled_(enabled), latency_(latency) {}
 
     // Host bytes read at `readAt`, sent by the host at `hostBaud` (0: unknown),
     // while the device listens at `deviceBaud`.
@@ -47,9 +50,13 @@ private:
         int baud;
         Micros at; // arrival (input) or queueing time (output)
     };
+    // When the byte at `index` has fully arrived at the adapter.
     Micros outputSlot(std::size_t index) const;
+    // When the adapter passes on a byte that arrived at `slot`.
+    Micros released(Micros slot) const;
 
     bool enabled_;
+    Micros latency_;
     std::deque<Pending> input_;
     Micros lastArrival_ = 0;
     std::deque<Pending> output_;

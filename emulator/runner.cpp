@@ -89,7 +89,7 @@ int RunDevice(const DeviceConfig& config, const RunnerOptions& options, std::ost
 
     const auto start = std::chrono::steady_clock::now();
     Device device(config, memory, 0);
-    LinePacer pacer(options.baudPacing);
+    LinePacer pacer(options.baudPacing, options.latency);
     long received = 0;
     bool dirty = false;
     Micros lastSave = 0;

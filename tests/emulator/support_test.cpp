@@ -37,9 +37,9 @@ TEST(Options, DeviceSettings) {
 }
 
 TEST(Options, FaultsAndRunner) {
-    ProgramOptions o =
-        Parse({"--fault-resend", "5%", "--seed", "42", "--fault-x", "bank:3", "--fault-x", "bank:9",
-               "--fault-zero", "0.25", "--hangup-after", "100", "--baud-pacing", "--log", "l.txt"});
+    ProgramOptions o = Parse({"--fault-resend", "5%", "--seed", "42", "--fault-x", "bank:3", "--fault-x",
+                              "bank:9", "--fault-zero", "0.25", "--hangup-after", "100", "--baud-pacing",
+                              "--log", "l.txt", "--latency-ms", "16"});
     EXPECT_DOUBLE_EQ(o.device.faults.resendShare, 0.05);
     EXPECT_EQ(o.device.faults.seed, 42u);
     EXPECT_EQ(o.device.faults.refuseAt[FaultKind::Bank], (std::set<long>{3, 9}));
@@ -47,6 +47,7 @@ TEST(Options, FaultsAndRunner) {
     EXPECT_EQ(o.runner.hangupAfter, 100);
     EXPECT_TRUE(o.runner.baudPacing);
     EXPECT_EQ(o.runner.logPath, "l.txt");
+    EXPECT_EQ(o.runner.latency, 16 * kMillisecond);
 }
 
 TEST(Options, SubcommandsAndMistakes) {
@@ -109,6 +110,33 @@ TEST(Pacing, WithoutPacingEverythingIsDueAtOnce) {
     EXPECT_EQ(pacer.dueOutput(60), "xyz");
     EXPECT_EQ(pacer.trimOutput(1), 2u);
     EXPECT_EQ(pacer.dueOutput(60), "z") << "the newest bytes are kept";
+}
+
+TEST(Pacing, LatencyTickHoldsAnswersUntilTheNextTick) {
+    LinePacer pacer(false, 16 * kMillisecond);
+    pacer.queueOutput({".", kFastBaud}, 1000);
+    pacer.queueOutput({"%", kFastBaud}, 12000);
+    EXPECT_EQ(pacer.nextOutputAt(), 16000);
+    EXPECT_EQ(pacer.dueOutput(15999), "") << "nothing leaves before its tick";
+    EXPECT_EQ(pacer.dueOutput(16000), ".%") << "held bytes are released together";
+    pacer.consumeOutput(2);
+    pacer.queueOutput({"X", kFastBaud}, 32000);
+    EXPECT_EQ(pacer.dueOutput(32000), "X") << "a byte arriving on a tick goes with it";
+    pacer.consumeOutput(1);
+    pacer.queueOutput({"Y", kFastBaud}, 32001);
+    EXPECT_EQ(pacer.nextOutputAt(), 48000);
+}
+
+TEST(Pacing, LatencyTickCountsFromWhenPacedBytesHaveArrived) {
+    LinePacer pacer(true, 16 * kMillisecond);
+    pacer.queueOutput({"ab", kFastBaud}, 15700);
+    // "a" has arrived at 15874, "b" only at 16048: each waits for its own tick.
+    EXPECT_EQ(pacer.nextOutputAt(), 16000);
+    EXPECT_EQ(pacer.dueOutput(16000), "a");
+    EXPECT_EQ(pacer.dueOutput(31999), "a");
+    EXPECT_EQ(pacer.dueOutput(32000), "ab");
+    pacer.consumeOutput(1);
+    EXPECT_EQ(pacer.nextOutputAt(), 32000);
 }
 
 TEST(Transcript, ChunksDirectionsAndEscapes) {
