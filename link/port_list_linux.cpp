@@ -228,10 +228,17 @@ std::optional<int> PortLatencyTimer(const std::string& portName) {
     return PortLatencyTimerUnder("/", portName);
 }
 
-std::string LatencyTimerFix(const std::string& portName) {
-    const std::string tty = TtyName("/", portName);
+std::string LatencyTimerFixUnder(const fs::path& root, const std::string& portName) {
+    std::string tty = TtyName(root, portName);
+    std::error_code ec;
+    // Only usb-serial adapters have the setting; for another port the command is shown for one.
+    if (tty.empty() || !fs::exists(root / "sys/bus/usb-serial/devices" / tty, ec)) tty = "ttyUSBn";
     return "echo 1 | sudo tee /sys/bus/usb-serial/devices/" + tty + "/latency_timer (or setserial /dev/" +
            tty + " low_latency)";
+}
+
+std::string LatencyTimerFix(const std::string& portName) {
+    return LatencyTimerFixUnder("/", portName);
 }
 
 std::string AccessAdviceFor(const std::string& deviceName, const std::string& group, unsigned gid,
