@@ -44,14 +44,14 @@ constexpr int kStepsAfterLinkFailure = 8;
 // The lines of a text file, counted without keeping it.
 std::uint64_t CountLines(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
-    char buffer[65536];
+    std::string buffer(65536, '\0');
     std::uint64_t lines = 0;
     char last = '\n';
-    while (file.read(buffer, sizeof buffer) || file.gcount() > 0) {
+    while (file.read(buffer.data(), static_cast<std::streamsize>(buffer.size())) || file.gcount() > 0) {
         const std::streamsize got = file.gcount();
         for (std::streamsize i = 0; i < got; ++i)
-            if (buffer[i] == '\n') ++lines;
-        last = buffer[got - 1];
+            if (buffer[static_cast<std::size_t>(i)] == '\n') ++lines;
+        last = buffer[static_cast<std::size_t>(got - 1)];
     }
     return lines + (last != '\n' ? 1 : 0);
 }
