@@ -65,6 +65,10 @@ void TGestionnaire::StepProgress() {
     Raise(OnProgressStep);
 }
 
+void TGestionnaire::LineAcknowledged() {
+    Raise(OnLineAcknowledged);
+}
+
 void TGestionnaire::Send(const std::string& text) {
     txText_ = text;
     Raise(OnSend);

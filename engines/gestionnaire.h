@@ -128,6 +128,9 @@ public:
     // A memory's erase (or update) begins, and its line ends without error.
     TMemoryEvent OnMemoryStarted;
     TMemoryEvent OnMemoryDone;
+    // The device acknowledged the file line sent last during an upload: one line's
+    // round trip is over.
+    TNotifyEvent OnLineAcknowledged;
 
 protected:
     void RaiseModelFound(std::uint8_t code);
@@ -137,6 +140,8 @@ protected:
     void BeginMemory(const TMemory& memory);
     // OnMemoryDone for the memory begun on this line, if any.
     void EndMemory();
+
+    void LineAcknowledged();
 
     // Counts one retransmission; past the limit the engine fails and the answer is false.
     bool CountRetry();

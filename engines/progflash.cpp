@@ -69,6 +69,7 @@ bool TProgFlash::UploadStep() {
     RequestRx();
     if (RxBeginsWith('.')) {
         Consume(".");
+        LineAcknowledged();
         StepProgress();
         if (nextLine_ >= FileLineCount()) return true;
         SendFileLine(nextLine_);

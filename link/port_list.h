@@ -3,6 +3,7 @@
 // knows about the hardware behind it. One implementation per platform.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,9 @@ struct PortInfo {
     std::string serialNumber;
     std::string description; // the system's own name for the port (Windows)
     bool inUse = false;      // another program holds it open
+    // How long a USB adapter holds received bytes before passing them on, in ms;
+    // unknown for ports without such a timer or where the system does not tell.
+    std::optional<int> latencyTimerMs;
 };
 
 // Every serial port with hardware behind it, sorted by name.
@@ -32,6 +36,14 @@ std::string PortCaption(const PortInfo& port);
 // as a parenthesis to append to the message; the device's owning group is read
 // from the system.
 std::string PortAccessAdvice(const std::string& deviceName);
+
+// The latency timer of the adapter behind `portName` (a name as given or as
+// opened: /dev/ttyUSB0, a by-id link, COM3, \\.\COM3), read from the system
+// without opening the port.
+std::optional<int> PortLatencyTimer(const std::string& portName);
+
+// How the operator brings that timer to 1 ms on this system, for the port.
+std::string LatencyTimerFix(const std::string& portName);
 
 // The device name to open for a name an operator gives (COM12 on Windows
 // becomes \\.\COM12; paths stay as they are).

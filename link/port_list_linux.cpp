@@ -145,6 +145,27 @@ struct UsbPlace {
     fs::path device;
 };
 
+// A usb-serial device's latency_timer: a count of milliseconds (the FTDI driver
+// takes 1 to 255).
+std::optional<int> LatencyTimerOf(const fs::path& device) {
+    const std::string text = ReadAttribute(device / "latency_timer");
+    if (!IsNumber(text) || text.size() > 3) return std::nullopt;
+    const int ms = std::stoi(text);
+    return ms <= 255 ? std::optional<int>(ms) : std::nullopt;
+}
+
+// The tty a port name stands for: ttyUSB0 for /dev/ttyUSB0 and for a by-id link to it.
+std::string TtyName(const fs::path& root, const std::string& portName) {
+    const fs::path name(portName);
+    std::error_code ec;
+    const fs::path inTree = root / name.relative_path();
+    if (fs::is_symlink(inTree, ec)) {
+        const std::string target = LinkTargetName(inTree);
+        if (!target.empty()) return target;
+    }
+    return name.filename().string();
+}
+
 std::optional<UsbPlace> FindUsb(const fs::path& device, const std::string& subsystem) {
     fs::path interface;
     if (subsystem == "usb-serial")
@@ -184,6 +205,7 @@ std::vector<PortInfo> ListPortsUnder(const fs::path& root) {
             port.serialNumber = ReadAttribute(usb->device / "serial");
             port.description = ReadAttribute(usb->interface / "interface");
         }
+        port.latencyTimerMs = LatencyTimerOf(device);
         port.inUse = open.contains(port.name) || LockedByLiveProcess(root, tty);
         ports.push_back(std::move(port));
     }
@@ -194,6 +216,29 @@ std::vector<PortInfo> ListPortsUnder(const fs::path& root) {
 
 std::vector<PortInfo> ListPorts() {
     return ListPortsUnder("/");
+}
+
+std::optional<int> PortLatencyTimerUnder(const fs::path& root, const std::string& portName) {
+    const std::string tty = TtyName(root, portName);
+    if (tty.empty() || tty == "." || tty == "..") return std::nullopt;
+    return LatencyTimerOf(root / "sys/class/tty" / tty / "device");
+}
+
+std::optional<int> PortLatencyTimer(const std::string& portName) {
+    return PortLatencyTimerUnder("/", portName);
+}
+
+std::string LatencyTimerFixUnder(const fs::path& root, const std::string& portName) {
+    std::string tty = TtyName(root, portName);
+    std::error_code ec;
+    // Only usb-serial adapters have the setting; for another port the command is shown for one.
+    if (tty.empty() || !fs::exists(root / "sys/bus/usb-serial/devices" / tty, ec)) tty = "ttyUSBn";
+    return "echo 1 | sudo tee /sys/bus/usb-serial/devices/" + tty + "/latency_timer (or setserial /dev/" +
+           tty + " low_latency)";
+}
+
+std::string LatencyTimerFix(const std::string& portName) {
+    return LatencyTimerFixUnder("/", portName);
 }
 
 std::string AccessAdviceFor(const std::string& deviceName, const std::string& group, unsigned gid,

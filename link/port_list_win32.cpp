@@ -2,11 +2,9 @@
 // with what SetupAPI knows of the hardware behind each (Wine fills only the map).
 #include "link/port_list.h"
 
+#include "link/port_list_win32.h"
 #include "link/port_names.h"
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
 #include <windows.h>
 // clang-format off
 #include <initguid.h>
@@ -22,6 +20,22 @@
 namespace vz {
 
 namespace {
+
+// A registry holds an FTDI key for every adapter ever plugged in; past this many
+// the rest are not looked at.
+constexpr DWORD kMaxAdapters = 4096;
+
+std::string Upper(std::string text) {
+    for (char& c : text)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// COM3 for "\\.\COM3" and "com3"; other names as they are.
+std::string ComName(const std::string& name) {
+    const std::string prefix = "\\\\.\\";
+    return Upper(name.starts_with(prefix) ? name.substr(prefix.size()) : name);
+}
 
 // The number of a name "COMn" (any case), or 0.
 int ComNumber(const std::string& name) {
@@ -104,6 +118,51 @@ bool InUse(const std::string& name) {
 
 } // namespace
 
+std::map<std::string, int> FtdiLatencyTimers(HKEY root, const std::string& bus) {
+    std::map<std::string, int> timers;
+    HKEY adapters = nullptr;
+    if (RegOpenKeyExA(root, bus.c_str(), 0, KEY_READ, &adapters) != ERROR_SUCCESS) return timers;
+    for (DWORD index = 0; index < kMaxAdapters; ++index) {
+        char adapter[256] = {};
+        DWORD adapterSize = sizeof adapter;
+        const LONG result =
+            RegEnumKeyExA(adapters, index, adapter, &adapterSize, nullptr, nullptr, nullptr, nullptr);
+        if (result == ERROR_NO_MORE_ITEMS) break;
+        if (result != ERROR_SUCCESS) continue;
+        HKEY parameters = nullptr;
+        const std::string path = std::string(adapter) + "\\0000\\Device Parameters";
+        if (RegOpenKeyExA(adapters, path.c_str(), 0, KEY_READ, &parameters) != ERROR_SUCCESS) continue;
+        char name[64] = {};
+        DWORD nameSize = sizeof name - 1;
+        DWORD type = 0;
+        DWORD timer = 0;
+        DWORD timerSize = sizeof timer;
+        DWORD timerType = 0;
+        const bool named = RegQueryValueExA(parameters, "PortName", nullptr, &type,
+                                            reinterpret_cast<BYTE*>(name), &nameSize) == ERROR_SUCCESS &&
+                           type == REG_SZ;
+        const bool timed = RegQueryValueExA(parameters, "LatencyTimer", nullptr, &timerType,
+                                            reinterpret_cast<BYTE*>(&timer), &timerSize) == ERROR_SUCCESS &&
+                           timerType == REG_DWORD && timerSize == sizeof timer;
+        RegCloseKey(parameters);
+        // The driver takes 1 to 255 ms; anything else is no setting it applies.
+        if (named && timed && timer <= 255) timers.emplace(Upper(name), static_cast<int>(timer));
+    }
+    RegCloseKey(adapters);
+    return timers;
+}
+
+std::optional<int> PortLatencyTimer(const std::string& portName) {
+    const std::map<std::string, int> timers = FtdiLatencyTimers(HKEY_LOCAL_MACHINE, kFtdiBusKey);
+    const auto found = timers.find(ComName(portName));
+    return found == timers.end() ? std::nullopt : std::optional<int>(found->second);
+}
+
+std::string LatencyTimerFix(const std::string& portName) {
+    return "Device Manager > Ports > " + ComName(portName) +
+           " > Properties > Port Settings > Advanced > Latency Timer (msec) = 1";
+}
+
 std::vector<PortInfo> ListPorts() {
     std::vector<PortInfo> ports;
     HKEY map = nullptr;
@@ -111,6 +170,7 @@ std::vector<PortInfo> ListPorts() {
         ERROR_SUCCESS)
         return ports;
     const std::map<std::string, PortInfo> known = SetupApiPorts();
+    const std::map<std::string, int> timers = FtdiLatencyTimers(HKEY_LOCAL_MACHINE, kFtdiBusKey);
     for (DWORD index = 0;; ++index) {
         char device[256] = {};
         char name[64] = {};
@@ -125,6 +185,8 @@ std::vector<PortInfo> ListPorts() {
         if (auto found = known.find(name); found != known.end()) port = found->second;
         port.name = name;
         if (port.description.empty()) port.description = device; // the kernel's name, \Device\Serial0
+        if (auto timer = timers.find(Upper(port.name)); timer != timers.end())
+            port.latencyTimerMs = timer->second;
         port.inUse = InUse(port.name);
         ports.push_back(std::move(port));
     }

@@ -472,5 +472,45 @@ operator_hands() {
 }
 operator_hands
 
+# ---- Adapter latency timer -------------------------------------------------
+# The FTDI driver's LatencyTimer for COM1, laid out as the driver keeps it:
+# vzflash.exe ports shows it, and a run against a device whose answers leave at
+# 16 ms ticks hears of it twice: the setting before the run, and the late
+# answers once its first hundred lines are judged. One bank of 150 lines of the
+# full package is enough for that.
+latency_timer_test() {
+  phase "adapter latency timer of COM1"
+  local dir=$work/latency
+  local ftdi='HKLM\SYSTEM\CurrentControlSet\Enum\FTDIBUS\VID_0403+PID_6001+VZLATENCYA\0000\Device Parameters'
+  mkdir -p "$dir/pkg/KRA350"
+  wine reg add "$ftdi" /v PortName /d COM1 /f > /dev/null 2>&1
+  wine reg add "$ftdi" /v LatencyTimer /t REG_DWORD /d 16 /f > /dev/null 2>&1
+  wine "$win/app/vzflash.exe" ports | tr -d '\r' > "$dir/ports.out"
+  cat "$dir/ports.out"
+  grep -q '^COM1 .*  latency timer 16 ms' "$dir/ports.out" ||
+    { echo "vzflash.exe ports does not show COM1's latency timer" >&2; return 1; }
+  wine "$win/app/vzflash.exe" ports --json | tr -d '\r' | grep -q '"latency_timer_ms": 16' ||
+    { echo "vzflash.exe ports --json does not give COM1's latency timer" >&2; return 1; }
+  "$vzdevice" make-package "$dir/full"
+  { head -n 150 "$dir/full/KRA350/bank0.hex"; printf ':00000001FF\r\n'; } > "$dir/pkg/KRA350/bank0.hex"
+  printf 'P0 bank0.hex\r\n' > "$dir/pkg/KRA350/script.ini"
+  start_device "$work/com1" --erase-ms 0 --baud-pacing --latency-ms 16
+  local status=0
+  wine "$win/app/vzflash.exe" run --root "$(winepath -w "$dir/pkg")" --port 1 --timeout 60 --quiet \
+    > "$dir/vzflash.out" 2> "$dir/vzflash.err" || status=$?
+  stop_devices
+  wine reg delete 'HKLM\SYSTEM\CurrentControlSet\Enum\FTDIBUS' /f > /dev/null 2>&1
+  tr -d '\r' < "$dir/vzflash.err" > "$dir/advice.txt"
+  cat "$dir/advice.txt"
+  if [ "$status" -ne 0 ] ||
+    ! grep -q '^The adapter of .*COM1.* holds received bytes for 16 ms .*Latency Timer (msec) = 1$' "$dir/advice.txt" ||
+    [ "$(grep -c "^The device's answers come .*Latency Timer (msec) = 1$" "$dir/advice.txt")" -ne 1 ]; then
+    echo "the latency advice is missing (status $status)" >&2
+    return 1
+  fi
+}
+latency_timer_test
+# ---- end of the adapter latency timer -----------------------------------------
+
 phase "done"
 echo "All Windows tests passed."

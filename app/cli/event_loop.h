@@ -53,6 +53,7 @@ public:
 
     std::function<void()> onStepDone;
     std::function<void(const TRunEnd&)> onRunEnded;
+    std::function<void(const std::string& portName, int milliseconds)> onLatencyTimer;
 
     void ArmTimer(int milliseconds) override {
         timer_.armed = true;
@@ -68,6 +69,9 @@ public:
     }
     void RunEnded(const TRunEnd& end) override {
         if (onRunEnded) onRunEnded(end);
+    }
+    void LatencyTimerRead(const std::string& portName, int milliseconds) override {
+        if (onLatencyTimer) onLatencyTimer(portName, milliseconds);
     }
 
 private:

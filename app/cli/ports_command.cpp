@@ -31,6 +31,7 @@ std::string PortLine(const PortInfo& port) {
     Add(line, port.product);
     if (!port.serialNumber.empty()) Add(line, "serial " + port.serialNumber);
     if (port.description != port.product) Add(line, port.description);
+    if (port.latencyTimerMs) Add(line, "latency timer " + std::to_string(*port.latencyTimerMs) + " ms");
     if (port.inUse) Add(line, "in use");
     return line;
 }
@@ -46,7 +47,8 @@ std::string PortsJson(const std::vector<PortInfo>& ports) {
                 ", \"manufacturer\": " + JsonText(port.manufacturer) +
                 ", \"product\": " + JsonText(port.product) +
                 ", \"serial_number\": " + JsonText(port.serialNumber) +
-                ", \"description\": " + JsonText(port.description) +
+                ", \"description\": " + JsonText(port.description) + ", \"latency_timer_ms\": " +
+                (port.latencyTimerMs ? std::to_string(*port.latencyTimerMs) : "null") +
                 ", \"in_use\": " + (port.inUse ? "true" : "false") + "}";
     }
     return json + (ports.empty() ? "]" : "\n]");

@@ -193,6 +193,9 @@ int RunUpdate(const RunOptions& options, std::ostream& out, std::ostream& err) {
     std::optional<TRunEnd> ended;
     bool interrupted = false;
     host.onStepDone = [&face] { face.ShowIdentityOnce(); };
+    host.onLatencyTimer = [log](const std::string& port, int ms) {
+        if (log) log->Note("head", LatencyTimerNote(port, ms));
+    };
     host.onRunEnded = [&](const TRunEnd& end) {
         ended = end;
         if (end.reason != TRunEndReason::PortFailed) return;

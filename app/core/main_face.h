@@ -39,6 +39,9 @@ public:
     // call, a device left partly programmed): the window shows it in its memo, the
     // command line on its error stream.
     virtual void Advise(const std::string& text) = 0;
+    // The device acknowledged a file line of an upload (the run driver times the
+    // round trips; a face has nothing to show for it).
+    virtual void LineAcknowledged() {}
 };
 
 } // namespace vz

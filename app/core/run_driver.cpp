@@ -5,8 +5,13 @@
 #include "app/core/link_relay.h"
 #include "app/core/model_root.h"
 #include "formats/printable_text.h"
+#include "formats/text_lines.h"
+#include "link/port_list.h"
 
+#include <array>
 #include <cstdio>
+#include <fstream>
+#include <map>
 #include <utility>
 
 namespace vz {
@@ -36,6 +41,21 @@ std::string NoAnswerText(const TNoAnswer& noAnswer) {
 // just before the port went completes its run.
 constexpr int kStepsAfterLinkFailure = 8;
 
+// The lines of a text file, counted without keeping it.
+std::uint64_t CountLines(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::string buffer(65536, '\0');
+    std::uint64_t lines = 0;
+    char last = '\n';
+    while (file.read(buffer.data(), static_cast<std::streamsize>(buffer.size())) || file.gcount() > 0) {
+        const std::streamsize got = file.gcount();
+        for (std::streamsize i = 0; i < got; ++i)
+            if (buffer[static_cast<std::size_t>(i)] == '\n') ++lines;
+        last = buffer[static_cast<std::size_t>(got - 1)];
+    }
+    return lines + (last != '\n' ? 1 : 0);
+}
+
 } // namespace
 
 TRunDriver::TRunDriver(TMainFace& face, TRunHost& host, std::unique_ptr<TLinkControl> link, EngineClock clock)
@@ -43,6 +63,9 @@ TRunDriver::TRunDriver(TMainFace& face, TRunHost& host, std::unique_ptr<TLinkCon
     BindLinkThread();
     auto relay = std::make_unique<TLinkRelay>(link_.get());
     relay_ = relay.get();
+    relay->OnPosted = [this](std::size_t bytes) { latency_.Sent(bytes, clock_.Now()); };
+    relay->OnSpeed = [this](int bitsPerSecond) { latency_.SetBitsPerSecond(bitsPerSecond); };
+    latencyProbe_ = PortLatencyTimer;
     TMainFace& shown = *this;
     core_ = std::make_unique<TUpdaterCore>(shown, std::move(relay), clock_);
 }
@@ -106,6 +129,7 @@ void TRunDriver::StartClick() {
     if (unattended_) unattendedStarted_ = true;
     const bool starting = !core_->RunInProgress();
     ResetWait();
+    if (starting) ResetLatency();
     core_->StartClick();
     wasRunning_ = starting ? core_->RunInProgress() : wasRunning_;
     NoteRunEnd();
@@ -120,6 +144,7 @@ void TRunDriver::ReadIdClick() {
     }
     if (unattended_) unattendedStarted_ = true;
     ResetWait();
+    if (!core_->RunInProgress()) ResetLatency();
     core_->ReadIdClick();
     wasRunning_ = core_->RunInProgress();
     if (!closed_) host_.ArmTimer(interval_);
@@ -162,6 +187,7 @@ void TRunDriver::Step(bool chunk) {
     }
     if (closed_) return;
     if (core_->RunInProgress()) wasRunning_ = true;
+    CheckAdapter();
     CheckWait(advanced);
     host_.StepDone();
     NoteRunEnd();
@@ -204,6 +230,51 @@ void TRunDriver::CheckWait(bool advanced) {
     if (noAnswer.bytes > 0) text += "; the port received " + NoAnswerText(noAnswer);
     core_->ShowError(text);
     lastProgress_ = now;
+}
+
+void TRunDriver::ResetLatency() {
+    latency_.Reset();
+    adapterChecked_ = false;
+}
+
+void TRunDriver::CheckAdapter() {
+    if (adapterChecked_ || !core_->RunInProgress() || !link_) return;
+    // Read once the port is open: opening it asks the system for low latency first.
+    ComThread* thread = link_->LinkThread();
+    if (thread ? !thread->IsPortOpen() : !core_->DeviceAnswered()) return;
+    adapterChecked_ = true;
+    const std::string name = link_->PortName();
+    const std::optional<int> timer = latencyProbe_ ? latencyProbe_(name) : std::nullopt;
+    if (!timer) return;
+    host_.LatencyTimerRead(name, *timer);
+    if (*timer > kLatencyTimerAdviceMs)
+        face_.Advise(LatencyTimerAdvice(core_->WatchedPort(), *timer, LatencyTimerFix(name)));
+}
+
+void TRunDriver::LineAcknowledged() {
+    const std::optional<TLateAnswers> late = latency_.Acknowledged(clock_.Now());
+    if (!late) return;
+    face_.Advise(LateAnswersAdvice(*late, UpdateLines(), LatencyTimerFix(link_ ? link_->PortName() : "")));
+}
+
+std::uint64_t TRunDriver::UpdateLines() {
+    TUpdaterCore& core = *core_;
+    const std::array<const TGestionnaire*, 4> engines{&core.BootEngine(), &core.InstEngine(),
+                                                      &core.KeybEngine(), &core.JtagEngine()};
+    std::map<std::string, std::uint64_t> counted; // a file named twice is read once
+    std::uint64_t lines = 0;
+    for (const std::string& raw : core.ScriptLines()) {
+        const std::string line = TrimBoth(raw);
+        for (const TGestionnaire* engine : engines) {
+            const std::optional<TProgrammedFile> file = engine->DescribeLine(line);
+            if (!file) continue;
+            auto known = counted.find(file->Path);
+            if (known == counted.end()) known = counted.emplace(file->Path, CountLines(file->Path)).first;
+            lines += known->second;
+            break;
+        }
+    }
+    return lines;
 }
 
 void TRunDriver::ShowErrorBox(const std::string& text) {

@@ -6,6 +6,7 @@
 // and link, may run side by side in one process.
 #pragma once
 
+#include "app/core/latency_watch.h"
 #include "app/core/link_control.h"
 #include "app/core/main_face.h"
 #include "app/core/updater_core.h"
@@ -56,6 +57,9 @@ public:
     virtual void StepDone() {}
     // An unattended run is over, by itself or by its link.
     virtual void RunEnded(const TRunEnd& end) = 0;
+    // The latency timer of the adapter behind the open port (`portName` as opened),
+    // where the system tells it; once a run.
+    virtual void LatencyTimerRead(const std::string& /*portName*/, int /*milliseconds*/) {}
 };
 
 // How long a wait for the device may last. The window waits until the device answers
@@ -92,6 +96,9 @@ public:
     void UsePackageRoot(const std::string& explicitRoot, const std::string& programDir,
                         const std::string& variable, const std::string& currentDir, bool announce);
     void SetScriptArgument(const std::string& path) { core_->SetScriptArgument(path); }
+    // How the adapter's latency timer is read for a port name; the system's by default.
+    using LatencyTimerProbe = std::function<std::optional<int>(const std::string& portName)>;
+    void SetLatencyTimerProbe(LatencyTimerProbe probe) { latencyProbe_ = std::move(probe); }
 
     // Start-up of the face: the sequencer's idle state and its timer.
     void FormCreate();
@@ -133,6 +140,7 @@ private:
     RunChoices Choices() override { return face_.Choices(); }
     void CloseWindow() override { face_.CloseWindow(); }
     void Advise(const std::string& text) override { face_.Advise(text); }
+    void LineAcknowledged() override;
 
     void BindLinkThread();
     // Runs one step (of the timer or of a received chunk) and arms the timer again.
@@ -142,6 +150,12 @@ private:
     void OnLinkFailure(const LinkFailure& failure, bool lost);
     void EndOnLinkFailure(const TRunEnd& end);
     void NoteRunEnd();
+    // A new run: the latency judged again, the adapter read again.
+    void ResetLatency();
+    // Once the port is open: the adapter's latency timer, noted and advised when high.
+    void CheckAdapter();
+    // The lines of the files the script programs, for the time an update takes.
+    std::uint64_t UpdateLines();
     // Work posted to the face's thread runs only while this driver lives.
     void PostHere(std::function<void()> work);
 
@@ -166,6 +180,11 @@ private:
     std::uint32_t lastProgress_ = 0;
     std::uint64_t understoodAtStart_ = 0;
     bool noiseAdvised_ = false;
+
+    // How late the device's answers come, and the adapter's own setting.
+    TLatencyWatch latency_;
+    LatencyTimerProbe latencyProbe_;
+    bool adapterChecked_ = false;
 
     // The link failure last noted: a box comes back after every OK, its line does not.
     std::mutex failureLock_;

@@ -82,6 +82,7 @@ void TUpdaterCore::BindEngine(TGestionnaire& engine) {
     engine.OnLinkSlow = [this](TGestionnaire&) { link_->SetSpeedSlow(); };
     engine.OnMemoryStarted = [this](TGestionnaire&, const TMemory& memory) { NoteMemoryStarted(memory); };
     engine.OnMemoryDone = [this](TGestionnaire&, const TMemory& memory) { NoteMemoryDone(memory); };
+    engine.OnLineAcknowledged = [this](TGestionnaire&) { face_.LineAcknowledged(); };
 }
 
 void TUpdaterCore::FormCreate() {

@@ -29,6 +29,7 @@ public:
     bool timerOn = false;
     std::vector<TRunEnd> ends;
     std::vector<std::string> noted;
+    std::vector<int> timers;
     int asked = 0;
 
     void ArmTimer(int milliseconds) override {
@@ -43,6 +44,7 @@ public:
     void AskLinkFailure(const std::string&, const std::string&) override { ++asked; }
     void NoteLinkFailure(const std::string& line) override { noted.push_back(line); }
     void RunEnded(const TRunEnd& end) override { ends.push_back(end); }
+    void LatencyTimerRead(const std::string&, int milliseconds) override { timers.push_back(milliseconds); }
 
     // Runs what was handed over so far, on the test's thread.
     int RunPosted() {
@@ -189,6 +191,32 @@ TEST_F(RunDriverTest, NoiseBeforeAnAnswerIsReportedNotSkipped) {
     ASSERT_EQ(host_.ends.size(), 1u);
     EXPECT_EQ(host_.ends[0].error,
               "No answer from the device within 5 s; the port received 2 bytes that are no answer: \"Z.\"");
+}
+
+TEST_F(RunDriverTest, AdapterLatencyTimerIsReadOnceARunAndAdvisedOnlyWhenHigh) {
+    Script("prompt one\n");
+    int timer = 16;
+    int probes = 0;
+    driver_->SetLatencyTimerProbe([&](const std::string&) {
+        ++probes;
+        return std::optional<int>(timer);
+    });
+    for (const int setting : {16, 2}) {
+        timer = setting;
+        link_->sent.clear();
+        ExpectKra350Sync();
+        link_->script.push_back({"FI", "."});
+        driver_->StartClick();
+        Run(60000);
+        EXPECT_EQ(driver_->Core().Outcome(), TRunOutcome::Completed);
+    }
+    EXPECT_EQ(probes, 2);
+    EXPECT_EQ(host_.timers, (std::vector<int>{16, 2}));
+    ASSERT_EQ(face_.advice.size(), 1u);
+    EXPECT_TRUE(face_.advice[0].starts_with(
+        "The adapter of Com 1 holds received bytes for 16 ms (its latency "
+        "timer), which can make an update nearly twice as long; set it to 1 ms: "))
+        << face_.advice[0];
 }
 
 TEST(RunDriverLinkTest, LinkFailureIsNotedOnceAndEndsAnUnattendedRun) {

@@ -17,13 +17,16 @@ PortInfo Adapter() {
     port.product = "FT232R \"USB\" UART";
     port.serialNumber = "A50285BI";
     port.inUse = true;
+    port.latencyTimerMs = 16;
     return port;
 }
 
 TEST(PortsCommand, LineStartsWithTheNameToGiveAndLeavesOutWhatIsUnknown) {
-    EXPECT_EQ(PortLine(Adapter()),
-              "/dev/ttyUSB0  /dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0  "
-              "driver ftdi_sio  USB 0403:6001  FTDI  FT232R \"USB\" UART  serial A50285BI  in use");
+    EXPECT_EQ(
+        PortLine(Adapter()),
+        "/dev/ttyUSB0  /dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0  "
+        "driver ftdi_sio  USB 0403:6001  FTDI  FT232R \"USB\" UART  serial A50285BI  latency timer 16 ms  "
+        "in use");
     PortInfo board;
     board.name = "COM1";
     board.description = "Communications Port (COM1)";
@@ -35,7 +38,8 @@ TEST(PortsCommand, JsonEscapesTextsAndGivesNullForUnknown) {
     board.name = "C:\\odd\tname";
     const std::string json = PortsJson({Adapter(), board});
     EXPECT_NE(json.find("\"product\": \"FT232R \\\"USB\\\" UART\""), std::string::npos) << json;
-    EXPECT_NE(json.find("\"in_use\": true"), std::string::npos);
+    EXPECT_NE(json.find("\"latency_timer_ms\": 16, \"in_use\": true"), std::string::npos) << json;
+    EXPECT_NE(json.find("\"latency_timer_ms\": null"), std::string::npos) << json;
     EXPECT_NE(json.find("{\"name\": \"C:\\\\odd\\u0009name\", \"stable_name\": null"), std::string::npos)
         << json;
     EXPECT_EQ(PortsJson({}), "[]");
@@ -50,7 +54,7 @@ TEST(PortsCommand, DeviceTextsArePrintableAndJsonStaysValid) {
     port.serialNumber = "\x1B[8m";
     EXPECT_EQ(PortLine(port), "/dev/ttyUSB0  /dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0  "
                               "driver ftdi_sio  USB 0403:6001  Evil\\x1B]0;owned\\x07  "
-                              "\\xFF\\u0085\\x7F  serial \\x1B[8m  in use");
+                              "\\xFF\\u0085\\x7F  serial \\x1B[8m  latency timer 16 ms  in use");
     const std::string json = PortsJson({port});
     EXPECT_NE(json.find("\"manufacturer\": \"Evil\\u001b]0;owned\\u0007\", \"product\": "
                         "\"\\ufffd\\u0085\\u007f\", \"serial_number\": \"\\u001b[8m\""),

@@ -113,6 +113,41 @@ TEST_F(FakeSysfs, UsbAdaptersOnBoardPortsAndWhatIsLeftOut) {
     EXPECT_EQ(PortCaption(ports[1]), "/dev/ttyS0");
 }
 
+// The kernel shows an FTDI adapter's latency timer beside its tty; the updater reads
+// it back after asking for low latency, by the name the operator gave.
+TEST_F(FakeSysfs, LatencyTimerOfUsbSerialAdaptersByAnyOfTheirNames) {
+    const std::string ftdi = "pci0000:00/0000:00:14.0/usb1/1-1/1-1:1.0/ttyUSB0";
+    Tty("ttyUSB0", ftdi, "usb-serial", "ftdi_sio");
+    Write("sys/devices/" + ftdi + "/latency_timer", "16");
+    Link("sys/bus/usb-serial/devices/ttyUSB0", "../../../devices/" + ftdi);
+    Link("dev/serial/by-id/usb-FTDI_FT232R-if00-port0", "../../ttyUSB0");
+    Tty("ttyUSB1", "pci0000:00/0000:00:14.0/usb1/1-3/1-3:1.0/ttyUSB1", "usb-serial", "pl2303");
+    Tty("ttyS0", "pnp0/00:04", "pnp", "serial");
+    // What no driver writes.
+    Tty("ttyUSB2", "pci0000:00/0000:00:14.0/usb1/1-4/1-4:1.0/ttyUSB2", "usb-serial", "ftdi_sio");
+    Write("sys/devices/pci0000:00/0000:00:14.0/usb1/1-4/1-4:1.0/ttyUSB2/latency_timer", "4096");
+
+    EXPECT_EQ(PortLatencyTimerUnder(root_, "/dev/ttyUSB0"), 16);
+    EXPECT_EQ(PortLatencyTimerUnder(root_, "/dev/serial/by-id/usb-FTDI_FT232R-if00-port0"), 16);
+    EXPECT_EQ(PortLatencyTimerUnder(root_, "/dev/ttyUSB1"), std::nullopt);
+    EXPECT_EQ(PortLatencyTimerUnder(root_, "/dev/ttyS0"), std::nullopt);
+    EXPECT_EQ(PortLatencyTimerUnder(root_, "/dev/ttyUSB2"), std::nullopt);
+    EXPECT_EQ(PortLatencyTimerUnder(root_, "/dev/ttyUSB9"), std::nullopt);
+    const std::vector<PortInfo> ports = ListPortsUnder(root_);
+    ASSERT_EQ(ports.size(), 4u);
+    EXPECT_EQ(ports[1].name, "/dev/ttyUSB0");
+    EXPECT_EQ(ports[1].latencyTimerMs, 16);
+    EXPECT_EQ(ports[0].latencyTimerMs, std::nullopt);
+
+    EXPECT_EQ(
+        LatencyTimerFixUnder(root_, "/dev/serial/by-id/usb-FTDI_FT232R-if00-port0"),
+        "echo 1 | sudo tee /sys/bus/usb-serial/devices/ttyUSB0/latency_timer (or setserial /dev/ttyUSB0 "
+        "low_latency)");
+    // No usb-serial device of that name: the command is shown for one.
+    EXPECT_NE(LatencyTimerFixUnder(root_, "/dev/pts/3").find("/devices/ttyUSBn/latency_timer"),
+              std::string::npos);
+}
+
 TEST_F(FakeSysfs, NoTreeGivesNoPorts) {
     EXPECT_TRUE(ListPortsUnder(root_ / "absent").empty());
 }
