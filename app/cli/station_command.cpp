@@ -9,6 +9,7 @@
 #include "app/cli/station_screen.h"
 #include "app/core/com_thread_link.h"
 #include "app/core/identity.h"
+#include "app/core/latency_watch.h"
 #include "formats/printable_text.h"
 #include "link/com_thread.h"
 
@@ -226,6 +227,9 @@ StationPort::StationPort(Station& station, std::size_t index, RunOptions options
     face_.onAdvice = [this](const std::string& line) { station_.Screen().Event(index_, line); };
     host_.onStepDone = [this] { OnStepDone(); };
     host_.onRunEnded = [this](const TRunEnd& end) { OnRunEnded(end); };
+    host_.onLatencyTimer = [this](const std::string& port, int ms) {
+        log_.Note("head", LatencyTimerNote(port, ms));
+    };
     station_.Loop().Add(reopen_);
     reopen_.fire = [this] { Start(); };
 

@@ -329,6 +329,9 @@ bool TUpdaterCore::WaitingForDevice() const {
 
 void TUpdaterCore::ShowStatus(const std::string& text) {
     if (!memo_.empty() && memo_.back() == text) return;
+    // The faces keep what they show; the core keeps the latest lines only, so that a
+    // station updating device after device stays the same size.
+    if (memo_.size() >= 2 * kMemoKept) memo_.erase(memo_.begin(), memo_.begin() + kMemoKept);
     memo_.push_back(text);
     face_.MemoLineAdded(text);
 }

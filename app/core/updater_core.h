@@ -129,7 +129,9 @@ public:
     bool RunInProgress() const { return state_ != kIdle; }
     // True while a busy engine waits for the device rather than for the clock.
     bool WaitingForDevice() const;
+    // The latest status lines, at least kMemoKept of them.
     const std::vector<std::string>& Memo() const { return memo_; }
+    static constexpr std::size_t kMemoKept = 500;
     const TProgressBar& ProgressBar1() const { return progressBar1_; }
     const TProgressBar& ProgressBar2() const { return progressBar2_; }
     const TControls& Controls() const { return controls_; }

@@ -158,7 +158,7 @@ int Soak(const fs::path& work, const fs::path& package, int devices) {
     fs::remove(report);
     auto device =
         StartDevice(work / "soak-port", {"--devices", std::to_string(devices), "--gap-ms", "50", "--cycle",
-                                         "clean,clean,resend=30%,x=bank:5,clean,vanish=20000", "--results",
+                                         "clean,clean,resend=30%,x=bank:5,clean,vanish=1500", "--results",
                                          results.string(), "--verify", model.string()});
     const auto start = Clock::now();
     Process station({VZFLASH_PATH, "station", "--root", (work / "soak-pkg").string(), "--port",
