@@ -98,7 +98,9 @@ TEST_F(HostileLine, JunkAfterTheCallEndsTheWaitInFlatMemory) {
     EXPECT_NE(last.find("UUUUUUUUUUUUUUUU"), std::string::npos) << last;
     EXPECT_EQ(flash.Out().find('\x1B'), std::string::npos) << flash.Out();
     // What is kept of the junk is bounded: memory stays flat however much arrives.
-    if (!kSanitized) EXPECT_LT(flash.Usage().ru_maxrss, 64 * 1024) << "KiB";
+    if (!kSanitized) {
+        EXPECT_LT(flash.Usage().ru_maxrss, 64 * 1024) << "KiB";
+    }
 }
 
 } // namespace
