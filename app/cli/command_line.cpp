@@ -32,6 +32,16 @@ const CLI::Validator kSeconds(
     },
     "SECONDS");
 
+const CLI::Validator kDevices(
+    [](std::string& text) {
+        long value = 0;
+        const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+        if (ec != std::errc() || end != text.data() + text.size() || value < 1)
+            return std::string("must be a number of devices, 1 or more, not ") + text;
+        return std::string();
+    },
+    "N");
+
 std::string OneLine(std::string text) {
     for (char& c : text)
         if (c == '\n' || c == '\r') c = ' ';
@@ -110,7 +120,7 @@ CommandLine ParseCommandLine(int argc, const char* const* argv, std::ostream& ou
                      "0: never); the wait for the next device has no limit")
         ->check(kSeconds);
     stationCommand->add_option("--count", station.count, "Devices attempted on each port before it ends")
-        ->check(CLI::PositiveNumber);
+        ->check(kDevices);
     stationCommand->add_option("--report", station.report, "Append one JSON line a device to this file");
     stationCommand->add_option("--log-dir", station.logDir,
                                "Keep a transcript of each device in this directory");
