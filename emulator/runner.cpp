@@ -111,6 +111,7 @@ int RunDevice(const DeviceConfig& config, const RunnerOptions& options, std::ost
     int lastSpeed = series.device().lineSpeed();
     std::string stopReason = "stopped";
     Micros finishedAt = -1;
+    bool finished = false; // some device has acknowledged "FI"
 
     auto save = [&](Micros now) {
         if (!options.statePath.empty()) SaveState(options.statePath, series.device().memory());
@@ -136,7 +137,9 @@ int RunDevice(const DeviceConfig& config, const RunnerOptions& options, std::ost
             pacer.queueOutput(e, now);
         for (const auto& n : series.takeNotes())
             transcript.note(now, n);
+        finished = finished || series.device().finishAcknowledged();
         for (const auto& r : series.takeResults()) {
+            finished = finished || r.ended == DeviceEnd::Finished;
             if (!results.is_open()) continue;
             results << ResultLine(r) << '\n' << std::flush;
             if (!results) throw std::runtime_error("cannot write results file " + options.resultsPath);
@@ -146,10 +149,6 @@ int RunDevice(const DeviceConfig& config, const RunnerOptions& options, std::ost
             transcript.note(now, "speed " + std::to_string(lastSpeed));
         }
         if (series.takeMemoryChanged()) dirty = true;
-        if (series.over() && !pacer.outputPending()) {
-            stopReason = "every device played";
-            break;
-        }
         if (std::size_t dropped = pacer.trimOutput(kMaxQueuedOutput))
             transcript.note(now, "nobody reads the line: " + std::to_string(dropped) + " bytes dropped");
 
@@ -169,11 +168,12 @@ int RunDevice(const DeviceConfig& config, const RunnerOptions& options, std::ost
         }
         transcript.idle(now);
 
-        if (options.exitAfterFi && series.device().finishAcknowledged() && !pacer.outputPending()) {
-            // Stay on the line a moment so the host reads the last "." before the hang-up.
+        const bool over = series.over() || (options.exitAfterFi && finished);
+        if (over && !pacer.outputPending()) {
+            // Stay on the line a moment so the host reads the last answer before the hang-up.
             if (finishedAt < 0) finishedAt = now;
             if (now - finishedAt >= kExitLinger) {
-                stopReason = "finished";
+                stopReason = series.over() ? "every device played" : "finished";
                 break;
             }
         }
@@ -181,6 +181,7 @@ int RunDevice(const DeviceConfig& config, const RunnerOptions& options, std::ost
 
         Micros deadline =
             std::min({series.nextDeadline(), pacer.nextInputAt(), blocked ? kNever : pacer.nextOutputAt(),
+                      finishedAt >= 0 ? finishedAt + kExitLinger : kNever,
                       dirty ? lastSave + kSaveInterval : kNever, now + 50 * kMillisecond});
         // Microsecond waits: paced bytes are a character time (174 us) apart.
         const Micros wait = std::max<Micros>(0, deadline - now);

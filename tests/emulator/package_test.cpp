@@ -154,6 +154,10 @@ TEST_F(Package, SmallPackagePlaysAndVerifies) {
     EXPECT_TRUE(report.ok) << report.text;
     EXPECT_NE(report.text.find("prom2.bin: as programmed"), std::string::npos) << report.text;
     EXPECT_EQ(report.text.substr(report.text.size() - 3), "OK\n");
+    // The same check made on the device's own memories, as devices in a row report it.
+    const ExpectedMemories expected = ExpectedFromScript((dir / "pkg" / "KRA350").string());
+    EXPECT_TRUE(MemoriesAsProgrammed(expected, bench.device().memory()));
+    EXPECT_FALSE(MemoriesAsProgrammed(expected, DeviceMemory{}));
 }
 
 TEST_F(Package, VerifyDumpNamesTheDifference) {

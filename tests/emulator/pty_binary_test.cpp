@@ -61,6 +61,10 @@ public:
         cfsetspeed(&t, B57600);
         return tcsetattr(fd_, TCSANOW, &t) == 0;
     }
+    void closePort() {
+        ::close(fd_);
+        fd_ = -1;
+    }
     void write(const std::string& text) {
         ASSERT_EQ(::write(fd_, text.data(), text.size()), ssize_t(text.size()));
     }
@@ -187,6 +191,33 @@ TEST(Vzdevice, HangupClosesTheTerminal) {
     device.write("%");
     EXPECT_EQ(device.stop(false), 0) << "the device goes away after the byte";
     EXPECT_EQ(device.read(1, 300), "") << "no answer comes";
+}
+
+TEST(Vzdevice, DevicesInARowSeeTheHostCloseItsPort) {
+    fs::path dir = TempDir("series");
+    std::string results = (dir / "results.jsonl").string();
+    Vzdevice device({"--devices", "2", "--gap-ms", "100", "--results", results});
+    for (const char* id : {"1001", "1002"}) {
+        ASSERT_TRUE(device.open());
+        EXPECT_EQ(device.read(1), "%");
+        device.write("%");
+        device.read(1);
+        device.write("18");
+        EXPECT_EQ(device.read(16).substr(5, 4), id);
+        if (std::string(id) == "1002") {
+            device.write("FI");
+            EXPECT_EQ(device.read(1), ".");
+        }
+        device.closePort(); // the first run gives up half way
+    }
+    EXPECT_EQ(device.stop(false), 0) << "ends by itself after the last device";
+    std::ifstream in(results);
+    std::string first, second;
+    std::getline(in, first);
+    std::getline(in, second);
+    EXPECT_NE(first.find(R"("device":0,"id":"1001","ended":"abandoned")"), std::string::npos) << first;
+    EXPECT_NE(second.find(R"("device":1,"id":"1002","ended":"finished")"), std::string::npos) << second;
+    fs::remove_all(dir);
 }
 
 } // namespace

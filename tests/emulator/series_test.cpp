@@ -98,16 +98,6 @@ TEST(Series, FinishThenQuietGapThenTheNextIdentifierCalls) {
     EXPECT_EQ(line.wait(kCallPeriod), "");
 }
 
-TEST(Series, IdentifiersCountFromTheGivenBase) {
-    DeviceConfig config;
-    config.deviceId = 0xFFFF;
-    Line line({}, nullptr, config);
-    EXPECT_EQ(line.connect(), "FFFF");
-    line.send("FI");
-    line.wait(kGap);
-    EXPECT_EQ(line.connect(), "0000") << "wraps within 16 bits";
-}
-
 TEST(Series, PlannedFaultEndsItsDeviceOnlyAndCountsWithinIt) {
     Line line(Cycle("x=version:1,clean"));
     line.connect();
