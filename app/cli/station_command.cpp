@@ -14,6 +14,8 @@
 #include "link/com_thread.h"
 
 #include <algorithm>
+#include <cctype>
+#include <ctime>
 #include <filesystem>
 #include <memory>
 #include <ostream>
@@ -96,7 +98,6 @@ public:
     // Ctrl-C: a run going on is stopped as STOP does.
     void Interrupt();
 
-    State CurrentState() const { return state_; }
     bool Done() const { return state_ == State::Finished || state_ == State::Unusable; }
     bool EverOpened() const { return everOpened_; }
     int Attempted() const { return attempted_; }
