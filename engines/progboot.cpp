@@ -175,9 +175,9 @@ void TProgBoot::ReadIdentification() {
     if (end != 14 && end != 8) return;
     // Handlers may touch the receive text; work on a copy of the reply.
     const std::string reply = rxBuffer_.substr(0, end);
+    bootChecksum_ = static_cast<std::uint16_t>(HexToWord(reply.substr(0, 4)));
     // Deliberately shown with 0xA000 added to the value the device reports.
-    ShowStatus("Boot Checksum : " +
-               WordToHex(static_cast<std::uint16_t>(HexToWord(reply.substr(0, 4)) + 0xA000)));
+    ShowStatus("Boot Checksum : " + WordToHex(static_cast<std::uint16_t>(bootChecksum_ + 0xA000)));
     ShowStatus("Device ID : " + PrintableText(reply.substr(4, 4)));
     SetDeviceId(HexToWord(reply.substr(4, 4)));
     if (end == 14) {

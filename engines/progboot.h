@@ -39,6 +39,8 @@ public:
     // Device table position being tried ("SYN").
     std::int32_t Cursor() const { return cursor_; }
     const std::string& ChecksumText() const { return checksumText_; }
+    // The boot area's checksum of the last identification, as the device reported it.
+    std::uint16_t BootChecksum() const { return bootChecksum_; }
 
 private:
     void Recognise();
@@ -53,6 +55,7 @@ private:
     std::string checksumText_;
     std::int32_t cursor_ = 0;
     std::uint32_t typeCheckStart_ = 0;
+    std::uint16_t bootChecksum_ = 0;
 };
 
 } // namespace vz

@@ -6,9 +6,6 @@ namespace vz::cli {
 
 void CliFace::MemoLineAdded(const std::string& line) {
     if (log_) log_->Note("status", line);
-    // A command line has no START button to click: the idle line is not for it.
-    if (core_ && core_->State() == TUpdaterCore::kIdle) return;
-    ShowIdentityOnce();
     PrintLine(line);
 }
 
@@ -24,13 +21,10 @@ void CliFace::PrintError(const std::string& line) {
     progress_.Redraw();
 }
 
-void CliFace::ShowIdentityOnce() {
-    // The boot loader engine is done with "SYN" once it is no longer busy.
-    if (identityShown_ || !core_ || core_->ModelCode() == 0 || core_->BootEngine().Busy()) return;
-    identityShown_ = true;
-    std::string text = DeviceText(core_->ModelCode());
-    if (const std::string option = OptionText(core_->Options()); !option.empty()) text += "  " + option;
-    PrintLine(text + "  " + IdText(core_->DeviceId()));
+void CliFace::DeviceIdentified(const TDeviceIdentity& identity) {
+    std::string text = DeviceText(identity.model);
+    if (const std::string option = OptionText(identity.options); !option.empty()) text += "  " + option;
+    PrintLine(text + "  " + IdText(identity.deviceId));
 }
 
 void CliFace::PrintLine(const std::string& line) {

@@ -1,10 +1,10 @@
 // The command line as a face of the sequencer: memo lines on stdout, bars on stderr.
 #pragma once
 
-#include "app/cli/counting_link.h"
-#include "app/cli/logging_link.h"
 #include "app/cli/progress_display.h"
+#include "app/core/counting_link.h"
 #include "app/core/main_face.h"
+#include "app/core/run_log.h"
 #include "app/core/updater_core.h"
 
 #include <ostream>
@@ -18,9 +18,9 @@ public:
 
     void Attach(TUpdaterCore& core) { core_ = &core; }
     // Status lines and advice also go to the transcript.
-    void SetLog(RunLog* log) { log_ = log; }
+    void SetLog(TRunLog* log) { log_ = log; }
     // Where the progress line takes the bytes sent and the wire's rate from.
-    void SetCounter(const CountingLink* counter) { counter_ = counter; }
+    void SetCounter(const TCountingLink* counter) { counter_ = counter; }
 
     void MemoLineAdded(const std::string& line) override;
     void ProgressChanged() override;
@@ -37,22 +37,21 @@ public:
     void PrintLine(const std::string& line);
     // A line on the error stream, clear of the bars.
     void PrintError(const std::string& line);
-    // "Device KRA350  Id : 1001" once the device is identified, printed once and
-    // before any later line, so that an error right after it stays the last line.
-    void ShowIdentityOnce();
+    // "Device KRA350  Id : 1001", before any later line, so that an error right
+    // after it stays the last line.
+    void DeviceIdentified(const TDeviceIdentity& identity) override;
 
 private:
     std::ostream& out_;
     std::ostream& err_;
     ProgressDisplay& progress_;
-    RunLog* log_ = nullptr;
-    const CountingLink* counter_ = nullptr;
+    TRunLog* log_ = nullptr;
+    const TCountingLink* counter_ = nullptr;
     int estimatedAt_ = -1;      // the script position the byte estimate was made at
     std::size_t skippedAt_ = 0; // the components skipped when the script was last measured
     UpdateEstimate estimate_;
     RunChoices choices_;
     TUpdaterCore* core_ = nullptr;
-    bool identityShown_ = false;
 };
 
 } // namespace vz::cli

@@ -22,10 +22,6 @@ int TerminalColumns(std::FILE* stream);
 // sequences (switched on where a console must be asked to).
 bool TerminalTakesControlSequences(std::FILE* stream);
 
-// Appends one line to a file and makes it reach the disk before returning, so that a
-// crash right after loses nothing written; false when it may not have.
-bool AppendDurably(std::FILE* file, const std::string& line);
-
 // A reader that went away (`vzflash run | head`) must not end an update half-way:
 // writes to a closed pipe fail instead of killing the program.
 void IgnoreBrokenPipe();

@@ -34,11 +34,6 @@ bool TerminalTakesControlSequences(std::FILE* stream) {
     return isatty(fileno(stream)) && term != nullptr && std::string(term) != "dumb";
 }
 
-bool AppendDurably(std::FILE* file, const std::string& line) {
-    if (std::fwrite(line.data(), 1, line.size(), file) != line.size()) return false;
-    return std::fflush(file) == 0 && fsync(fileno(file)) == 0;
-}
-
 void IgnoreBrokenPipe() {
     std::signal(SIGPIPE, SIG_IGN);
 }

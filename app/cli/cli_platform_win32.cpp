@@ -44,11 +44,6 @@ bool TerminalTakesControlSequences(std::FILE* stream) {
     return SetConsoleMode(handle, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
 }
 
-bool AppendDurably(std::FILE* file, const std::string& line) {
-    if (std::fwrite(line.data(), 1, line.size(), file) != line.size()) return false;
-    return std::fflush(file) == 0 && _commit(_fileno(file)) == 0;
-}
-
 void IgnoreBrokenPipe() {
     // Windows has no signal for it: a write to a closed pipe fails by itself.
 }

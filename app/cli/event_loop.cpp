@@ -8,7 +8,29 @@ namespace {
 // a signal handler cannot wake a condition variable.
 constexpr auto kInterruptCheck = std::chrono::milliseconds(100);
 
+class LoopTimer : public TStationLoop::TTimer {
+public:
+    LoopTimer(EventLoop& loop, std::function<void()> fire) : loop_(loop) {
+        timer_.fire = std::move(fire);
+        loop_.Add(timer_);
+    }
+    ~LoopTimer() override { loop_.Remove(timer_); }
+    void Arm(int milliseconds) override {
+        timer_.armed = true;
+        timer_.due = EventLoop::Clock::now() + std::chrono::milliseconds(milliseconds);
+    }
+    void Stop() override { timer_.armed = false; }
+
+private:
+    EventLoop& loop_;
+    EventLoop::Timer timer_;
+};
+
 } // namespace
+
+std::unique_ptr<TStationLoop::TTimer> EventLoop::NewTimer(std::function<void()> fire) {
+    return std::make_unique<LoopTimer>(*this, std::move(fire));
+}
 
 void EventLoop::Post(std::function<void()> work) {
     {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/core/run_driver.h"
+#include "app/core/station.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -13,7 +14,7 @@
 
 namespace vz::cli {
 
-class EventLoop {
+class EventLoop : public TStationLoop {
 public:
     using Clock = std::chrono::steady_clock;
 
@@ -25,8 +26,11 @@ public:
     };
 
     void Add(Timer& timer) { timers_.push_back(&timer); }
+    void Remove(Timer& timer) { std::erase(timers_, &timer); }
     // From any thread: `work` runs on the loop's thread, before any timer.
-    void Post(std::function<void()> work);
+    void Post(std::function<void()> work) override;
+    // A timer of the loop's, removed with the object returned.
+    std::unique_ptr<TTimer> NewTimer(std::function<void()> fire) override;
 
     // Serves posted work and due timers until `done` says so. `interrupted` is asked
     // at every wake (at least ten times a second); `onInterrupt` runs once when it

@@ -3,12 +3,13 @@
 #include "app/cli/cli_face.h"
 #include "app/cli/cli_platform.h"
 #include "app/cli/command_line.h"
-#include "app/cli/counting_link.h"
 #include "app/cli/event_loop.h"
-#include "app/cli/logging_link.h"
 #include "app/core/com_thread_link.h"
+#include "app/core/counting_link.h"
 #include "app/core/identity.h"
+#include "app/core/memory_text.h"
 #include "app/core/model_root.h"
+#include "app/core/run_log.h"
 #include "app/core/updater_core.h"
 #include "engines/constante.h"
 #include "link/port_list.h"
@@ -50,24 +51,6 @@ std::string PortFailureMessage(const TRunEnd& end) {
     return text;
 }
 
-// "keyboard bank 0" … "keyboard bank 7" read as one item.
-std::string ProgrammedText(const std::vector<std::string>& programmed) {
-    std::vector<std::string> items;
-    std::string banks;
-    const std::string bank = "keyboard bank ";
-    for (const std::string& memory : programmed) {
-        if (memory.starts_with(bank)) {
-            if (banks.empty()) items.push_back({});
-            banks += (banks.empty() ? "" : ",") + memory.substr(bank.size());
-            continue;
-        }
-        items.push_back(memory);
-    }
-    for (std::string& item : items)
-        if (item.empty()) item = (banks.find(',') == std::string::npos ? bank : "keyboard banks ") + banks;
-    return items.empty() ? "nothing" : Join(items, ", ");
-}
-
 std::string DurationText(Clock::duration elapsed) {
     const long seconds = static_cast<long>(std::chrono::duration_cast<std::chrono::seconds>(elapsed).count());
     return seconds >= 60 ? std::to_string(seconds / 60) + " min " + std::to_string(seconds % 60) + " s"
@@ -78,11 +61,11 @@ std::string CompletedSummary(const TUpdaterCore& core, Clock::duration elapsed) 
     std::string text = "Done: " + ModelText(core.ModelCode()) + "  " + IdText(core.DeviceId()) +
                        "; programmed " + ProgrammedText(core.RunRecord().programmed);
     if (!core.RunRecord().skipped.empty())
-        text += "; skipped as already current: " + Join(core.RunRecord().skipped, ", ");
+        text += "; skipped as already current: " + SkippedText(core.RunRecord().skipped);
     return text + "; " + DurationText(elapsed);
 }
 
-void WriteLogHeader(RunLog& log, const RunOptions& options, const RunChoices& choices) {
+void WriteLogHeader(TRunLog& log, const RunOptions& options, const RunChoices& choices) {
     const std::time_t now = std::time(nullptr);
     char started[64];
     std::strftime(started, sizeof started, "%Y-%m-%d %H:%M:%S %z", std::localtime(&now));
@@ -160,20 +143,20 @@ int RunUpdate(const RunOptions& options, std::ostream& out, std::ostream& err) {
 
     auto threadLink = std::make_unique<TComThreadLink>();
     std::unique_ptr<TLinkControl> link = std::move(threadLink);
-    std::unique_ptr<RunLog> runLog;
-    RunLog* log = nullptr;
+    std::unique_ptr<TRunLog> runLog;
+    TRunLog* log = nullptr;
     if (!options.log.empty()) {
-        runLog = std::make_unique<RunLog>(options.log);
+        runLog = std::make_unique<TRunLog>(options.log);
         if (!runLog->IsOpen()) {
             err << "Cannot write the log file " << options.log << "\n";
             return kBadArguments;
         }
         log = runLog.get();
         WriteLogHeader(*log, options, choices);
-        link = std::make_unique<LoggingLink>(std::move(link), *log);
+        link = std::make_unique<TLoggingLink>(std::move(link), *log);
     }
-    auto counting = std::make_unique<CountingLink>(std::move(link));
-    const CountingLink* counter = counting.get();
+    auto counting = std::make_unique<TCountingLink>(std::move(link));
+    const TCountingLink* counter = counting.get();
 
     ProgressDisplay progress(stderr, ProgressDisplay::StyleFor(stderr, options.quiet),
                              TerminalColumns(stderr));
@@ -192,7 +175,6 @@ int RunUpdate(const RunOptions& options, std::ostream& out, std::ostream& err) {
 
     std::optional<TRunEnd> ended;
     bool interrupted = false;
-    host.onStepDone = [&face] { face.ShowIdentityOnce(); };
     host.onLatencyTimer = [log](const std::string& port, int ms) {
         if (log) log->Note("head", LatencyTimerNote(port, ms));
     };

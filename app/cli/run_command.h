@@ -1,9 +1,9 @@
 // `vzflash run`: a whole update from the command line, on the window's core.
 #pragma once
 
-#include "app/cli/logging_link.h"
 #include "app/core/model_root.h"
 #include "app/core/run_driver.h"
+#include "app/core/run_log.h"
 
 #include <atomic>
 #include <chrono>
@@ -48,13 +48,11 @@ void UseRunPackage(TRunDriver& driver, const RunOptions& options);
 // --timeout, and the silence after the device has called.
 TWaitPolicy RunWaitPolicy(const RunOptions& options);
 // The transcript's first lines: program, time, port, script and choices.
-void WriteLogHeader(RunLog& log, const RunOptions& options, const RunChoices& choices);
+void WriteLogHeader(TRunLog& log, const RunOptions& options, const RunChoices& choices);
 // "Cannot open the port …" / "Lost the port …", with the advice on rights.
 std::string PortFailureMessage(const TRunEnd& end);
 // "12 s", "3 min 4 s".
 std::string DurationText(std::chrono::steady_clock::duration elapsed);
-// "keyboard banks 0,1,2, PROM 1" from the memories a run programmed.
-std::string ProgrammedText(const std::vector<std::string>& programmed);
 // "Done: KRA350  Id : 1001; programmed …; 2 min 3 s", after a completed run.
 std::string CompletedSummary(const TUpdaterCore& core, std::chrono::steady_clock::duration elapsed);
 

@@ -18,6 +18,15 @@ struct RunChoices {
     bool prom2 = true;
 };
 
+// The device as the boot loader identified it.
+struct TDeviceIdentity {
+    std::uint8_t model = 0;    // model code of the device table
+    std::int32_t deviceId = 0; // as the device reported it; 0 is a value like any other
+    std::int32_t options = 0;  // the identification's option word (0 when the reply had none)
+    // The boot area's checksum as the device reported it (the memo shows it plus A000).
+    std::uint16_t bootChecksum = 0;
+};
+
 class TMainFace {
 public:
     virtual ~TMainFace() = default;
@@ -42,6 +51,8 @@ public:
     // The device acknowledged a file line of an upload (the run driver times the
     // round trips; a face has nothing to show for it).
     virtual void LineAcknowledged() {}
+    // The boot loader identified the device, once a run, before its script is run.
+    virtual void DeviceIdentified(const TDeviceIdentity& /*identity*/) {}
 };
 
 } // namespace vz

@@ -277,6 +277,12 @@ std::uint64_t TRunDriver::UpdateLines() {
     return lines;
 }
 
+void TRunDriver::MemoLineAdded(const std::string& line) {
+    // Nobody presses START on an unattended run: the idle line that asks for it is not shown.
+    if (unattended_ && !core_->RunInProgress()) return;
+    face_.MemoLineAdded(line);
+}
+
 void TRunDriver::ShowErrorBox(const std::string& text) {
     // Nobody is there to answer it: the end of the run tells the face instead.
     if (!unattended_) face_.ShowErrorBox(text);
@@ -287,6 +293,7 @@ void TRunDriver::NoteRunEnd() {
     wasRunning_ = false;
     if (!unattended_) return;
     TRunEnd end;
+    end.stage = core_->RunRecord().inProgress;
     switch (core_->Outcome()) {
     case TRunOutcome::Completed:
         end.reason = TRunEndReason::Completed;
@@ -324,6 +331,7 @@ void TRunDriver::OnLinkFailure(const LinkFailure& failure, bool lost) {
     TRunEnd end;
     end.reason = TRunEndReason::PortFailed;
     end.error = text;
+    end.code = lost ? TErrorCode::PortLost : TErrorCode::PortUnusable;
     end.portName = failure.portName;
     end.portReason = failure.reason;
     end.accessDenied = failure.accessDenied;
@@ -350,7 +358,9 @@ void TRunDriver::EndOnLinkFailure(const TRunEnd& end) {
     wasRunning_ = false;
     unattendedFailed_ = true;
     // What went wrong first, then what it left behind (the advice of the stop).
-    host_.RunEnded(end);
+    TRunEnd ended = end;
+    ended.stage = core_->RunRecord().inProgress;
+    host_.RunEnded(ended);
     if (closed_) return;
     if (core_->RunInProgress()) core_->StartClick();
     core_->SequencerStep();

@@ -11,6 +11,7 @@
 #include "app/core/main_face.h"
 #include "app/core/updater_core.h"
 #include "engines/clock.h"
+#include "engines/error_code.h"
 
 #include <functional>
 #include <memory>
@@ -30,6 +31,10 @@ struct TRunEnd {
     TRunEndReason reason = TRunEndReason::Completed;
     // Failed: the error the run ended with. PortFailed: the window's text for the failure.
     std::string error;
+    // Why it failed, as a stable code, and the memory being erased or written when it
+    // failed or was stopped (none between memories).
+    TErrorCode code = TErrorCode::None;
+    std::optional<TMemory> stage;
     // PortFailed: what the link reported, and whether an open port was lost.
     std::string portName;
     std::string portReason;
@@ -128,7 +133,7 @@ public:
 private:
     // What the core shows goes to the face; the driver also keeps the timer's
     // interval, and an unattended run does without the error box.
-    void MemoLineAdded(const std::string& line) override { face_.MemoLineAdded(line); }
+    void MemoLineAdded(const std::string& line) override;
     void ProgressChanged() override { face_.ProgressChanged(); }
     void ControlsChanged() override { face_.ControlsChanged(); }
     void Repaint() override { face_.Repaint(); }
@@ -141,6 +146,7 @@ private:
     void CloseWindow() override { face_.CloseWindow(); }
     void Advise(const std::string& text) override { face_.Advise(text); }
     void LineAcknowledged() override;
+    void DeviceIdentified(const TDeviceIdentity& identity) override { face_.DeviceIdentified(identity); }
 
     void BindLinkThread();
     // Runs one step (of the timer or of a received chunk) and arms the timer again.

@@ -105,15 +105,20 @@ void TUpdaterCore::ApplyComponentFilter() {
 
 void TUpdaterCore::SkipSameVersion(TGestionnaire&, std::int32_t component) {
     if (face_.Choices().manual) return;
-    const std::string name = component >= 8 ? (component == 8 ? "Prom 1" : "Prom 2") : "the keyboard";
-    if (std::find(runRecord_.skipped.begin(), runRecord_.skipped.end(), name) == runRecord_.skipped.end())
-        runRecord_.skipped.push_back(name);
+    const auto skip = [this](const TMemory& memory) {
+        if (std::find(runRecord_.skipped.begin(), runRecord_.skipped.end(), memory) ==
+            runRecord_.skipped.end())
+            runRecord_.skipped.push_back(memory);
+    };
     if (component >= 8) {
+        skip({mkProm, component == 8 ? 1 : 2});
         ReplaceComponentLines(NibbleToHexChar(static_cast<unsigned>(component) & 0x0F));
     } else if (component >= 0) {
         // One bank at the wanted version means the whole keyboard is.
-        for (char bank = '0'; bank <= '7'; ++bank)
-            ReplaceComponentLines(bank);
+        for (std::int32_t bank = 0; bank <= 7; ++bank) {
+            skip({mkKeyboardBank, bank});
+            ReplaceComponentLines(static_cast<char>('0' + bank));
+        }
     }
 }
 

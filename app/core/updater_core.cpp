@@ -2,6 +2,7 @@
 
 #include "app/core/flag_guard.h"
 #include "app/core/identity.h"
+#include "app/core/memory_text.h"
 #include "engines/constante.h"
 
 #include "engines/line_text.h"
@@ -19,19 +20,6 @@ namespace {
 constexpr int kIdleInterval = 500;
 constexpr int kRunInterval = 10;
 const char kIdleStatus[] = "Click on button START to begin program operation";
-
-// The memory as the advice and the summary name it.
-std::string MemoryName(const TMemory& memory) {
-    switch (memory.Kind) {
-    case mkBootArea:
-        return "the extended boot area";
-    case mkKeyboardBank:
-        return "keyboard bank " + std::to_string(memory.Index);
-    case mkProm:
-        break;
-    }
-    return "Prom " + std::to_string(memory.Index);
-}
 
 } // namespace
 
@@ -255,6 +243,7 @@ void TUpdaterCore::StepStarting() {
     SetOptions(0);
     deviceRecord_ = 0;
     runRecord_ = {};
+    identified_.reset();
     outcome_ = TRunOutcome::None;
     deviceAnswered_ = silenceAdvised_ = stopAdvised_ = false;
     ForgetNoAnswer();
@@ -283,6 +272,10 @@ void TUpdaterCore::StepWaitSync() {
     AdviseWhenSilent();
     if (boot_.Busy()) boot_.Execute();
     if (engineBusy_ || state_ == kError) return;
+    if (!identified_ && modelCode_ != 0) {
+        identified_ = TDeviceIdentity{modelCode_, deviceId_, options_, boot_.BootChecksum()};
+        face_.DeviceIdentified(*identified_);
+    }
     if (!LocateAndLoadScript()) return;
     lineIndex_ = 0;
     ApplyComponentFilter();
@@ -345,12 +338,12 @@ void TUpdaterCore::ShowError(const std::string& text) {
 }
 
 void TUpdaterCore::NoteMemoryStarted(const TMemory& memory) {
-    runRecord_.inProgress = MemoryName(memory);
+    runRecord_.inProgress = memory;
 }
 
 void TUpdaterCore::NoteMemoryDone(const TMemory& memory) {
-    runRecord_.inProgress.clear();
-    runRecord_.programmed.push_back(MemoryName(memory));
+    runRecord_.inProgress.reset();
+    runRecord_.programmed.push_back(memory);
 }
 
 void TUpdaterCore::NoteUnderstood() {
@@ -403,10 +396,10 @@ void TUpdaterCore::AdviseAfterStop() {
     if (stopAdvised_) return;
     const TRunRecord& record = runRecord_;
     std::string text;
-    if (!record.inProgress.empty())
-        text = "The update stopped while programming " + record.inProgress;
+    if (record.inProgress)
+        text = "The update stopped while programming " + MemoryName(*record.inProgress);
     else if (!record.programmed.empty())
-        text = "The update stopped after programming " + record.programmed.back();
+        text = "The update stopped after programming " + MemoryName(record.programmed.back());
     else
         return;
     stopAdvised_ = true;

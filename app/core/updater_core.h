@@ -13,6 +13,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -47,9 +48,10 @@ struct TControls {
 // What a run has done to the device so far, for the advice after a stop and the
 // command line's summary.
 struct TRunRecord {
-    std::vector<std::string> programmed; // memories finished, in order ("keyboard bank 3")
-    std::string inProgress;              // the memory being erased or written; empty between
-    std::vector<std::string> skipped;    // components left alone as already current
+    std::vector<TMemory> programmed;   // memories finished, in order
+    std::optional<TMemory> inProgress; // the memory being erased or written; none between
+    // Memories left alone as already current: the whole keyboard's banks, or a Prom.
+    std::vector<TMemory> skipped;
     // Version texts the device took, by component character, in the order written.
     std::vector<std::pair<char, std::string>> versions;
 };
@@ -154,6 +156,8 @@ public:
     // True once the device has sent anything during this run.
     bool DeviceAnswered() const { return deviceAnswered_; }
     TNoAnswer NoAnswer() const;
+    // The device the boot loader identified in this run; none before.
+    const std::optional<TDeviceIdentity>& Identified() const { return identified_; }
     // The port being watched, as the operator knows it ("/dev/ttyS0 (Com 1)").
     std::string WatchedPort();
 
@@ -241,6 +245,7 @@ private:
     std::string rootDir_;
 
     TRunRecord runRecord_;
+    std::optional<TDeviceIdentity> identified_;
     TRunOutcome outcome_ = TRunOutcome::None;
     std::uint32_t syncStart_ = 0;
     bool deviceAnswered_ = false;

@@ -1,5 +1,5 @@
-#include "app/cli/station_report.h"
 #include "app/cli/station_screen.h"
+#include "app/core/station_report.h"
 
 #include <gtest/gtest.h>
 
@@ -9,15 +9,16 @@ namespace vz::cli {
 namespace {
 
 TEST(StationReport, LineIsOneJsonObjectWithEveryKey) {
-    DeviceRecord record;
+    TDeviceRecord record;
     record.port = "/dev/serial/by-id/usb-\"odd\"\x1B[8m";
-    record.result = "failed";
-    record.model = "KRB350_256";
-    record.deviceId = 0x8006;
-    record.options = 1;
+    record.result = TDeviceResult::Failed;
+    record.identity = TDeviceIdentity{6, 0x8006, 1, 0}; // the KRB350's 256 variant
     record.seconds = 12.34;
     record.error = "Error while writing!!!";
-    record.programmed = {"the extended boot area", "keyboard bank 0"};
+    record.errorCode = TErrorCode::WriteError;
+    record.stage = TMemory{mkKeyboardBank, 1};
+    record.programmed = {{mkBootArea, 0}, {mkKeyboardBank, 0}};
+    record.skipped = {{mkProm, 2}};
     record.versions = {{'0', "0105"}, {'8', "0203"}};
     record.bytesSent = 4096;
     record.version = "2.6.0.6";
@@ -26,19 +27,20 @@ TEST(StationReport, LineIsOneJsonObjectWithEveryKey) {
     EXPECT_EQ(line.find('\x1B'), std::string::npos); // the port's name comes from outside
     for (const char* part :
          {"\"port\": \"/dev/serial/by-id/usb-\\\"odd\\\"\\u001b[8m\"", "\"result\": \"failed\"",
-          "\"model\": \"KRB350_256\"", "\"device_id\": \"8006\"", "\"options\": \"0001\"",
-          "\"seconds\": 12.34", "\"error\": \"Error while writing!!!\"",
-          "\"programmed\": [\"the extended boot area\", \"keyboard bank 0\"]", "\"skipped\": []",
+          "\"model\": \"KRB350\"", "\"device_id\": \"8006\"", "\"options\": \"0001\"", "\"seconds\": 12.34",
+          "\"error\": \"Error while writing!!!\"", "\"error_code\": \"write_error\"", "\"stage\": \"bank1\"",
+          "\"programmed\": [\"boot\", \"bank0\"]", "\"skipped\": [\"prom2\"]",
           "\"versions\": {\"0\": \"0105\", \"8\": \"0203\"}", "\"bytes_sent\": 4096", "\"script\": null",
           "\"log\": null", "\"version\": \"2.6.0.6\"", "\"started\": \"", "\"ended\": \""})
         EXPECT_NE(line.find(part), std::string::npos) << part << " in " << line;
 
     // A device that never said who it is has no identity, and no error when stopped.
-    DeviceRecord unknown;
-    unknown.result = "stopped";
+    TDeviceRecord unknown;
+    unknown.result = TDeviceResult::Stopped;
     const std::string stopped = ReportLine(unknown);
     for (const char* part :
-         {"\"model\": null", "\"device_id\": null", "\"options\": null", "\"error\": null"})
+         {"\"result\": \"stopped\"", "\"model\": null", "\"device_id\": null", "\"options\": null",
+          "\"error\": null", "\"error_code\": null", "\"stage\": null"})
         EXPECT_NE(stopped.find(part), std::string::npos) << part << " in " << stopped;
 }
 

@@ -1,5 +1,5 @@
 // The report's times in a given time zone, set through TZ as POSIX reads it.
-#include "app/cli/station_report.h"
+#include "app/core/station_report.h"
 
 #include <gtest/gtest.h>
 

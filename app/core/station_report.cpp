@@ -1,11 +1,13 @@
-#include "app/cli/station_report.h"
+#include "app/core/station_report.h"
 
-#include "app/cli/cli_platform.h"
+#include "app/core/durable_file.h"
+#include "app/core/identity.h"
+#include "app/core/memory_text.h"
 #include "formats/printable_text.h"
 
 #include <cstdio>
 
-namespace vz::cli {
+namespace vz {
 
 namespace {
 
@@ -19,10 +21,10 @@ std::string TextOrNull(const std::string& text) {
     return text.empty() ? "null" : JsonString(text);
 }
 
-std::string Array(const std::vector<std::string>& items) {
+std::string Array(const std::vector<TMemory>& memories) {
     std::string json = "[";
-    for (const std::string& item : items)
-        json += (json.size() > 1 ? ", " : "") + JsonString(item);
+    for (const TMemory& memory : memories)
+        json += (json.size() > 1 ? ", " : "") + JsonString(MemoryKey(memory));
     return json + "]";
 }
 
@@ -44,7 +46,19 @@ std::string IsoLocalTime(std::time_t when) {
     return text;
 }
 
-std::string ReportLine(const DeviceRecord& record) {
+const char* ResultKey(TDeviceResult result) {
+    switch (result) {
+    case TDeviceResult::Completed:
+        return "completed";
+    case TDeviceResult::Stopped:
+        return "stopped";
+    case TDeviceResult::Failed:
+        break;
+    }
+    return "failed";
+}
+
+std::string ReportLine(const TDeviceRecord& record) {
     std::string versions = "{";
     for (const auto& [component, text] : record.versions)
         versions += (versions.size() > 1 ? ", " : "") + JsonString(std::string(1, component)) + ": " +
@@ -52,30 +66,34 @@ std::string ReportLine(const DeviceRecord& record) {
     versions += "}";
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%.2f", record.seconds);
-    return "{\"port\": " + JsonString(record.port) + ", \"result\": " + JsonString(record.result) +
-           ", \"model\": " + TextOrNull(record.model) +
-           ", \"device_id\": " + (record.deviceId ? JsonString(Hex4(*record.deviceId)) : "null") +
-           ", \"options\": " + (record.options ? JsonString(Hex4(*record.options)) : "null") +
+    const std::optional<TDeviceIdentity>& identity = record.identity;
+    return "{\"port\": " + JsonString(record.port) + ", \"result\": " + JsonString(ResultKey(record.result)) +
+           ", \"model\": " + (identity ? JsonString(ModelText(identity->model)) : "null") +
+           ", \"device_id\": " + (identity ? JsonString(Hex4(identity->deviceId)) : "null") +
+           ", \"options\": " + (identity ? JsonString(Hex4(identity->options)) : "null") +
            ", \"started\": " + JsonString(IsoLocalTime(record.started)) +
            ", \"ended\": " + JsonString(IsoLocalTime(record.ended)) + ", \"seconds\": " + seconds +
-           ", \"error\": " + (record.error ? JsonString(*record.error) : "null") +
+           ", \"error\": " + (record.error ? JsonString(*record.error) : "null") + ", \"error_code\": " +
+           (record.errorCode == TErrorCode::None ? "null"
+                                                 : JsonString(std::string(ErrorCodeName(record.errorCode)))) +
+           ", \"stage\": " + (record.stage ? JsonString(MemoryKey(*record.stage)) : "null") +
            ", \"programmed\": " + Array(record.programmed) + ", \"skipped\": " + Array(record.skipped) +
            ", \"versions\": " + versions + ", \"bytes_sent\": " + std::to_string(record.bytesSent) +
            ", \"script\": " + TextOrNull(record.script) + ", \"log\": " + TextOrNull(record.log) +
            ", \"version\": " + JsonString(record.version) + "}\n";
 }
 
-ReportFile::~ReportFile() {
+TReportFile::~TReportFile() {
     if (file_) std::fclose(file_);
 }
 
-bool ReportFile::Open(const std::string& path) {
+bool TReportFile::Open(const std::string& path) {
     file_ = std::fopen(path.c_str(), "ab");
     return file_ != nullptr;
 }
 
-bool ReportFile::Append(const DeviceRecord& record) {
+bool TReportFile::Append(const TDeviceRecord& record) {
     return file_ != nullptr && AppendDurably(file_, ReportLine(record));
 }
 
-} // namespace vz::cli
+} // namespace vz

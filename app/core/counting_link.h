@@ -7,11 +7,11 @@
 #include <memory>
 #include <string>
 
-namespace vz::cli {
+namespace vz {
 
-class CountingLink : public TLinkControl {
+class TCountingLink : public TLinkControl {
 public:
-    explicit CountingLink(std::unique_ptr<TLinkControl> inner) : inner_(std::move(inner)) {}
+    explicit TCountingLink(std::unique_ptr<TLinkControl> inner) : inner_(std::move(inner)) {}
 
     std::uint64_t Sent() const { return sent_; }
     int BitsPerSecond() const { return slow_ ? 19200 : 57600; }
@@ -41,4 +41,4 @@ private:
     bool slow_ = false;
 };
 
-} // namespace vz::cli
+} // namespace vz

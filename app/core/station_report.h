@@ -2,6 +2,10 @@
 // disk as soon as the device's run has ended.
 #pragma once
 
+#include "app/core/main_face.h"
+#include "engines/error_code.h"
+#include "engines/gestionnaire.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
@@ -10,20 +14,23 @@
 #include <utility>
 #include <vector>
 
-namespace vz::cli {
+namespace vz {
 
-struct DeviceRecord {
+enum class TDeviceResult { Completed, Failed, Stopped };
+
+struct TDeviceRecord {
     std::string port;
-    std::string result; // "completed", "failed" or "stopped"
-    std::string model;  // empty: never identified
-    std::optional<std::int32_t> deviceId;
-    std::optional<std::int32_t> options; // the identification's option word
+    TDeviceResult result = TDeviceResult::Failed;
+    // The device as identified; none when it never was.
+    std::optional<TDeviceIdentity> identity;
     std::time_t started = 0;
     std::time_t ended = 0;
     double seconds = 0;
     std::optional<std::string> error; // as the memo shows it
-    std::vector<std::string> programmed;
-    std::vector<std::string> skipped;
+    TErrorCode errorCode = TErrorCode::None;
+    std::optional<TMemory> stage; // the memory a failed or stopped run was in
+    std::vector<TMemory> programmed;
+    std::vector<TMemory> skipped;
     std::vector<std::pair<char, std::string>> versions;
     std::uint64_t bytesSent = 0;
     std::string script; // empty: none was read
@@ -31,27 +38,30 @@ struct DeviceRecord {
     std::string version;
 };
 
+// "completed", "failed", "stopped".
+const char* ResultKey(TDeviceResult result);
+
 // "2026-12-09T14:03:07+01:00": local time with its offset from UTC.
 std::string IsoLocalTime(std::time_t when);
 
 // The record as one line of JSON, ending in a line feed.
-std::string ReportLine(const DeviceRecord& record);
+std::string ReportLine(const TDeviceRecord& record);
 
-class ReportFile {
+class TReportFile {
 public:
-    ReportFile() = default;
-    ~ReportFile();
-    ReportFile(const ReportFile&) = delete;
-    ReportFile& operator=(const ReportFile&) = delete;
+    TReportFile() = default;
+    ~TReportFile();
+    TReportFile(const TReportFile&) = delete;
+    TReportFile& operator=(const TReportFile&) = delete;
 
     // Opens for appending; false when the file cannot be written.
     bool Open(const std::string& path);
     bool IsOpen() const { return file_ != nullptr; }
     // False when the line may not have reached the disk.
-    bool Append(const DeviceRecord& record);
+    bool Append(const TDeviceRecord& record);
 
 private:
     std::FILE* file_ = nullptr;
 };
 
-} // namespace vz::cli
+} // namespace vz

@@ -1,8 +1,8 @@
-#include "app/cli/logging_link.h"
+#include "app/core/run_log.h"
 
 #include <cstdio>
 
-namespace vz::cli {
+namespace vz {
 
 std::string EscapeText(const std::string& text) {
     std::string out;
@@ -26,40 +26,39 @@ std::string EscapeText(const std::string& text) {
     return out;
 }
 
-void RunLog::Note(const char* direction, const std::string& text) {
-    const auto elapsed =
-        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start_);
+void TRunLog::Note(const char* direction, const std::string& text) {
+    const auto elapsed = std::chrono::duration_cast<std::chrono::microseconds>(time_.steady() - start_);
     char stamp[32];
     std::snprintf(stamp, sizeof stamp, "%.6f", static_cast<double>(elapsed.count()) / 1e6);
     file_ << stamp << ' ' << direction << ' ' << EscapeText(text) << '\n';
     file_.flush();
 }
 
-bool LoggingLink::SetLinkRun(bool run) {
+bool TLoggingLink::SetLinkRun(bool run) {
     if (run != running_) Write("--", run ? "link run" : "link stop");
     running_ = run;
     return inner_->SetLinkRun(run);
 }
 
-void LoggingLink::PostTx(const std::string& text) {
+void TLoggingLink::PostTx(const std::string& text) {
     Write("H>D", text);
     inner_->PostTx(text);
 }
 
-std::string LoggingLink::TakeReceived() {
+std::string TLoggingLink::TakeReceived() {
     std::string text = inner_->TakeReceived();
     if (!text.empty()) Write("D>H", text);
     return text;
 }
 
-void LoggingLink::SetSpeedFast() {
+void TLoggingLink::SetSpeedFast() {
     Write("--", "speed 57600");
     inner_->SetSpeedFast();
 }
 
-void LoggingLink::SetSpeedSlow() {
+void TLoggingLink::SetSpeedSlow() {
     Write("--", "speed 19200");
     inner_->SetSpeedSlow();
 }
 
-} // namespace vz::cli
+} // namespace vz

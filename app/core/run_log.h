@@ -3,27 +3,32 @@
 #pragma once
 
 #include "app/core/link_control.h"
+#include "app/core/time_source.h"
 
 #include <chrono>
 #include <fstream>
 #include <memory>
 #include <string>
 
-namespace vz::cli {
+namespace vz {
 
 // The transcript file: one timestamped line an event. It outlives the link, so that
 // the exit status comes after everything the link did.
-class RunLog {
+class TRunLog {
 public:
-    RunLog() = default;
-    explicit RunLog(const std::string& path) : file_(path) {}
+    explicit TRunLog(TTimeSource time = TTimeSource::System())
+        : time_(std::move(time)), start_(time_.steady()) {}
+    explicit TRunLog(const std::string& path, TTimeSource time = TTimeSource::System())
+        : TRunLog(std::move(time)) {
+        file_.open(path);
+    }
     bool IsOpen() const { return file_.is_open(); }
     // One transcript after another through the same link (a device after a device):
     // the file before is closed, the times start again.
     bool Reopen(const std::string& path) {
         Close();
         file_.open(path);
-        start_ = std::chrono::steady_clock::now();
+        start_ = time_.steady();
         return file_.is_open();
     }
     // Notes then go nowhere until the next Reopen.
@@ -34,13 +39,14 @@ public:
     void Note(const char* kind, const std::string& text);
 
 private:
+    TTimeSource time_;
     std::ofstream file_;
-    std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+    std::chrono::steady_clock::time_point start_;
 };
 
-class LoggingLink : public TLinkControl {
+class TLoggingLink : public TLinkControl {
 public:
-    LoggingLink(std::unique_ptr<TLinkControl> inner, RunLog& log) : inner_(std::move(inner)), log_(log) {}
+    TLoggingLink(std::unique_ptr<TLinkControl> inner, TRunLog& log) : inner_(std::move(inner)), log_(log) {}
 
     void SelectLinkPort(int n) override { inner_->SelectLinkPort(n); }
     void SelectLinkPath(const std::string& path) override { inner_->SelectLinkPath(path); }
@@ -56,7 +62,7 @@ private:
     void Write(const char* direction, const std::string& text) { log_.Note(direction, text); }
 
     std::unique_ptr<TLinkControl> inner_;
-    RunLog& log_;
+    TRunLog& log_;
     // The core tells a stopped link to stop on every idle step: one line is enough.
     bool running_ = false;
 };
@@ -64,4 +70,4 @@ private:
 // Control characters as \r, \n, \e or \xNN so a transcript stays one line per chunk.
 std::string EscapeText(const std::string& text);
 
-} // namespace vz::cli
+} // namespace vz
