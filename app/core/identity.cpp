@@ -14,6 +14,14 @@ std::string ModelText(std::uint8_t modelCode) {
     return name.empty() ? "Unknown" : std::string(name);
 }
 
+std::string ModelKey(std::uint8_t modelCode) {
+    const int record = FindDeviceRecord(modelCode);
+    if (record == 0) return ModelText(modelCode);
+    std::string key(DeviceRecordAt(record).directory);
+    std::erase(key, '\\');
+    return key;
+}
+
 std::string DeviceText(std::uint8_t modelCode) {
     return "Device " + ModelText(modelCode);
 }

@@ -8,6 +8,8 @@ namespace vz {
 
 // The model name, or "Unknown".
 std::string ModelText(std::uint8_t modelCode);
+// The model as records name it for programs, its variant included ("KRB350_256").
+std::string ModelKey(std::uint8_t modelCode);
 // "Device " + model name, or "Device Unknown".
 std::string DeviceText(std::uint8_t modelCode);
 // "Option Logo" or empty.

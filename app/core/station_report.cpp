@@ -68,7 +68,7 @@ std::string ReportLine(const TDeviceRecord& record) {
     std::snprintf(seconds, sizeof seconds, "%.2f", record.seconds);
     const std::optional<TDeviceIdentity>& identity = record.identity;
     return "{\"port\": " + JsonString(record.port) + ", \"result\": " + JsonString(ResultKey(record.result)) +
-           ", \"model\": " + (identity ? JsonString(ModelText(identity->model)) : "null") +
+           ", \"model\": " + (identity ? JsonString(ModelKey(identity->model)) : "null") +
            ", \"device_id\": " + (identity ? JsonString(Hex4(identity->deviceId)) : "null") +
            ", \"options\": " + (identity ? JsonString(Hex4(identity->options)) : "null") +
            ", \"started\": " + JsonString(IsoLocalTime(record.started)) +

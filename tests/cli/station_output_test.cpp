@@ -27,7 +27,7 @@ TEST(StationReport, LineIsOneJsonObjectWithEveryKey) {
     EXPECT_EQ(line.find('\x1B'), std::string::npos); // the port's name comes from outside
     for (const char* part :
          {"\"port\": \"/dev/serial/by-id/usb-\\\"odd\\\"\\u001b[8m\"", "\"result\": \"failed\"",
-          "\"model\": \"KRB350\"", "\"device_id\": \"8006\"", "\"options\": \"0001\"", "\"seconds\": 12.34",
+          "\"model\": \"KRB350_256\"", "\"device_id\": \"8006\"", "\"options\": \"0001\"", "\"seconds\": 12.34",
           "\"error\": \"Error while writing!!!\"", "\"error_code\": \"write_error\"", "\"stage\": \"bank1\"",
           "\"programmed\": [\"boot\", \"bank0\"]", "\"skipped\": [\"prom2\"]",
           "\"versions\": {\"0\": \"0105\", \"8\": \"0203\"}", "\"bytes_sent\": 4096", "\"script\": null",
