@@ -12,6 +12,7 @@
 #include "app/core/run_log.h"
 #include "app/core/updater_core.h"
 #include "engines/constante.h"
+#include "formats/printable_text.h"
 #include "link/port_list.h"
 #include "link/port_names.h"
 
@@ -146,9 +147,10 @@ int RunUpdate(const RunOptions& options, std::ostream& out, std::ostream& err) {
     std::unique_ptr<TRunLog> runLog;
     TRunLog* log = nullptr;
     if (!options.log.empty()) {
-        runLog = std::make_unique<TRunLog>(options.log);
-        if (!runLog->IsOpen()) {
-            err << "Cannot write the log file " << options.log << "\n";
+        runLog = std::make_unique<TRunLog>();
+        if (!runLog->Open(options.log)) {
+            err << "Cannot write the log file " << options.log << ": " << PrintableText(runLog->Reason())
+                << "\n";
             return kBadArguments;
         }
         log = runLog.get();

@@ -30,8 +30,8 @@ void TRunLog::Note(const char* direction, const std::string& text) {
     const auto elapsed = std::chrono::duration_cast<std::chrono::microseconds>(time_.steady() - start_);
     char stamp[32];
     std::snprintf(stamp, sizeof stamp, "%.6f", static_cast<double>(elapsed.count()) / 1e6);
-    file_ << stamp << ' ' << direction << ' ' << EscapeText(text) << '\n';
-    file_.flush();
+    if (!file_.IsOpen()) return;
+    file_.Append(std::string(stamp) + ' ' + direction + ' ' + EscapeText(text) + '\n');
 }
 
 bool TLoggingLink::SetLinkRun(bool run) {

@@ -2,11 +2,11 @@
 // everything on.
 #pragma once
 
+#include "app/core/durable_file.h"
 #include "app/core/link_control.h"
 #include "app/core/time_source.h"
 
 #include <chrono>
-#include <fstream>
 #include <memory>
 #include <string>
 
@@ -18,29 +18,31 @@ class TRunLog {
 public:
     explicit TRunLog(TTimeSource time = TTimeSource::System())
         : time_(std::move(time)), start_(time_.steady()) {}
-    explicit TRunLog(const std::string& path, TTimeSource time = TTimeSource::System())
-        : TRunLog(std::move(time)) {
-        file_.open(path);
+    bool IsOpen() const { return file_.IsOpen(); }
+    // The transcript the user named: a regular file, emptied first; never a FIFO, a
+    // device or a link. The times start again.
+    bool Open(const std::string& path) { return Started(file_.OpenAppend(path, true)); }
+    // A new file where nothing stands yet (a device after a device): the file before is
+    // closed, the times start again.
+    TRecordFile::Outcome CreateNew(const std::string& path) {
+        const TRecordFile::Outcome outcome = file_.CreateNew(path);
+        Started(outcome);
+        return outcome;
     }
-    bool IsOpen() const { return file_.is_open(); }
-    // One transcript after another through the same link (a device after a device):
-    // the file before is closed, the times start again.
-    bool Reopen(const std::string& path) {
-        Close();
-        file_.open(path);
-        start_ = time_.steady();
-        return file_.is_open();
-    }
-    // Notes then go nowhere until the next Reopen.
-    void Close() {
-        if (file_.is_open()) file_.close();
-    }
+    // Notes then go nowhere until the next Open or CreateNew.
+    void Close() { file_.Close(); }
     // A line of the run that is not on the wire (header, status, advice, exit status).
     void Note(const char* kind, const std::string& text);
+    const std::string& Reason() const { return file_.Reason(); }
 
 private:
+    bool Started(TRecordFile::Outcome outcome) {
+        start_ = time_.steady();
+        return outcome == TRecordFile::Outcome::Opened;
+    }
+
     TTimeSource time_;
-    std::ofstream file_;
+    TRecordFile file_;
     std::chrono::steady_clock::time_point start_;
 };
 

@@ -24,6 +24,18 @@ std::string FileLabel(const std::string& port) {
     return label.empty() ? "port" : label;
 }
 
+// Each port's label in file names, different for ports whose names end alike ("a/tty", "b/tty").
+std::vector<std::string> FileLabels(const std::vector<TStationPort>& ports) {
+    std::vector<std::string> labels;
+    for (const TStationPort& port : ports)
+        labels.push_back(FileLabel(port.name));
+    // Ports whose names end alike are told apart by their place on the command line.
+    std::vector<std::string> alike = labels;
+    for (std::size_t i = 0; i < ports.size(); ++i)
+        if (std::count(alike.begin(), alike.end(), alike[i]) > 1) labels[i] += "-" + std::to_string(i + 1);
+    return labels;
+}
+
 std::string FileTime(std::time_t when) {
     char text[32];
     std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", std::localtime(&when));
@@ -161,13 +173,18 @@ TStation::PortRun::PortRun(TStation& station, std::size_t index)
 void TStation::PortRun::OpenLog() {
     const std::string& dir = station_.settings_.logDir;
     if (dir.empty()) return;
-    // Named for the port until the device is known.
-    logPath_ = (fs::path(dir) / ("." + FileLabel(settings_.name) + ".waiting.log")).string();
-    if (!log_.Reopen(logPath_)) {
-        station_.events_.TranscriptFailed(index_, logPath_);
-        logPath_.clear();
-        return;
+    // Named for the port and the time until the device is known; never over another file.
+    const std::string stem = station_.labels_[index_] + "-" + FileTime(station_.time_.wall()) + "-waiting";
+    for (int n = 1; n < 100 && logPath_.empty(); ++n) {
+        const fs::path path = fs::path(dir) / (stem + (n > 1 ? "-" + std::to_string(n) : "") + ".log");
+        const TRecordFile::Outcome outcome = log_.CreateNew(path.string());
+        if (outcome == TRecordFile::Outcome::Opened) logPath_ = path.string();
+        if (outcome != TRecordFile::Outcome::Exists && outcome != TRecordFile::Outcome::Opened) {
+            station_.events_.TranscriptFailed(index_, path.string() + ": " + log_.Reason());
+            return;
+        }
     }
+    if (logPath_.empty()) return;
     if (station_.settings_.writeLogHeader) station_.settings_.writeLogHeader(log_, settings_);
 }
 
@@ -184,12 +201,13 @@ std::string TStation::PortRun::CloseLog(bool keep) {
     char id[16] = "unknown";
     if (status_.device)
         std::snprintf(id, sizeof id, "%04X", static_cast<unsigned>(status_.device->deviceId) & 0xFFFFu);
-    const std::string stem = FileLabel(settings_.name) + "-" + FileTime(started_) + "-" + id;
-    fs::path target = waiting.parent_path() / (stem + ".log");
-    for (int n = 2; fs::exists(target, ec) && n < 100; ++n)
-        target = waiting.parent_path() / (stem + "-" + std::to_string(n) + ".log");
-    fs::rename(waiting, target, ec);
-    return ec ? waiting.string() : target.string();
+    const std::string stem = station_.labels_[index_] + "-" + FileTime(started_) + "-" + id;
+    for (int n = 1; n < 100; ++n) {
+        const fs::path target =
+            waiting.parent_path() / (stem + (n > 1 ? "-" + std::to_string(n) : "") + ".log");
+        if (RenameNoReplace(waiting.string(), target.string())) return target.string();
+    }
+    return waiting.string();
 }
 
 void TStation::PortRun::Start() {
@@ -327,6 +345,7 @@ TStation::TStation(TStationSettings settings, TStationLoop& loop, TStationEvents
         events_.Heartbeat();
         if (!Done()) heartbeat_->Arm(kHeartbeatMs);
     });
+    labels_ = FileLabels(settings_.ports);
     for (std::size_t i = 0; i < settings_.ports.size(); ++i)
         ports_.push_back(std::make_unique<PortRun>(*this, i));
 }

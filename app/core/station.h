@@ -148,6 +148,7 @@ private:
     TStationLoop& loop_;
     TStationEvents& events_;
     TTimeSource time_;
+    std::vector<std::string> labels_; // the ports' names in file names
     TReportFile report_;
     bool reportFailed_ = false;
     bool stopped_ = false;

@@ -83,17 +83,12 @@ std::string ReportLine(const TDeviceRecord& record) {
            ", \"version\": " + JsonString(record.version) + "}\n";
 }
 
-TReportFile::~TReportFile() {
-    if (file_) std::fclose(file_);
-}
-
 bool TReportFile::Open(const std::string& path) {
-    file_ = std::fopen(path.c_str(), "ab");
-    return file_ != nullptr;
+    return file_.OpenAppend(path) == TRecordFile::Outcome::Opened;
 }
 
 bool TReportFile::Append(const TDeviceRecord& record) {
-    return file_ != nullptr && AppendDurably(file_, ReportLine(record));
+    return file_.AppendWhole(ReportLine(record));
 }
 
 } // namespace vz

@@ -2,6 +2,7 @@
 // disk as soon as the device's run has ended.
 #pragma once
 
+#include "app/core/durable_file.h"
 #include "app/core/main_face.h"
 #include "engines/error_code.h"
 #include "engines/gestionnaire.h"
@@ -49,19 +50,16 @@ std::string ReportLine(const TDeviceRecord& record);
 
 class TReportFile {
 public:
-    TReportFile() = default;
-    ~TReportFile();
-    TReportFile(const TReportFile&) = delete;
-    TReportFile& operator=(const TReportFile&) = delete;
-
-    // Opens for appending; false when the file cannot be written.
+    // Opens for appending; false (with the system's reason) when the file cannot be
+    // written or is no regular file.
     bool Open(const std::string& path);
-    bool IsOpen() const { return file_ != nullptr; }
-    // False when the line may not have reached the disk.
+    bool IsOpen() const { return file_.IsOpen(); }
+    // A whole line or nothing; false when the record may not have reached the disk.
     bool Append(const TDeviceRecord& record);
+    const std::string& Reason() const { return file_.Reason(); }
 
 private:
-    std::FILE* file_ = nullptr;
+    TRecordFile file_;
 };
 
 } // namespace vz
