@@ -22,6 +22,18 @@ int TerminalColumns(std::FILE* stream);
 // sequences (switched on where a console must be asked to).
 bool TerminalTakesControlSequences(std::FILE* stream);
 
+// Why the user's side asked the program to stop, as the transcript says it.
+enum class StopCause : int { None, Interrupt, Terminate, HangUp, ConsoleClosed, LogOff, ShutDown };
+const char* StopCauseText(StopCause cause);
+
+// Ctrl-C, a termination request, a closed terminal (SIGHUP) and, on Windows, the
+// console's close, log-off and shut-down events: each sets the cause and the run stops
+// as STOP does. Where the system ends the process once its handler returns (a closed
+// console), the handler waits for StopHandled, within the time the system gives.
+void CatchStopRequests(void (*onStop)(StopCause cause));
+// Every record is written: a handler waiting may let the process go.
+void StopHandled();
+
 // A reader that went away (`vzflash run | head`) must not end an update half-way:
 // writes to a closed pipe fail instead of killing the program.
 void IgnoreBrokenPipe();

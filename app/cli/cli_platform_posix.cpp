@@ -34,6 +34,30 @@ bool TerminalTakesControlSequences(std::FILE* stream) {
     return isatty(fileno(stream)) && term != nullptr && std::string(term) != "dumb";
 }
 
+namespace {
+
+void (*g_onStop)(StopCause) = nullptr;
+
+void OnSignal(int number) {
+    const StopCause cause = number == SIGHUP    ? StopCause::HangUp
+                            : number == SIGTERM ? StopCause::Terminate
+                                                : StopCause::Interrupt;
+    if (g_onStop) g_onStop(cause);
+}
+
+} // namespace
+
+void CatchStopRequests(void (*onStop)(StopCause cause)) {
+    g_onStop = onStop;
+    struct sigaction action {};
+    action.sa_handler = OnSignal;
+    sigemptyset(&action.sa_mask);
+    for (const int number : {SIGINT, SIGTERM, SIGHUP})
+        sigaction(number, &action, nullptr);
+}
+
+void StopHandled() {}
+
 void IgnoreBrokenPipe() {
     std::signal(SIGPIPE, SIG_IGN);
 }

@@ -44,6 +44,48 @@ bool TerminalTakesControlSequences(std::FILE* stream) {
     return SetConsoleMode(handle, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
 }
 
+namespace {
+
+void (*g_onStop)(StopCause) = nullptr;
+HANDLE g_stopHandled = nullptr;
+
+BOOL WINAPI OnConsoleEvent(DWORD event) {
+    StopCause cause = StopCause::Interrupt;
+    switch (event) {
+    case CTRL_C_EVENT:
+    case CTRL_BREAK_EVENT:
+        break;
+    case CTRL_CLOSE_EVENT:
+        cause = StopCause::ConsoleClosed;
+        break;
+    case CTRL_LOGOFF_EVENT:
+        cause = StopCause::LogOff;
+        break;
+    case CTRL_SHUTDOWN_EVENT:
+        cause = StopCause::ShutDown;
+        break;
+    default:
+        return FALSE;
+    }
+    if (g_onStop) g_onStop(cause);
+    // Windows ends the process when this returns from a close, log-off or shut-down,
+    // and gives it about five seconds: the records are written meanwhile.
+    if (cause != StopCause::Interrupt && g_stopHandled != nullptr) WaitForSingleObject(g_stopHandled, 4500);
+    return TRUE;
+}
+
+} // namespace
+
+void CatchStopRequests(void (*onStop)(StopCause cause)) {
+    g_onStop = onStop;
+    g_stopHandled = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+}
+
+void StopHandled() {
+    if (g_stopHandled != nullptr) SetEvent(g_stopHandled);
+}
+
 void IgnoreBrokenPipe() {
     // Windows has no signal for it: a write to a closed pipe fails by itself.
 }

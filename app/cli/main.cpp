@@ -3,7 +3,6 @@
 #include "app/cli/command_line.h"
 #include "formats/printable_text.h"
 
-#include <csignal>
 #include <exception>
 #include <iostream>
 #include <new>
@@ -11,7 +10,8 @@
 
 namespace {
 
-void OnInterrupt(int) {
+void OnStop(vz::cli::StopCause cause) {
+    vz::cli::g_stopCause.store(static_cast<int>(cause));
     vz::cli::g_interrupted.store(true);
 }
 
@@ -25,10 +25,11 @@ int main(int argc, char** argv) {
         const vz::cli::CommandLine line = vz::cli::ParseCommandLine(argc, argv, std::cout, std::cerr);
         if (line.command == vz::cli::CommandLine::Command::Run ||
             line.command == vz::cli::CommandLine::Command::Station) {
-            std::signal(SIGINT, OnInterrupt);
-            std::signal(SIGTERM, OnInterrupt);
+            vz::cli::CatchStopRequests(OnStop);
         }
-        return vz::cli::RunCommandLine(line, std::cout, std::cerr);
+        const int status = vz::cli::RunCommandLine(line, std::cout, std::cerr);
+        vz::cli::StopHandled();
+        return status;
     } catch (const std::bad_alloc&) {
         std::cerr << "vzflash: out of memory\n";
     } catch (const std::exception& e) {

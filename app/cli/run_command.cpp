@@ -27,6 +27,7 @@
 namespace vz::cli {
 
 std::atomic<bool> g_interrupted{false};
+std::atomic<int> g_stopCause{0};
 
 namespace {
 
@@ -50,6 +51,25 @@ std::string PortFailureMessage(const TRunEnd& end) {
         (end.lost ? "Lost the port " : "Cannot open the port ") + end.portName + ": " + end.portReason;
     if (end.accessDenied) text += PortAccessAdvice(end.portName);
     return text;
+}
+
+const char* StopCauseText(StopCause cause) {
+    switch (cause) {
+    case StopCause::Terminate:
+        return "stopped: the program was asked to end (SIGTERM)";
+    case StopCause::HangUp:
+        return "stopped: the terminal closed (SIGHUP)";
+    case StopCause::ConsoleClosed:
+        return "stopped: the console window was closed";
+    case StopCause::LogOff:
+        return "stopped: the user logged off";
+    case StopCause::ShutDown:
+        return "stopped: the system is shutting down";
+    case StopCause::None:
+    case StopCause::Interrupt:
+        break;
+    }
+    return "interrupted (Ctrl-C)";
 }
 
 std::string DurationText(Clock::duration elapsed) {
@@ -201,7 +221,7 @@ int RunUpdate(const RunOptions& options, std::ostream& out, std::ostream& err) {
     loop.Run([&] { return ended.has_value() || interrupted; }, [] { return g_interrupted.load(); },
              [&] {
                  interrupted = true;
-                 if (log) log->Note("--", "interrupted");
+                 if (log) log->Note("--", StopCauseText(static_cast<StopCause>(g_stopCause.load())));
                  // Stopped as STOP does: the engines are reset and the link closes.
                  driver.StopRun();
              });

@@ -34,6 +34,8 @@ enum ExitCode { kCompleted = 0, kRunFailed = 1, kPortFailed = 2, kBadArguments =
 
 // Set from a signal handler to stop the run as STOP does.
 extern std::atomic<bool> g_interrupted;
+// Its cause (a StopCause), for the transcripts.
+extern std::atomic<int> g_stopCause;
 
 int RunUpdate(const RunOptions& options, std::ostream& out, std::ostream& err);
 

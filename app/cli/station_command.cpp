@@ -184,7 +184,7 @@ int RunStation(const StationOptions& options, std::ostream& out, std::ostream& e
     }
     station.Start();
     loop.Run([&station] { return station.Done(); }, [] { return g_interrupted.load(); },
-             [&station] { station.StopAll(); });
+             [&station] { station.StopAll(StopCauseText(static_cast<StopCause>(g_stopCause.load()))); });
     face.Draw();
     face.Screen().Finish();
     bool anyOpened = false;

@@ -67,7 +67,7 @@ public:
     void Start();
     // The heartbeat: notices a port that opened.
     void Look();
-    void Stop();
+    void Stop(const std::string& why);
 
     bool Done() const {
         return status_.state == TPortState::Finished || status_.state == TPortState::Unusable;
@@ -235,8 +235,9 @@ void TStation::PortRun::Look() {
     if (thread_ != nullptr && thread_->IsPortOpen()) NoteOpen();
 }
 
-void TStation::PortRun::Stop() {
+void TStation::PortRun::Stop(const std::string& why) {
     stopped_ = true;
+    log_.Note("--", why);
     reopen_->Stop();
     if (driver_->Core().RunInProgress()) {
         driver_->StopRun();
@@ -318,6 +319,8 @@ void TStation::PortRun::Record(const TRunEnd& end) {
                             .lexically_normal()
                             .string();
     record.version = station_.settings_.version;
+    // The memo's error is in the transcript already; a lost port's is not.
+    if (end.reason == TRunEndReason::PortFailed) log_.Note("error", end.error);
     log_.Note("exit", ResultKey(record.result));
     record.log = CloseLog(true);
     station_.Record(record);
@@ -364,10 +367,10 @@ void TStation::Start() {
     heartbeat_->Arm(0);
 }
 
-void TStation::StopAll() {
+void TStation::StopAll(const std::string& why) {
     stopped_ = true;
     for (auto& port : ports_)
-        port->Stop();
+        port->Stop(why);
 }
 
 bool TStation::Done() const {

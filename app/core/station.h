@@ -124,8 +124,9 @@ public:
     bool OpenReport();
     // Every port starts its first run.
     void Start();
-    // As STOP does on every port: a device mid-update is stopped and recorded.
-    void StopAll();
+    // As STOP does on every port: a device mid-update is stopped and recorded. `why`
+    // goes into every transcript open.
+    void StopAll(const std::string& why = "stopped");
     // Every port has finished or could not be opened.
     bool Done() const;
 
