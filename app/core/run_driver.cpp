@@ -228,7 +228,7 @@ void TRunDriver::CheckWait(bool advanced) {
     std::snprintf(seconds, sizeof seconds, "%g", limit);
     std::string text = std::string("No answer from the device within ") + seconds + " s";
     if (noAnswer.bytes > 0) text += "; the port received " + NoAnswerText(noAnswer);
-    core_->ShowError(text);
+    core_->ShowError(TErrorCode::no_answer, text);
     lastProgress_ = now;
 }
 

@@ -289,7 +289,7 @@ TEST_F(SequencerTest, StatusLinesRepeatOnlyWhenTheyDiffer) {
     core_->ShowStatus("a");
     core_->ShowStatus("a");
     core_->ShowStatus("b");
-    core_->ShowError("b");
+    core_->ShowError(TErrorCode::internal, "b");
     EXPECT_EQ(face_.memo, (Lines{kIdle, "a", "b"}));
     EXPECT_EQ(core_->ErrorMessage(), "b");
     EXPECT_EQ(core_->State(), TUpdaterCore::kError);
