@@ -283,6 +283,7 @@ TEST_F(SequencerTest, LinkThatCannotRunEndsTheRun) {
     core_->StartClick();
     RunToIdle();
     EXPECT_EQ(face_.errorBoxes, Lines{"Error while opening "});
+    EXPECT_EQ(core_->ErrorCode(), TErrorCode::port_unusable);
 }
 
 TEST_F(SequencerTest, StatusLinesRepeatOnlyWhenTheyDiffer) {
