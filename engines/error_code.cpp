@@ -4,33 +4,36 @@ namespace vz {
 
 std::string_view ErrorCodeName(TErrorCode code) {
     switch (code) {
-    case TErrorCode::None:
+    case TErrorCode::none:
         return "none";
-    case TErrorCode::WrongModel:
+    case TErrorCode::wrong_model:
         return "wrong_model";
-    case TErrorCode::NoAnswer:
+    case TErrorCode::no_answer:
         return "no_answer";
-    case TErrorCode::Refused:
+    case TErrorCode::refused:
         return "refused";
-    case TErrorCode::WriteError:
+    case TErrorCode::write_error:
         return "write_error";
-    case TErrorCode::ChecksumMismatch:
+    case TErrorCode::read_error:
+        return "read_error";
+    case TErrorCode::checksum_mismatch:
         return "checksum_mismatch";
-    case TErrorCode::TooManyResends:
+    case TErrorCode::too_many_resends:
         return "too_many_resends";
-    case TErrorCode::FileNotFound:
+    case TErrorCode::file_not_found:
         return "file_not_found";
-    case TErrorCode::SyntaxError:
+    case TErrorCode::syntax_error:
         return "syntax_error";
-    case TErrorCode::EffectError:
+    case TErrorCode::effect_error:
         return "effect_error";
-    case TErrorCode::PortLost:
+    case TErrorCode::port_lost:
         return "port_lost";
-    case TErrorCode::PortUnusable:
+    case TErrorCode::port_unusable:
         return "port_unusable";
-    case TErrorCode::Internal:
-        break;
+    case TErrorCode::internal:
+        return "internal";
     }
+    // Only a value cast from outside the enumeration gets here.
     return "internal";
 }
 

@@ -16,9 +16,10 @@ void TGestionnaire::Raise(const TNotifyEvent& event) {
     if (event) event(*this);
 }
 
-void TGestionnaire::Error(const std::string& text) {
+void TGestionnaire::Error(TErrorCode code, const std::string& text) {
     // A memory whose line failed is not done.
     memory_.reset();
+    errorCode_ = code;
     errorText_ = text;
     Raise(OnError);
 }
@@ -28,6 +29,7 @@ void TGestionnaire::Reset() {
     rxBuffer_.clear();
     txText_.clear();
     errorText_.clear();
+    errorCode_ = TErrorCode::none;
     statusText_.clear();
     progressMax_ = 100;
     busy_ = false;
@@ -146,7 +148,26 @@ bool TGestionnaire::CountRetry() {
 }
 
 void TGestionnaire::FailTooManyRetries() {
-    Error("Too Many Transmission Error !!!");
+    Error(TErrorCode::too_many_resends, "Too Many Transmission Error !!!");
+}
+
+TGestionnaire::TReply TGestionnaire::CheckReply(char refusal, TErrorCode code, const std::string& text,
+                                                TDot dot) {
+    RequestRx();
+    if (RxBeginsWith('.')) {
+        if (dot == TDot::Take) Consume(".");
+        return TReply::Accepted;
+    }
+    if (RxBeginsWith(refusal)) {
+        Consume(std::string_view(&refusal, 1));
+        Error(code, text);
+        return TReply::Failed;
+    }
+    return TReply::Waiting;
+}
+
+TGestionnaire::TReply TGestionnaire::CommandReply(TDot dot) {
+    return CheckReply('I', TErrorCode::refused, kInstructionUnknown, dot);
 }
 
 } // namespace vz

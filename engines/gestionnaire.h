@@ -4,6 +4,7 @@
 #pragma once
 
 #include "engines/clock.h"
+#include "engines/error_code.h"
 
 #include <cstdint>
 #include <functional>
@@ -55,8 +56,8 @@ public:
     TGestionnaire(const TGestionnaire&) = delete;
     TGestionnaire& operator=(const TGestionnaire&) = delete;
 
-    // ErrorText := text, then OnError. Engines park themselves first.
-    virtual void Error(const std::string& text);
+    // ErrorCode := code and ErrorText := text, then OnError. Engines park themselves first.
+    virtual void Error(TErrorCode code, const std::string& text);
     // Back to the idle values; keeps the identity values and raises no event.
     virtual void Reset();
     // One step of the engine's own step machine.
@@ -97,6 +98,7 @@ public:
     const std::string& RxBuffer() const { return rxBuffer_; }
     const std::string& TxText() const { return txText_; }
     const std::string& ErrorText() const { return errorText_; }
+    TErrorCode ErrorCode() const { return errorCode_; }
     const std::string& StatusText() const { return statusText_; }
     std::int32_t ProgressMax() const { return progressMax_; }
     std::int32_t DeviceId() const { return deviceId_; }
@@ -147,6 +149,17 @@ protected:
     bool CountRetry();
     void FailTooManyRetries();
 
+    // The device's reply at the start of the received text, asked for first.
+    enum class TReply : std::uint8_t { Waiting, Accepted, Failed };
+    // Whether an accepting "." is taken from the text or left for the caller.
+    enum class TDot : std::uint8_t { Take, Keep };
+    // "." accepts; `refusal` is taken and fails the engine with `code` and `text`;
+    // anything else, nothing included, is still awaited and left in place.
+    TReply CheckReply(char refusal, TErrorCode code, const std::string& text, TDot dot = TDot::Take);
+    // The same after a command the device may not know: "I" is "Instruction unknown".
+    TReply CommandReply(TDot dot = TDot::Take);
+    static constexpr char kInstructionUnknown[] = "Instruction unknown";
+
     // Checked look at the first received character: the device can send anything,
     // including nothing.
     bool RxBeginsWith(char c) const { return !rxBuffer_.empty() && rxBuffer_.front() == c; }
@@ -157,6 +170,7 @@ protected:
     std::string rxBuffer_;
     std::string txText_;
     std::string errorText_;
+    TErrorCode errorCode_ = TErrorCode::none;
     std::string statusText_;
     std::int32_t progressMax_ = 0;
     std::int32_t deviceId_ = 0;

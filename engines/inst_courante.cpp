@@ -10,7 +10,6 @@ namespace vz {
 
 namespace {
 
-const std::string kInstructionUnknown = "Instruction unknown";
 const std::string kWriteVersionError = "Error while writing version number !!!";
 const std::string kReadVersionError = "Error while reading version number !!!";
 
@@ -34,10 +33,10 @@ bool ParseWaitTime(const std::string& text, std::uint32_t& value) {
 
 TInstCrt::TInstCrt(EngineClock clock) : TGestionnaire(std::move(clock)) {}
 
-void TInstCrt::Error(const std::string& text) {
+void TInstCrt::Error(TErrorCode code, const std::string& text) {
     ClearBusy();
     step_ = stParked;
-    TGestionnaire::Error(text);
+    TGestionnaire::Error(code, text);
 }
 
 void TInstCrt::Reset() {
@@ -60,12 +59,11 @@ void TInstCrt::Recognise() {
         next = stNoOp;
     } else if (line.starts_with("FI")) {
         next = stEnd;
-    } else if (line.starts_with("V")) {
-        currentLine_ = CutAndTrim(currentLine_, 1);
-        next = stVersionSelect;
-    } else if (line.starts_with("T")) {
-        currentLine_ = CutAndTrim(currentLine_, 1);
-        next = stVersionQuery;
+    } else if (line.starts_with("V") || line.starts_with("T")) {
+        // A component and a version follow, blanks allowed between the letter and the component.
+        line_ = CutScriptLine(line);
+        currentLine_ = line_.rest;
+        next = line_.letter == 'V' ? stVersionSelect : stVersionQuery;
     } else if (line.starts_with("UV")) {
         currentLine_ = CutAndTrim(currentLine_, 2);
         next = stUvStart;
@@ -80,36 +78,18 @@ void TInstCrt::Recognise() {
 }
 
 bool TInstCrt::CommandAccepted() {
-    RequestRx();
-    if (RxBeginsWith('.')) {
-        Consume(".");
-        return true;
-    }
-    if (RxBeginsWith('I')) {
-        Consume("I");
-        Error(kInstructionUnknown);
-    }
-    return false;
+    return CommandReply() == TReply::Accepted;
 }
 
 bool TInstCrt::TextWritten() {
-    RequestRx();
-    if (RxBeginsWith('.')) {
-        Consume(".");
-        return true;
-    }
-    if (RxBeginsWith('X')) {
-        Consume("X");
-        Error(kWriteVersionError);
-    }
-    return false;
+    return CheckReply('X', TErrorCode::write_error, kWriteVersionError) == TReply::Accepted;
 }
 
 void TInstCrt::StartWait() {
     // The line still holds the whole instruction here, which names it in the error.
     const std::string argument = CutAndTrim(currentLine_, 4);
     if (!ParseWaitTime(argument, waitDuration_)) {
-        Error("Bad wait time in script line : " + currentLine_);
+        Error(TErrorCode::syntax_error, "Bad wait time in script line : " + currentLine_);
         return;
     }
     waitStart_ = clock_.Now();
@@ -128,14 +108,14 @@ void TInstCrt::CompareVersion() {
         step_ = stFinish;
     } else if (RxBeginsWith('X')) {
         Consume("X");
-        Error(kReadVersionError);
+        Error(TErrorCode::read_error, kReadVersionError);
     }
 }
 
 void TInstCrt::StartTextCommand(const std::string& command, TStep next) {
     // As for "V": the device would wait for a text that never comes.
     if (currentLine_.empty()) {
-        Error("Missing text in script line : " + command);
+        Error(TErrorCode::syntax_error, "Missing text in script line : " + command);
         return;
     }
     // Unlike "V" and "T", the bar's maximum is set before the command goes out.
@@ -193,22 +173,22 @@ void TInstCrt::Execute() {
         step_ = stEndReply;
         break;
     case stVersionSelect:
-        if (currentLine_.empty()) {
-            Error("Missing component in script line : V");
+        if (line_.component == 0) {
+            Error(TErrorCode::syntax_error, "Missing component in script line : V");
             break;
         }
         // An empty text would never reach the device, which would then never answer.
-        if (CutAndTrim(currentLine_, 1).empty()) {
-            Error("Missing version in script line : V" + currentLine_);
+        if (line_.argument.empty()) {
+            Error(TErrorCode::syntax_error, "Missing version in script line : V" + currentLine_);
             break;
         }
-        versionComponent_ = currentLine_.front();
-        Send(std::string("V") + currentLine_.front());
+        versionComponent_ = line_.component;
+        Send(std::string("V") + line_.component);
         step_ = stVersionSelectReply;
         break;
     case stVersionSelectReply:
         if (CommandAccepted()) {
-            currentLine_ = CutAndTrim(currentLine_, 1);
+            currentLine_ = line_.argument;
             SetProgressMax(2);
             StepProgress();
             Send(currentLine_);
@@ -225,21 +205,19 @@ void TInstCrt::Execute() {
             step_ = stFinish;
         }
         break;
-    case stVersionQuery: {
+    case stVersionQuery:
         // Anything but a digit would be compared as component 0 and skip the whole keyboard.
-        if (currentLine_.empty() || currentLine_.front() < '0' || currentLine_.front() > '9') {
-            Error("Missing component in script line : T" + currentLine_);
+        if (!IsComponentDigit(line_.component)) {
+            Error(TErrorCode::syntax_error, "Missing component in script line : T" + currentLine_);
             break;
         }
-        const char component = currentLine_.front();
-        componentNumber_ = component - '0';
-        Send(std::string("T") + component);
+        componentNumber_ = line_.component - '0';
+        Send(std::string("T") + line_.component);
         step_ = stVersionQueryReply;
         break;
-    }
     case stVersionQueryReply:
         if (CommandAccepted()) {
-            currentLine_ = CutAndTrim(currentLine_, 1);
+            currentLine_ = line_.argument;
             SetProgressMax(2);
             StepProgress();
             step_ = stVersionCompare;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "engines/gestionnaire.h"
+#include "engines/line_text.h"
 
 #include <cstdint>
 #include <functional>
@@ -45,7 +46,7 @@ public:
     explicit TInstCrt(EngineClock clock = EngineClock::System());
 
     void Execute() override;
-    void Error(const std::string& text) override;
+    void Error(TErrorCode code, const std::string& text) override;
     void Reset() override;
     // A "wait" counts the clock, not the device.
     bool WaitsForDevice() const override { return step_ != stWaitStart && step_ != stWaiting; }
@@ -70,6 +71,8 @@ private:
     void SendText(TStep next);
 
     TStep step_ = stIdle;
+    // A "V" or "T" line, as cut when it was recognised.
+    TScriptLine line_;
     std::uint32_t waitDuration_ = 0;
     std::uint32_t waitStart_ = 0;
     std::int32_t componentNumber_ = 0;

@@ -33,43 +33,19 @@ bool IsHexDigit(char c) {
     return std::isxdigit(static_cast<unsigned char>(c)) != 0;
 }
 
-// What follows the line's first letter, trimmed: "P B x.hex" and "PB x.hex" alike give "B x.hex".
-std::string AfterLetter(std::string_view line) {
-    return TrimBoth(DropFront(line, 1));
-}
-
-// What follows the "B", leading blanks removed: the file name and the checksum text, if any.
-std::string AfterB(std::string_view afterLetter) {
-    return TrimLeft(DropFront(afterLetter, 1));
-}
-
-// The name ends at the first blank; a name with blanks inside cannot be written.
-std::string FileNameOf(const std::string& afterB) {
-    return afterB.substr(0, afterB.find(' '));
+// "P B x.hex" and "PB x.hex" alike: a blank between P and B is taken.
+bool IsBootLine(const TScriptLine& line) {
+    return line.letter == 'P' && line.component == 'B';
 }
 
 } // namespace
 
 TProgBoot::TProgBoot(EngineClock clock) : TProgFlash(std::move(clock)) {}
 
-void TProgBoot::Error(const std::string& text) {
-    DropFile();
-    ClearBusy();
-    step_ = stParked;
-    TGestionnaire::Error(text);
-}
-
-void TProgBoot::Reset() {
-    DropFile();
-    TGestionnaire::Reset();
-    step_ = stIdle;
-}
-
 std::optional<TProgrammedFile> TProgBoot::DescribeLine(const std::string& line) const {
-    if (!line.starts_with("P")) return std::nullopt;
-    const std::string afterLetter = AfterLetter(line);
-    if (!afterLetter.starts_with("B")) return std::nullopt;
-    return TProgrammedFile{{mkBootArea, 0}, scriptDir_ + FileNameOf(AfterB(afterLetter)), kBootRange};
+    const TScriptLine cut = CutScriptLine(line);
+    if (!IsBootLine(cut)) return std::nullopt;
+    return TProgrammedFile{{mkBootArea, 0}, scriptDir_ + ProgrammedFileName(cut), kBootRange};
 }
 
 void TProgBoot::Recognise() {
@@ -77,22 +53,24 @@ void TProgBoot::Recognise() {
     if (currentLine_.starts_with("SYN")) {
         SetBusy();
         step_ = stAwaitCall;
-    } else if (currentLine_.starts_with("P")) {
-        // A blank between P and B is taken, and none between B and the file name.
-        currentLine_ = AfterLetter(currentLine_);
-        if (currentLine_.starts_with("B")) {
-            SetBusy();
-            step_ = stLoadFile;
-        }
+        return;
     }
+    line_ = CutScriptLine(currentLine_);
+    if (line_.letter != 'P') return;
+    // A blank between P and B is taken, and none between B and the file name.
+    currentLine_ = line_.rest;
+    if (!IsBootLine(line_)) return;
+    SetBusy();
+    step_ = stLoadFile;
 }
 
 void TProgBoot::LoadFile() {
-    currentLine_ = AfterB(currentLine_);
-    const std::string fileName = FileNameOf(currentLine_);
+    // What follows the "B": the file name and the checksum text, if any.
+    currentLine_ = line_.argument;
+    const std::string fileName = ProgrammedFileName(line_);
     if (!LoadFlashFile(scriptDir_ + fileName)) {
         // Deliberately the whole rest of the line, checksum text included, not just the name.
-        Error(scriptDir_ + currentLine_ + " File not found !!!");
+        Error(TErrorCode::file_not_found, scriptDir_ + currentLine_ + " File not found !!!");
         return;
     }
     checksumText_ = TrimBoth(std::string_view(currentLine_).substr(fileName.size()));
@@ -100,7 +78,7 @@ void TProgBoot::LoadFile() {
     if (!checksumText_.empty()) {
         if (checksumText_.size() != 4 ||
             !std::all_of(checksumText_.begin(), checksumText_.end(), IsHexDigit)) {
-            Error("Bad checksum in script line : PB " + currentLine_);
+            Error(TErrorCode::checksum_mismatch, "Bad checksum in script line : PB " + currentLine_);
             return;
         }
         for (char& c : checksumText_)
@@ -159,13 +137,13 @@ void TProgBoot::CheckType() {
             cursor_ = FirstPosition(menuModel_);
             SendTypeNumber();
         } else if (cursor_ > kDeviceCount || menuModel_ != 0) {
-            Error(kBadType);
+            Error(TErrorCode::wrong_model, kBadType);
         } else {
             SendTypeNumber();
         }
     } else if (static_cast<std::uint32_t>(clock_.Now() - typeCheckStart_) > kTypeCheckTimeoutMs) {
         // The only time-out on a device answer: 1000 ms of silence count as a refusal.
-        Error(kBadType);
+        Error(TErrorCode::wrong_model, kBadType);
     }
 }
 

@@ -2,6 +2,7 @@
 // identification ("SYN"), and programming of the extended boot area ("PB").
 #pragma once
 
+#include "engines/line_text.h"
 #include "engines/progflash.h"
 
 #include <cstdint>
@@ -31,8 +32,6 @@ public:
     explicit TProgBoot(EngineClock clock = EngineClock::System());
 
     void Execute() override;
-    void Error(const std::string& text) override;
-    void Reset() override;
     std::optional<TProgrammedFile> DescribeLine(const std::string& line) const override;
 
     TStep Step() const { return step_; }
@@ -43,6 +42,8 @@ public:
     std::uint16_t BootChecksum() const { return bootChecksum_; }
 
 private:
+    void ParkStep() override { step_ = stParked; }
+    void IdleStep() override { step_ = stIdle; }
     void Recognise();
     void LoadFile();
     void AwaitCall();
@@ -52,6 +53,8 @@ private:
     void SendTypeNumber();
 
     TStep step_ = stIdle;
+    // The line taken, as cut when it was recognised.
+    TScriptLine line_;
     std::string checksumText_;
     std::int32_t cursor_ = 0;
     std::uint32_t typeCheckStart_ = 0;

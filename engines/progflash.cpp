@@ -15,6 +15,19 @@ const std::string kLineEnd = "\r\n";
 
 TProgFlash::TProgFlash(EngineClock clock) : TGestionnaire(std::move(clock)) {}
 
+void TProgFlash::Error(TErrorCode code, const std::string& text) {
+    DropFile();
+    ClearBusy();
+    ParkStep();
+    TGestionnaire::Error(code, text);
+}
+
+void TProgFlash::Reset() {
+    DropFile();
+    TGestionnaire::Reset();
+    IdleStep();
+}
+
 bool TProgFlash::LoadFlashFile(const std::string& path) {
     retryCount_ = 0;
     return LoadTextLines(path, fileLines_) == LoadResult::Ok;
@@ -25,38 +38,22 @@ void TProgFlash::SendFileLine(std::int32_t index) {
 }
 
 bool TProgFlash::CommandAccepted(const TMemory& memory, const std::string& eraseStatus) {
-    RequestRx();
-    if (RxBeginsWith('.')) {
-        Consume(".");
-        BeginMemory(memory);
-        ShowStatus(eraseStatus);
-        return true;
-    }
-    if (RxBeginsWith('I')) {
-        Consume("I");
-        Error("Instruction unknown");
-    }
-    return false;
+    if (CommandReply() != TReply::Accepted) return false;
+    BeginMemory(memory);
+    ShowStatus(eraseStatus);
+    return true;
 }
 
 bool TProgFlash::EraseDone() {
-    RequestRx();
-    if (RxBeginsWith('.')) {
-        Consume(".");
-        nextLine_ = 0;
-        return true;
-    }
-    if (RxBeginsWith('X')) {
-        Consume("X");
-        Error("Error while erasing !!!");
-    }
-    return false;
+    if (CheckReply('X', TErrorCode::write_error, "Error while erasing !!!") != TReply::Accepted) return false;
+    nextLine_ = 0;
+    return true;
 }
 
 bool TProgFlash::StartUpload(const std::string& uploadStatus, const std::string& emptyFileError) {
     // An empty file shows only now, after the device has erased the memory.
     if (fileLines_.empty()) {
-        Error(emptyFileError);
+        Error(TErrorCode::file_not_found, emptyFileError);
         return false;
     }
     ShowStatus(uploadStatus);
@@ -66,18 +63,14 @@ bool TProgFlash::StartUpload(const std::string& uploadStatus, const std::string&
 }
 
 bool TProgFlash::UploadStep() {
-    RequestRx();
-    if (RxBeginsWith('.')) {
-        Consume(".");
+    const TReply reply = CheckReply('X', TErrorCode::write_error, "Error while writing!!!");
+    if (reply == TReply::Accepted) {
         LineAcknowledged();
         StepProgress();
         if (nextLine_ >= FileLineCount()) return true;
         SendFileLine(nextLine_);
         ++nextLine_;
-    } else if (RxBeginsWith('X')) {
-        Consume("X");
-        Error("Error while writing!!!");
-    } else if (RxBeginsWith('R')) {
+    } else if (reply == TReply::Waiting && RxBeginsWith('R')) {
         Consume("R");
         // The count runs over the whole file, not per line. Before the first
         // acknowledgement the line sent last is line 0.
@@ -92,15 +85,9 @@ void TProgFlash::SendChecksumRecord(const std::string& verifyStatus, const std::
 }
 
 TProgFlash::TChecksumReply TProgFlash::ChecksumReply(bool resendAllowed) {
-    RequestRx();
-    if (RxBeginsWith('.')) {
-        Consume(".");
-        return crMatched;
-    }
-    if (RxBeginsWith('X')) {
-        Consume("X");
-        Error("Checksum Error");
-    } else if (resendAllowed && RxBeginsWith('R')) {
+    const TReply reply = CheckReply('X', TErrorCode::checksum_mismatch, "Checksum Error");
+    if (reply == TReply::Accepted) return crMatched;
+    if (reply == TReply::Waiting && resendAllowed && RxBeginsWith('R')) {
         Consume("R");
         // One count for the upload and the checksum together.
         if (CountRetry()) return crResend;

@@ -18,8 +18,16 @@ public:
     std::int32_t NextLine() const { return nextLine_; }
     const TextLines& FileLines() const { return fileLines_; }
 
+    // Both drop the file; Error parks the step machine until Reset, Reset makes it idle.
+    void Error(TErrorCode code, const std::string& text) override;
+    void Reset() override;
+
 protected:
     explicit TProgFlash(EngineClock clock);
+
+    // The engine's own step machine: parked after an error, idle after Reset.
+    virtual void ParkStep() = 0;
+    virtual void IdleStep() = 0;
 
     // Reads the whole file and starts the retransmission count; false when it cannot be read.
     bool LoadFlashFile(const std::string& path);

@@ -16,20 +16,9 @@ constexpr char kEsc = '\x1B';
 constexpr std::int32_t kTdoExpected = 0x10;
 
 const std::string kLineEnd = "\r\n";
-const std::string kInstructionUnknown = "Instruction unknown";
 
 bool IsPromDigit(std::string_view text) {
     return !text.empty() && (text[0] == '8' || text[0] == '9');
-}
-
-// What follows the line's first letter, trimmed: "P 9 x.svf" and "P9 x.svf" alike give "9 x.svf".
-std::string AfterLetter(std::string_view line) {
-    return TrimBoth(DropFront(line, 1));
-}
-
-// What follows the PROM digit, trimmed: the Effect file's name.
-std::string FileNameOf(std::string_view afterLetter) {
-    return TrimBoth(DropFront(afterLetter, 1));
 }
 
 // The digit 8 names Prom 1, 9 names Prom 2.
@@ -89,13 +78,13 @@ void TProgJtag::AskFastLink() {
     LinkFast();
 }
 
-void TProgJtag::Error(const std::string& text) {
+void TProgJtag::Error(TErrorCode code, const std::string& text) {
     effectFile_.CloseEffectFile();
     ClearBusy();
     step_ = stParked;
     // A failed slow update must not leave the link at the slow speed.
     if (slowLink_) AskFastLink();
-    TGestionnaire::Error(text);
+    TGestionnaire::Error(code, text);
 }
 
 void TProgJtag::Reset() {
@@ -106,10 +95,10 @@ void TProgJtag::Reset() {
 }
 
 std::optional<TProgrammedFile> TProgJtag::DescribeLine(const std::string& line) const {
-    if (!line.starts_with("P")) return std::nullopt;
-    const std::string afterLetter = AfterLetter(line);
-    if (!IsPromDigit(afterLetter)) return std::nullopt;
-    return TProgrammedFile{PromOf(afterLetter.front()), scriptDir_ + FileNameOf(afterLetter), std::nullopt};
+    const TScriptLine cut = CutScriptLine(line);
+    // "P 9 x.svf" and "P9 x.svf" alike; the file name keeps blanks inside.
+    if (cut.letter != 'P' || !IsPromDigit(cut.rest)) return std::nullopt;
+    return TProgrammedFile{PromOf(cut.component), scriptDir_ + ProgrammedFileName(cut), std::nullopt};
 }
 
 std::string TProgJtag::FindReplyCode() const {
@@ -119,8 +108,9 @@ std::string TProgJtag::FindReplyCode() const {
 
 void TProgJtag::Recognise() {
     if (busy_ || currentLine_.empty()) return;
+    const TScriptLine line = CutScriptLine(currentLine_);
     TStep next = stIdle;
-    switch (currentLine_.front()) {
+    switch (line.letter) {
     case 'D':
         next = stSendD;
         break;
@@ -133,26 +123,17 @@ void TProgJtag::Recognise() {
     default:
         return;
     }
-    currentLine_ = AfterLetter(currentLine_);
+    currentLine_ = line.rest;
     if (!IsPromDigit(currentLine_)) return;
     SetBusy();
+    promSelector_ = std::string(1, line.component);
+    fileName_ = ProgrammedFileName(line);
     step_ = next;
 }
 
-bool TProgJtag::CommandAccepted() {
-    RequestRx();
-    if (RxBeginsWith('.')) return true;
-    if (RxBeginsWith('I')) {
-        Consume("I");
-        Error(kInstructionUnknown);
-    }
-    return false;
-}
-
 void TProgJtag::AwaitSlowStart() {
-    if (!CommandAccepted()) return;
-    // The device answers "P" as well; its "." must not be met by this one.
-    Consume(".");
+    // The "." answering "S" is taken, so that it cannot also answer the "P" that follows.
+    if (CommandReply() != TReply::Accepted) return;
     slowLink_ = true;
     LinkSlow();
     Send("P" + promSelector_);
@@ -160,7 +141,8 @@ void TProgJtag::AwaitSlowStart() {
 }
 
 void TProgJtag::AwaitIdentificationAccepted() {
-    if (!CommandAccepted()) return;
+    // The status line comes before the "." is taken.
+    if (CommandReply(TDot::Keep) != TReply::Accepted) return;
     ShowStatus("Extract Prom Devices ID");
     Consume(".");
     step_ = stReadIdentification;
@@ -176,8 +158,7 @@ void TProgJtag::ReadIdentification() {
 }
 
 void TProgJtag::StartUpdate() {
-    promSelector_ = currentLine_.substr(0, 1);
-    currentLine_ = FileNameOf(currentLine_);
+    currentLine_ = fileName_;
     // The command goes out before the file is opened: a missing file still starts the device.
     if (slowMode_) {
         Send("S" + promSelector_);
@@ -189,12 +170,12 @@ void TProgJtag::StartUpdate() {
     const std::string path = scriptDir_ + currentLine_;
     effectLineCount_ = effectFile_.OpenEffectFile(path);
     if (effectLineCount_ == TEffectFile::kMissing) {
-        Error(path + " File not found !!!");
+        Error(TErrorCode::file_not_found, path + " File not found !!!");
         return;
     }
     if (effectLineCount_ == TEffectFile::kUnreadable) {
         // The file is there, so "not found" would send the operator looking for the wrong fault.
-        Error("Cannot read Effect file " + path + " : " + effectFile_.Reason());
+        Error(TErrorCode::file_not_found, "Cannot read Effect file " + path + " : " + effectFile_.Reason());
         return;
     }
     SetProgressMax(effectLineCount_);
@@ -207,13 +188,14 @@ void TProgJtag::StartUpdate() {
 }
 
 void TProgJtag::AwaitUpdateAccepted() {
-    if (!CommandAccepted()) return;
+    // The memory begins and the status line comes before the "." is taken.
+    if (CommandReply(TDot::Keep) != TReply::Accepted) return;
     BeginMemory(PromOf(promSelector_.front()));
     ShowStatus("Updating Prom Devices");
     Consume(".");
     effectLineNumber_ = 0;
     if (effectLineCount_ == 0) {
-        Error("Effect File Empty !!!");
+        Error(TErrorCode::file_not_found, "Effect File Empty !!!");
         return;
     }
     SendNextCommand();
@@ -228,7 +210,7 @@ void TProgJtag::SendNextCommand() {
         ++effectLineNumber_;
     }
     if (command == kEffectError) {
-        Error("Error in Effect file line : " + std::to_string(effectLineNumber_));
+        Error(TErrorCode::syntax_error, "Error in Effect file line : " + std::to_string(effectLineNumber_));
     } else if (command.empty()) {
         Send(std::string(kEffectEndRecord) + kLineEnd);
         step_ = stAwaitEnd;
@@ -257,7 +239,8 @@ void TProgJtag::CheckTdoAnswer() {
     // The statement is over either way: the next "." only closes it.
     translation_.ScanCode = 0;
     if (decoded != translation_.Tdo) {
-        Error("Error while executing Effect file line : " + std::to_string(effectLineNumber_));
+        Error(TErrorCode::effect_error,
+              "Error while executing Effect file line : " + std::to_string(effectLineNumber_));
     }
 }
 
@@ -278,7 +261,8 @@ void TProgJtag::RunStatement() {
         SendNextCommand();
     } else if (code == "X") {
         ClearRx();
-        Error("Error while executing Effect file line : " + std::to_string(effectLineNumber_));
+        Error(TErrorCode::effect_error,
+              "Error while executing Effect file line : " + std::to_string(effectLineNumber_));
     } else if (code == "R") {
         ClearRx();
         // The whole statement again, from its record; a data block follows on the next ".".
@@ -296,7 +280,7 @@ void TProgJtag::AwaitEnd() {
         step_ = stFinish;
     } else if (code == "X") {
         // Deliberately the text of a refused command, for a refused end record.
-        Error(kInstructionUnknown);
+        Error(TErrorCode::refused, kInstructionUnknown);
     } else {
         // The end record is never sent again: "R" here ends the update at once.
         FailTooManyRetries();
@@ -304,14 +288,7 @@ void TProgJtag::AwaitEnd() {
 }
 
 void TProgJtag::AwaitF() {
-    RequestRx();
-    if (RxBeginsWith('.')) {
-        Consume(".");
-        step_ = stFinish;
-    } else if (RxBeginsWith('I')) {
-        Consume("I");
-        Error(kInstructionUnknown);
-    }
+    if (CommandReply() == TReply::Accepted) step_ = stFinish;
 }
 
 void TProgJtag::Execute() {
@@ -323,7 +300,6 @@ void TProgJtag::Execute() {
         AwaitSlowStart();
         break;
     case stSendD:
-        promSelector_ = currentLine_.substr(0, 1);
         Send("D" + promSelector_);
         step_ = stAwaitD;
         break;
@@ -349,7 +325,6 @@ void TProgJtag::Execute() {
         AwaitEnd();
         break;
     case stSendF:
-        promSelector_ = currentLine_.substr(0, 1);
         Send("F" + promSelector_);
         step_ = stAwaitF;
         break;

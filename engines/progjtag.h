@@ -33,7 +33,7 @@ public:
     ~TProgJtag() override;
 
     void Execute() override;
-    void Error(const std::string& text) override;
+    void Error(TErrorCode code, const std::string& text) override;
     void Reset() override;
     // The pause before the first record waits for the clock, not for the device.
     bool WaitsForDevice() const override { return step_ != stPausing; }
@@ -63,8 +63,6 @@ private:
     void AwaitF();
     // Reads on to the next line that yields a command and sends it, or the end record.
     void SendNextCommand();
-    // "." or "I" at the start of the reply to a one-letter command; "." stays in place.
-    bool CommandAccepted();
     void AskFastLink();
 
     TStep step_ = stIdle;
@@ -74,6 +72,8 @@ private:
     std::int32_t effectLineCount_ = 0;
     std::int32_t effectLineNumber_ = 0;
     std::string promSelector_;
+    // The Effect file a "P" line names, from the line as recognised.
+    std::string fileName_;
     TranslationState translation_;
     TEffectFile effectFile_;
     // The slow link was asked for and the fast one not yet again.

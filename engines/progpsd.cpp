@@ -11,18 +11,6 @@ namespace vz {
 
 namespace {
 
-const std::string kInstructionUnknown = "Instruction unknown";
-
-// What follows the line's first letter, trimmed: "P 3 x.hex" and "P3 x.hex" alike give "3 x.hex".
-std::string AfterLetter(std::string_view line) {
-    return TrimBoth(DropFront(line, 1));
-}
-
-// What follows the bank digit, trimmed: the file name, blanks inside included.
-std::string FileNameOf(std::string_view afterLetter) {
-    return TrimBoth(DropFront(afterLetter, 1));
-}
-
 // Bank 0 lives in the lower half of the address space, every other bank in the upper.
 TAddressRange BankRange(std::int32_t bank) {
     return bank == 0 ? TAddressRange{0x0000, 0x7FFF} : TAddressRange{0x8000, 0xFFFF};
@@ -36,25 +24,12 @@ bool TProgPsd::IsBankDigit(std::string_view text) {
     return !text.empty() && text[0] >= '0' && text[0] <= '7';
 }
 
-void TProgPsd::Error(const std::string& text) {
-    DropFile();
-    ClearBusy();
-    step_ = stParked;
-    TGestionnaire::Error(text);
-}
-
-void TProgPsd::Reset() {
-    DropFile();
-    TGestionnaire::Reset();
-    step_ = stIdle;
-}
-
 std::optional<TProgrammedFile> TProgPsd::DescribeLine(const std::string& line) const {
-    if (!line.starts_with("P")) return std::nullopt;
-    const std::string afterLetter = AfterLetter(line);
-    if (!IsBankDigit(afterLetter)) return std::nullopt;
-    const std::int32_t bank = HexCharToNibble(afterLetter.front());
-    return TProgrammedFile{{mkKeyboardBank, bank}, scriptDir_ + FileNameOf(afterLetter), BankRange(bank)};
+    const TScriptLine cut = CutScriptLine(line);
+    // "P 3 x.hex" and "P3 x.hex" alike; the file name keeps blanks inside.
+    if (cut.letter != 'P' || !IsBankDigit(cut.rest)) return std::nullopt;
+    const std::int32_t bank = HexCharToNibble(cut.component);
+    return TProgrammedFile{{mkKeyboardBank, bank}, scriptDir_ + ProgrammedFileName(cut), BankRange(bank)};
 }
 
 char TProgPsd::Digit() const {
@@ -63,8 +38,9 @@ char TProgPsd::Digit() const {
 
 void TProgPsd::Recognise() {
     if (busy_ || currentLine_.empty()) return;
+    const TScriptLine line = CutScriptLine(currentLine_);
     TStep next = stIdle;
-    switch (currentLine_.front()) {
+    switch (line.letter) {
     case 'P':
         next = stLoadFile;
         break;
@@ -77,31 +53,22 @@ void TProgPsd::Recognise() {
     default:
         return;
     }
-    currentLine_ = AfterLetter(currentLine_);
+    currentLine_ = line.rest;
     if (!IsBankDigit(currentLine_)) return;
     SetBusy();
-    bank_ = HexCharToNibble(currentLine_.front());
+    bank_ = HexCharToNibble(line.component);
+    fileName_ = ProgrammedFileName(line);
     step_ = next;
 }
 
 void TProgPsd::LoadFile() {
-    currentLine_ = FileNameOf(currentLine_);
+    currentLine_ = fileName_;
     if (!LoadFlashFile(scriptDir_ + currentLine_)) {
-        Error(scriptDir_ + currentLine_ + " File not found !!!");
+        Error(TErrorCode::file_not_found, scriptDir_ + currentLine_ + " File not found !!!");
         return;
     }
     Send(std::string("P") + Digit());
     step_ = stAwaitCommand;
-}
-
-bool TProgPsd::CommandKnown() {
-    RequestRx();
-    if (RxBeginsWith('.')) return true;
-    if (RxBeginsWith('I')) {
-        Consume("I");
-        Error(kInstructionUnknown);
-    }
-    return false;
 }
 
 void TProgPsd::ReadIdNumber() {
@@ -160,7 +127,8 @@ void TProgPsd::Execute() {
         step_ = stAwaitD;
         break;
     case stAwaitD:
-        if (CommandKnown()) {
+        // The status line comes before the "." is taken.
+        if (CommandReply(TDot::Keep) == TReply::Accepted) {
             ShowStatus("Extract ID Keyb");
             Consume(".");
             step_ = stReadIdNumber;
@@ -174,10 +142,7 @@ void TProgPsd::Execute() {
         step_ = stAwaitF;
         break;
     case stAwaitF:
-        if (CommandKnown()) {
-            Consume(".");
-            step_ = stFinish;
-        }
+        if (CommandReply() == TReply::Accepted) step_ = stFinish;
         break;
     case stFinish:
         DropFile();

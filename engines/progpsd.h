@@ -33,8 +33,6 @@ public:
     explicit TProgPsd(EngineClock clock = EngineClock::System());
 
     void Execute() override;
-    void Error(const std::string& text) override;
-    void Reset() override;
     std::optional<TProgrammedFile> DescribeLine(const std::string& line) const override;
 
     // True when the text begins with one of the characters "0" to "7".
@@ -44,16 +42,18 @@ public:
     std::int32_t Bank() const { return bank_; }
 
 private:
+    void ParkStep() override { step_ = stParked; }
+    void IdleStep() override { step_ = stIdle; }
     void Recognise();
     void LoadFile();
-    // "." (left in place for the caller) or "I" at the start of the reply.
-    bool CommandKnown();
     void ReadIdNumber();
     // The bank digit as the device and the status lines show it.
     char Digit() const;
 
     TStep step_ = stIdle;
     std::int32_t bank_ = 0;
+    // The file a "P" line names, from the line as recognised.
+    std::string fileName_;
 };
 
 } // namespace vz

@@ -114,6 +114,13 @@ std::uint16_t HexImageSumOfLines(const TextLines& lines, std::uint16_t first, st
     return ImageSum(lines, first, last);
 }
 
+std::uint8_t HexRecordChecksum(std::string_view line, std::size_t pairs) {
+    unsigned sum = 0;
+    for (std::size_t k = 0; k < pairs; ++k)
+        sum += HexPairAt(line, 1 + 2 * k);
+    return static_cast<std::uint8_t>((256 - (sum & 0xFF)) & 0xFF);
+}
+
 std::string BuildHexRecord(std::uint8_t type, std::uint16_t address, std::string_view dataText) {
     const std::size_t count = dataText.size() / 2;
     std::string line;
@@ -123,12 +130,8 @@ std::string BuildHexRecord(std::uint8_t type, std::uint16_t address, std::string
     line += WordToHex(address);
     line += ByteToHex(type);
     line += dataText;
-    unsigned sum = 0;
-    for (std::size_t pos = 1; pos + 1 < kHeaderLength; pos += 2)
-        sum += HexPairAt(line, pos);
-    for (std::size_t k = 0; k < count; ++k)
-        sum += HexPairAt(dataText, 2 * k);
-    line += ByteToHex(static_cast<std::uint8_t>((256 - (sum & 0xFF)) & 0xFF));
+    // The header's four pairs and the counted data; an odd trailing digit is not summed.
+    line += ByteToHex(HexRecordChecksum(line, (kHeaderLength - 1) / 2 + count));
     return line;
 }
 

@@ -35,6 +35,10 @@ std::uint16_t HexImageSum(const Lines& lines, std::uint16_t first, std::uint16_t
     return HexImageSumOfLines(lines, first, last);
 }
 
+// The checksum byte that ends a record: the two's complement of the sum of the
+// `pairs` byte pairs after the ":" (count, address, type and the data bytes).
+std::uint8_t HexRecordChecksum(std::string_view line, std::size_t pairs);
+
 // ":" + count + address + type + dataText + record checksum. An odd trailing digit
 // of dataText is copied but neither counted nor summed.
 std::string BuildHexRecord(std::uint8_t type, std::uint16_t address, std::string_view dataText);

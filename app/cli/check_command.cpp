@@ -36,10 +36,8 @@ std::string HexFaultOf(const std::string& line) {
     HexRecord record;
     if (!ParseHexRecord(line, record) || line.size() != 11 + 2 * std::size_t{record.count})
         return "length does not match its byte count";
-    unsigned sum = 0;
-    for (std::size_t pos = 1; pos + 2 < line.size(); pos += 2)
-        sum += HexPairAt(line, pos);
-    const auto expected = static_cast<std::uint8_t>((256 - (sum & 0xFF)) & 0xFF);
+    // The header's four pairs and the data; the last pair is the checksum itself.
+    const std::uint8_t expected = HexRecordChecksum(line, 4 + std::size_t{record.count});
     const std::uint8_t found = HexPairAt(line, line.size() - 2);
     if (found != expected) return "record checksum " + ByteToHex(found) + ", expected " + ByteToHex(expected);
     return {};

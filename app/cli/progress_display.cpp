@@ -133,12 +133,9 @@ void UpdateEstimate::Measure(const std::vector<std::string>& scriptLines, const 
     }
     total_ = 0;
     for (const std::string& raw : scriptLines) {
-        const std::string line = TrimBoth(raw);
-        if (line.size() < 2 || line.front() != 'P') continue;
-        std::string rest = TrimBoth(DropFront(line, 1));
-        if (rest.empty() || (rest.front() != 'B' && (rest.front() < '0' || rest.front() > '9'))) continue;
-        rest = TrimBoth(DropFront(rest, 1));
-        std::string name = rest.substr(0, rest.find(' '));
+        const TScriptLine line = CutScriptLine(TrimBoth(raw));
+        if (line.letter != 'P' || (line.component != 'B' && !IsComponentDigit(line.component))) continue;
+        std::string name = ProgrammedFileName(line);
         auto known = sizes_.find(name);
         if (known == sizes_.end()) {
             std::error_code ec;

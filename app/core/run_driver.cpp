@@ -228,7 +228,7 @@ void TRunDriver::CheckWait(bool advanced) {
     std::snprintf(seconds, sizeof seconds, "%g", limit);
     std::string text = std::string("No answer from the device within ") + seconds + " s";
     if (noAnswer.bytes > 0) text += "; the port received " + NoAnswerText(noAnswer);
-    core_->ShowError(text);
+    core_->ShowError(TErrorCode::no_answer, text);
     lastProgress_ = now;
 }
 
@@ -304,6 +304,7 @@ void TRunDriver::NoteRunEnd() {
     default:
         end.reason = TRunEndReason::Failed;
         end.error = core_->ErrorMessage();
+        end.code = core_->ErrorCode();
         break;
     }
     if (end.reason != TRunEndReason::Completed) unattendedFailed_ = true;
@@ -331,7 +332,7 @@ void TRunDriver::OnLinkFailure(const LinkFailure& failure, bool lost) {
     TRunEnd end;
     end.reason = TRunEndReason::PortFailed;
     end.error = text;
-    end.code = lost ? TErrorCode::PortLost : TErrorCode::PortUnusable;
+    end.code = lost ? TErrorCode::port_lost : TErrorCode::port_unusable;
     end.portName = failure.portName;
     end.portReason = failure.reason;
     end.accessDenied = failure.accessDenied;

@@ -33,7 +33,7 @@ struct TRunEnd {
     std::string error;
     // Why it failed, as a stable code, and the memory being erased or written when it
     // failed or was stopped (none between memories).
-    TErrorCode code = TErrorCode::None;
+    TErrorCode code = TErrorCode::none;
     std::optional<TMemory> stage;
     // PortFailed: what the link reported, and whether an open port was lost.
     std::string portName;

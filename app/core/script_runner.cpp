@@ -21,12 +21,10 @@ std::string DirectoryPart(const std::string& path) {
     return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
 }
 
-// "P3 x.hex" and "P 3 x.hex" alike: the engines take blanks between the letter and the digit.
+// "P3 x.hex", "P 3 x.hex", "V3 0102", "F3": a line for the component, cut as the engines cut it.
 bool IsComponentLine(const std::string& line, char digit) {
-    const std::string text = TrimBoth(line);
-    if (text.empty() || (text[0] != 'P' && text[0] != 'V' && text[0] != 'F')) return false;
-    const std::string rest = TrimBoth(DropFront(text, 1));
-    return !rest.empty() && rest.front() == digit;
+    const TScriptLine cut = CutScriptLine(TrimBoth(line));
+    return (cut.letter == 'P' || cut.letter == 'V' || cut.letter == 'F') && cut.component == digit;
 }
 
 } // namespace
@@ -52,11 +50,14 @@ bool TUpdaterCore::LocateAndLoadScript() {
     std::vector<std::string> lines;
     if (LoadTextLines(path, lines) != LoadResult::Ok) {
         const bool searched = scriptArgument_.empty() && !rootSearchNote_.empty();
-        ShowError(path + " File not found !!!" + (searched ? " (" + rootSearchNote_ + ")" : std::string()));
+        ShowError(TErrorCode::file_not_found,
+                  path + " File not found !!!" + (searched ? " (" + rootSearchNote_ + ")" : std::string()));
         return false;
     }
     scriptLines_ = std::move(lines);
     progressBar2_.Max = 1;
+    // Deliberately not the engines' rule: any line holding "rem" anywhere is left out of
+    // the bar's maximum, while the engines skip only lines that begin with it.
     for (const std::string& line : scriptLines_)
         if (!line.empty() && line.find("rem") == std::string::npos) ++progressBar2_.Max;
     face_.ProgressChanged();
@@ -76,7 +77,8 @@ void TUpdaterCore::DispatchNextLine() {
         if (engineBusy_)
             state_ = kLineRunning;
         else
-            ShowError("Syntax Error in script file line : " + std::to_string(lineIndex_));
+            ShowError(TErrorCode::syntax_error,
+                      "Syntax Error in script file line : " + std::to_string(lineIndex_));
         return;
     }
     lineText_ = "FI";
@@ -84,7 +86,8 @@ void TUpdaterCore::DispatchNextLine() {
     inst_.Execute();
     // A script whose end the device never acknowledges must not be reported as completed.
     if (!engineBusy_)
-        ShowError("Syntax Error in script file line : " + std::to_string(scriptLines_.size()));
+        ShowError(TErrorCode::syntax_error,
+                  "Syntax Error in script file line : " + std::to_string(scriptLines_.size()));
     else
         state_ = kFinishing;
 }

@@ -74,7 +74,7 @@ std::string ReportLine(const TDeviceRecord& record) {
            ", \"started\": " + JsonString(IsoLocalTime(record.started)) +
            ", \"ended\": " + JsonString(IsoLocalTime(record.ended)) + ", \"seconds\": " + seconds +
            ", \"error\": " + (record.error ? JsonString(*record.error) : "null") + ", \"error_code\": " +
-           (record.errorCode == TErrorCode::None ? "null"
+           (record.errorCode == TErrorCode::none ? "null"
                                                  : JsonString(std::string(ErrorCodeName(record.errorCode)))) +
            ", \"stage\": " + (record.stage ? JsonString(MemoryKey(*record.stage)) : "null") +
            ", \"programmed\": " + Array(record.programmed) + ", \"skipped\": " + Array(record.skipped) +

@@ -28,7 +28,7 @@ struct TDeviceRecord {
     std::time_t ended = 0;
     double seconds = 0;
     std::optional<std::string> error; // as the memo shows it
-    TErrorCode errorCode = TErrorCode::None;
+    TErrorCode errorCode = TErrorCode::none;
     std::optional<TMemory> stage; // the memory a failed or stopped run was in
     std::vector<TMemory> programmed;
     std::vector<TMemory> skipped;

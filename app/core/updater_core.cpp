@@ -64,7 +64,7 @@ void TUpdaterCore::BindEngine(TGestionnaire& engine) {
         face_.ProgressChanged();
     };
     engine.OnStatus = [this](TGestionnaire& e) { ShowStatus(e.StatusText()); };
-    engine.OnError = [this](TGestionnaire& e) { ShowError(e.ErrorText()); };
+    engine.OnError = [this](TGestionnaire& e) { ShowError(e.ErrorCode(), e.ErrorText()); };
     engine.OnDeviceId = [this](TGestionnaire& e) { OnDeviceId(e); };
     engine.OnLinkFast = [this](TGestionnaire&) { link_->SetSpeedFast(); };
     engine.OnLinkSlow = [this](TGestionnaire&) { link_->SetSpeedSlow(); };
@@ -142,7 +142,7 @@ bool TUpdaterCore::SequencerStep() {
         RunState();
     } catch (const std::exception& e) {
         // A fault of our own ends the run like any error instead of killing the program.
-        ShowError(std::string("Internal error: ") + e.what());
+        ShowError(TErrorCode::internal, std::string("Internal error: ") + e.what());
     }
     return !(Snapshot() == before);
 }
@@ -245,6 +245,7 @@ void TUpdaterCore::StepStarting() {
     runRecord_ = {};
     identified_.reset();
     outcome_ = TRunOutcome::None;
+    errorCode_ = TErrorCode::none;
     deviceAnswered_ = silenceAdvised_ = stopAdvised_ = false;
     ForgetNoAnswer();
     face_.SetTimerInterval(kRunInterval);
@@ -265,7 +266,7 @@ void TUpdaterCore::StepStarting() {
     // A run that follows an error or a STOP during a slow PROM update must still
     // meet the boot loader at the normal speed.
     link_->SetSpeedFast();
-    if (!link_->SetLinkRun(true)) ShowError(kOpenFailureText);
+    if (!link_->SetLinkRun(true)) ShowError(TErrorCode::port_unusable, kOpenFailureText);
 }
 
 void TUpdaterCore::StepWaitSync() {
@@ -329,7 +330,8 @@ void TUpdaterCore::ShowStatus(const std::string& text) {
     face_.MemoLineAdded(text);
 }
 
-void TUpdaterCore::ShowError(const std::string& text) {
+void TUpdaterCore::ShowError(TErrorCode code, const std::string& text) {
+    errorCode_ = code;
     errorMessage_ = text;
     state_ = kError;
     outcome_ = TRunOutcome::Failed;

@@ -5,6 +5,7 @@
 #include "app/core/link_control.h"
 #include "app/core/main_face.h"
 #include "engines/clock.h"
+#include "engines/error_code.h"
 #include "engines/inst_courante.h"
 #include "engines/progboot.h"
 #include "engines/progjtag.h"
@@ -113,7 +114,7 @@ public:
     // Takes the link's received chunk and steps at once during a run; true as above.
     bool DataReceived();
     // A fault outside the engines that ends the run (for example a face's time-out).
-    void ShowError(const std::string& text);
+    void ShowError(TErrorCode code, const std::string& text);
 
     void ShowStatus(const std::string& text);
     void SetScriptDir(const std::string& dir);
@@ -138,6 +139,8 @@ public:
     const TProgressBar& ProgressBar2() const { return progressBar2_; }
     const TControls& Controls() const { return controls_; }
     const std::string& ErrorMessage() const { return errorMessage_; }
+    // The kind of the error that ended the run; none while a run goes well.
+    TErrorCode ErrorCode() const { return errorCode_; }
     const std::string& ScriptDir() const { return scriptDir_; }
     const std::vector<std::string>& ScriptLines() const { return scriptLines_; }
     std::int32_t LineIndex() const { return lineIndex_; }
@@ -231,6 +234,7 @@ private:
     std::int32_t deviceId_ = 0;
     bool readIdMode_ = false;
     std::string errorMessage_;
+    TErrorCode errorCode_ = TErrorCode::none;
     std::string scriptDir_;
     std::uint8_t modelCode_ = 0;
     std::uint8_t reportedModelCode_ = 0;

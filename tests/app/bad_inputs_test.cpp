@@ -93,6 +93,8 @@ TEST_P(BadScripts, EndAsTheTableSays) {
     Write("script.ini", GetParam().script);
     Expect("FI", ".");
     EXPECT_EQ(Run(), GetParam().outcome);
+    EXPECT_EQ(core_->ErrorCode(),
+              GetParam().outcome == kCompleted ? TErrorCode::none : TErrorCode::syntax_error);
     EXPECT_TRUE(link_->unexpected.empty()) << link_->unexpected.front();
 }
 
@@ -170,6 +172,32 @@ TEST_F(BadInputs, EmptyHexFileIsReportedAfterTheErase) {
     Write("script.ini", "P2 empty.hex\n");
     Expect("P2", "..");
     EXPECT_EQ(Run(), "Keyb File Empty !!!");
+    EXPECT_EQ(core_->ErrorCode(), TErrorCode::file_not_found);
+}
+
+// What the device answers decides the kind of fault the run ends with.
+TEST_F(BadInputs, DeviceRefusalsEndWithTheirCodes) {
+    Write("k.hex", ":048000000102030472\r\n");
+    const std::string line = ":048000000102030472\r\n";
+    const struct {
+        std::vector<ScriptedLink::Exchange> device; // after the synchronisation
+        TErrorCode code;
+    } cases[] = {
+        {{{"P3", ".X"}}, TErrorCode::write_error},
+        {{{"P3", ".."}, {line, "."}, {line, "."}, {":0200000C7C0E68\r\n", "X"}},
+         TErrorCode::checksum_mismatch},
+        {{{"RS", "I"}}, TErrorCode::refused},
+        {{}, TErrorCode::wrong_model}, // the type number is never answered
+    };
+    for (const auto& c : cases) {
+        SetUp();
+        Write("script.ini", c.code == TErrorCode::refused ? "RS\n" : "P3 k.hex\n");
+        if (c.code == TErrorCode::wrong_model) link_->script.back().reply.clear();
+        link_->script.insert(link_->script.end(), c.device.begin(), c.device.end());
+        Run();
+        EXPECT_EQ(core_->ErrorCode(), c.code) << ErrorCodeName(c.code);
+        EXPECT_TRUE(link_->script.empty()) << ErrorCodeName(c.code);
+    }
 }
 
 // Lines that are no sound records go out exactly as they stand: the device judges
@@ -219,6 +247,7 @@ TEST_F(BadInputs, LineTheDeviceNeverAcceptsEndsAfterThreeHundredResends) {
     for (int i = 0; i < 301; ++i)
         Expect(":10400000AABB\r\n", "R");
     EXPECT_EQ(Run(), "Too Many Transmission Error !!!");
+    EXPECT_EQ(core_->ErrorCode(), TErrorCode::too_many_resends);
     EXPECT_TRUE(link_->script.empty());
 }
 
@@ -240,6 +269,7 @@ TEST_F(BadInputs, MissingUnreadableOrEmptyEffectFile) {
         Write("script.ini", c.line + "\n");
         Expect("P8", c.reply);
         EXPECT_EQ(Run(), c.error) << c.line;
+        EXPECT_EQ(core_->ErrorCode(), TErrorCode::file_not_found) << c.line;
         // "P8" went out before the file was looked at.
         EXPECT_TRUE(link_->script.empty()) << c.line;
     }

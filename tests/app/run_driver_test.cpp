@@ -140,6 +140,7 @@ TEST_F(RunDriverTest, WindowWaitsForTheDeviceUntilStopButALimitEndsTheWait) {
     ASSERT_EQ(host_.ends.size(), 1u);
     EXPECT_EQ(host_.ends[0].reason, TRunEndReason::Failed);
     EXPECT_EQ(host_.ends[0].error, "No answer from the device within 5 s");
+    EXPECT_EQ(driver_->Core().ErrorCode(), TErrorCode::no_answer);
     // Nobody is there to answer a box.
     EXPECT_TRUE(face_.errorBoxes.empty());
     EXPECT_TRUE(driver_->UnattendedFailed());

@@ -283,13 +283,14 @@ TEST_F(SequencerTest, LinkThatCannotRunEndsTheRun) {
     core_->StartClick();
     RunToIdle();
     EXPECT_EQ(face_.errorBoxes, Lines{"Error while opening "});
+    EXPECT_EQ(core_->ErrorCode(), TErrorCode::port_unusable);
 }
 
 TEST_F(SequencerTest, StatusLinesRepeatOnlyWhenTheyDiffer) {
     core_->ShowStatus("a");
     core_->ShowStatus("a");
     core_->ShowStatus("b");
-    core_->ShowError("b");
+    core_->ShowError(TErrorCode::internal, "b");
     EXPECT_EQ(face_.memo, (Lines{kIdle, "a", "b"}));
     EXPECT_EQ(core_->ErrorMessage(), "b");
     EXPECT_EQ(core_->State(), TUpdaterCore::kError);

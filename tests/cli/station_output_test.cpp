@@ -15,7 +15,7 @@ TEST(StationReport, LineIsOneJsonObjectWithEveryKey) {
     record.identity = TDeviceIdentity{6, 0x8006, 1, 0}; // the KRB350's 256 variant
     record.seconds = 12.34;
     record.error = "Error while writing!!!";
-    record.errorCode = TErrorCode::WriteError;
+    record.errorCode = TErrorCode::write_error;
     record.stage = TMemory{mkKeyboardBank, 1};
     record.programmed = {{mkBootArea, 0}, {mkKeyboardBank, 0}};
     record.skipped = {{mkProm, 2}};

@@ -36,7 +36,7 @@ TEST(Gestionnaire, EventsSeeTheFieldAlreadySet) {
     engine.ShowStatus("hello");
     engine.Send("PB");
     engine.SetDeviceId(0x8012);
-    engine.Error("boom");
+    engine.Error(TErrorCode::internal, "boom");
     EXPECT_EQ(owner.log,
               (std::vector<std::string>{"max:7", "status:hello", "send:PB", "id:32786", "error:boom"}));
 }
@@ -47,7 +47,7 @@ TEST(Gestionnaire, ResetRestoresIdleValuesKeepsIdentityAndRaisesNothing) {
     engine.SetModelCode(6), engine.SetReportedModelCode(2), engine.SetOptions(8);
     engine.SetScriptDir("/upd/"), engine.SetMenuModel(1), engine.SetSlowMode(true);
     engine.SetCurrentLine("PB x"), engine.SetRxBuffer(".."), engine.SetProgressMax(9), engine.SetDeviceId(5);
-    engine.ShowStatus("s"), engine.Send("t"), engine.Error("e"), engine.SetBusy();
+    engine.ShowStatus("s"), engine.Send("t"), engine.Error(TErrorCode::internal, "e"), engine.SetBusy();
     FakeOwner owner(engine);
     engine.Reset();
     EXPECT_TRUE(owner.log.empty());
