@@ -141,6 +141,7 @@ void TGestionnaire::EndMemory() {
 
 bool TGestionnaire::CountRetry() {
     ++retryCount_;
+    if (OnResend) OnResend(*this);
     // The device's limit: the 300th request is still honoured, the 301st ends the file.
     if (retryCount_ <= kMaxRetries) return true;
     FailTooManyRetries();

@@ -133,6 +133,8 @@ public:
     // The device acknowledged the file line sent last during an upload: one line's
     // round trip is over.
     TNotifyEvent OnLineAcknowledged;
+    // The device asked for a line or record again (counted whether honoured or not).
+    TNotifyEvent OnResend;
 
 protected:
     void RaiseModelFound(std::uint8_t code);

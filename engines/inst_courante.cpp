@@ -101,6 +101,7 @@ void TInstCrt::CompareVersion() {
     // The held version is exactly four characters and its end mark.
     if (rxBuffer_.find('.') == 4) {
         const std::string held = rxBuffer_.substr(0, 4);
+        if (OnVersionRead) OnVersionRead(*this, static_cast<char>('0' + componentNumber_), held);
         // Compared as text, letter case included: "01a5" is not "01A5".
         if (held == currentLine_ && OnVersionSame) OnVersionSame(*this, componentNumber_);
         ClearRx();

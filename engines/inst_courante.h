@@ -57,6 +57,8 @@ public:
     TVersionNotifyEvent OnVersionSame;
     // The device has taken a version text ("V" acknowledged), for the run's record.
     TVersionWrittenEvent OnVersionWritten;
+    // The version a "T" line read from the device, as it sent it, before comparing.
+    TVersionWrittenEvent OnVersionRead;
 
 private:
     void Recognise();

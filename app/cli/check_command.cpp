@@ -45,7 +45,7 @@ std::string HexFaultOf(const std::string& line) {
 
 class ScriptChecker {
 public:
-    ScriptChecker(std::ostream& out) : out_(out) {
+    ScriptChecker(std::ostream& out, std::vector<std::string>* files) : out_(out), files_(files) {
         for (TGestionnaire* engine : Engines()) {
             engine->OnError = [this](TGestionnaire& e) { error_ = e.ErrorText(); };
         }
@@ -53,6 +53,7 @@ public:
 
     // Number of faults found in the script and the files it names.
     int Check(const std::string& path) {
+        if (files_) files_->push_back(path);
         TextLines lines;
         if (LoadTextLines(path, lines) != LoadResult::Ok) return Fault(path + " File not found !!!");
         const std::string dir = std::filesystem::path(path).parent_path().string();
@@ -91,6 +92,7 @@ private:
         if (!error_.empty()) {
             faults += Fault(where + error_);
         } else if (const std::optional<TProgrammedFile> file = taker->DescribeLine(text)) {
+            if (files_) files_->push_back(file->Path);
             faults += file->Checksum ? CheckHexFile(file->Path, file->Checksum->First, file->Checksum->Last)
                                      : CheckEffectFile(file->Path);
         }
@@ -128,6 +130,7 @@ private:
     }
 
     std::ostream& out_;
+    std::vector<std::string>* files_;
     TProgBoot boot_{SilentClock()};
     TInstCrt inst_{SilentClock()};
     TProgPsd psd_{SilentClock()};
@@ -137,7 +140,8 @@ private:
 
 } // namespace
 
-int RunCheck(const CheckOptions& options, std::ostream& out, std::ostream& err) {
+int RunCheck(const CheckOptions& options, std::ostream& out, std::ostream& err,
+             std::vector<std::string>* files) {
     std::vector<std::string> scripts;
     if (!options.script.empty()) {
         scripts.push_back(options.script);
@@ -161,7 +165,7 @@ int RunCheck(const CheckOptions& options, std::ostream& out, std::ostream& err) 
             return 1;
         }
     }
-    ScriptChecker checker(out);
+    ScriptChecker checker(out, files);
     int faults = 0;
     for (const std::string& script : scripts)
         faults += checker.Check(script);

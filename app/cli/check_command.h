@@ -4,6 +4,7 @@
 
 #include <iosfwd>
 #include <string>
+#include <vector>
 
 namespace vz::cli {
 
@@ -13,6 +14,8 @@ struct CheckOptions {
     std::string script;          // a script file instead of the model directories
 };
 
-int RunCheck(const CheckOptions& options, std::ostream& out, std::ostream& err);
+// With `files`, every script checked and every file the scripts name, in order.
+int RunCheck(const CheckOptions& options, std::ostream& out, std::ostream& err,
+             std::vector<std::string>* files = nullptr);
 
 } // namespace vz::cli

@@ -15,6 +15,9 @@ std::string ProgramFilePath();
 // The system and machine, for the head of a transcript ("Linux 6.1.0 x86_64").
 std::string PlatformName();
 
+// The machine's name ("line3-pc"); empty when the system cannot tell.
+std::string HostName();
+
 // The width of the terminal behind the stream; 0 when it is none or cannot tell.
 int TerminalColumns(std::FILE* stream);
 

@@ -23,6 +23,12 @@ std::string PlatformName() {
     return std::string(name.sysname) + " " + name.release + " " + name.machine;
 }
 
+std::string HostName() {
+    char name[256] = "";
+    if (gethostname(name, sizeof name - 1) != 0) return {};
+    return name;
+}
+
 int TerminalColumns(std::FILE* stream) {
     winsize size{};
     if (ioctl(fileno(stream), TIOCGWINSZ, &size) != 0) return 0;

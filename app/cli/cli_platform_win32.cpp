@@ -22,6 +22,12 @@ std::string ProgramFilePath() {
     }
 }
 
+std::string HostName() {
+    char name[MAX_COMPUTERNAME_LENGTH + 1] = "";
+    DWORD size = sizeof name;
+    return GetComputerNameA(name, &size) ? std::string(name, size) : std::string();
+}
+
 std::string PlatformName() {
     SYSTEM_INFO info{};
     GetNativeSystemInfo(&info);

@@ -125,6 +125,9 @@ CommandLine ParseCommandLine(int argc, const char* const* argv, std::ostream& ou
     stationCommand->add_option("--log-dir", station.logDir,
                                "Keep a transcript of each device in this directory");
     stationCommand->add_flag("--quiet", station.run.quiet, "One line a device's result, nothing else");
+    stationCommand->add_option("--station", station.station,
+                               "The station's name in the record (default: the host's)");
+    stationCommand->add_option("--operator", station.operatorName, "The operator's name in the record");
 
     CheckOptions& check = line.check;
     auto* checkCommand = app.add_subcommand("check", "Find what would stop a script, without a device");

@@ -30,7 +30,15 @@ struct RunOptions {
     std::string log;
 };
 
-enum ExitCode { kCompleted = 0, kRunFailed = 1, kPortFailed = 2, kBadArguments = 3, kInterrupted = 130 };
+// kUnrecorded: a station's record could not be written, so devices went unrecorded.
+enum ExitCode {
+    kCompleted = 0,
+    kRunFailed = 1,
+    kPortFailed = 2,
+    kBadArguments = 3,
+    kUnrecorded = 4,
+    kInterrupted = 130,
+};
 
 // Set from a signal handler to stop the run as STOP does.
 extern std::atomic<bool> g_interrupted;

@@ -16,8 +16,10 @@ struct StationOptions {
     RunOptions run;
     // Devices attempted on each port before it ends; 0: until Ctrl-C.
     long count = 0;
-    std::string report; // JSON Lines, appended
-    std::string logDir; // one transcript a device
+    std::string report;       // JSON Lines, appended
+    std::string logDir;       // one transcript a device
+    std::string station;      // empty: the host's name
+    std::string operatorName; // empty: none recorded
 };
 
 int RunStation(const StationOptions& options, std::ostream& out, std::ostream& err);

@@ -271,7 +271,7 @@ void TStation::PortRun::RunEnded(const TRunEnd& end) {
     else
         CloseLog(false);
     const long count = station_.settings_.count;
-    if (stopped_ || (count > 0 && status_.Attempted() >= count)) {
+    if (stopped_ || station_.reportFailed_ || (count > 0 && status_.Attempted() >= count)) {
         SetState(TPortState::Finished);
         return;
     }
@@ -280,6 +280,8 @@ void TStation::PortRun::RunEnded(const TRunEnd& end) {
         if (!status_.everOpened) {
             SetState(TPortState::Unusable);
             station_.events_.PortUnusable(index_, end);
+            // A station one socket short would pass for a whole one: none starts.
+            station_.Post([station = &station_] { station->Refuse(); });
             return;
         }
         if (status_.state != TPortState::Gone) {
@@ -311,6 +313,9 @@ void TStation::PortRun::Record(const TRunEnd& end) {
     record.programmed = core.RunRecord().programmed;
     record.skipped = core.RunRecord().skipped;
     record.versions = core.RunRecord().versions;
+    record.versionsBefore = core.RunRecord().versionsBefore;
+    record.versionsAfter = core.RunRecord().versionsAfter;
+    record.resends = core.RunRecord().resends;
     record.bytesSent = counter_->Sent() - sentAtStart_;
     if (!core.ScriptArgument().empty())
         record.script = core.ScriptArgument();
@@ -367,6 +372,13 @@ void TStation::Start() {
     heartbeat_->Arm(0);
 }
 
+void TStation::Refuse() {
+    if (refused_) return;
+    refused_ = true;
+    for (auto& port : ports_)
+        port->Stop("stopped: another port of the station cannot be opened");
+}
+
 void TStation::StopAll(const std::string& why) {
     stopped_ = true;
     for (auto& port : ports_)
@@ -389,11 +401,15 @@ const TPortStatus& TStation::Port(std::size_t port) const {
     return ports_.at(port)->Status();
 }
 
-void TStation::Record(const TDeviceRecord& record) {
-    if (report_.IsOpen() && !report_.Append(record) && !reportFailed_) {
-        reportFailed_ = true;
-        events_.ReportFailed();
-    }
+void TStation::Record(TDeviceRecord& record) {
+    record.seq = ++recorded_;
+    if (!report_.IsOpen() || report_.Append(settings_.session, record) || reportFailed_) return;
+    reportFailed_ = true;
+    events_.ReportFailed(report_.Reason());
+    // No device may be programmed without its record: ports waiting end now, ports
+    // updating once their device is done.
+    for (auto& port : ports_)
+        if (port->Status().state != TPortState::Updating) port->Stop("stopped: the report cannot be written");
 }
 
 } // namespace vz

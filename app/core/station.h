@@ -74,15 +74,16 @@ public:
     virtual void DeviceIdentified(std::size_t /*port*/, const TDeviceIdentity& /*identity*/) {}
     // A device's run ended; its record went to the report (when there is one).
     virtual void DeviceEnded(std::size_t /*port*/, const TDeviceRecord& /*record*/, const TRunEnd& /*end*/) {}
-    // The port could not be opened at the start: it is left out.
+    // The port could not be opened at the start: the station stops every port.
     virtual void PortUnusable(std::size_t /*port*/, const TRunEnd& /*end*/) {}
     // The adapter went away: it is tried again every second under the same name.
     virtual void AdapterGone(std::size_t /*port*/, const TRunEnd& /*end*/) {}
     virtual void AdapterBack(std::size_t /*port*/) {}
     // A device's transcript could not be created at `path`.
     virtual void TranscriptFailed(std::size_t /*port*/, const std::string& /*path*/) {}
-    // The report could not take a record: devices are no longer recorded.
-    virtual void ReportFailed() {}
+    // The report could not take a record (`reason` the system's words): the station
+    // takes no further device.
+    virtual void ReportFailed(const std::string& /*reason*/) {}
     // A few times a second while the station runs, for a face that redraws.
     virtual void Heartbeat() {}
 };
@@ -100,7 +101,8 @@ struct TStationSettings {
     std::string logDir; // one transcript a device; empty: none
     // Every wait after a device has called; before, the wait has no limit.
     double silenceSeconds = 60;
-    std::string version; // the updater's, for the record
+    std::string version;    // the updater's, for the record
+    TSessionRecord session; // what every record of the session shares
     // Makes a port's driver ready to run: the package and the script.
     std::function<void(TRunDriver&)> preparePort;
     // The first lines of a device's transcript.
@@ -122,6 +124,7 @@ public:
 
     // Opens the report for appending; false when it cannot be written.
     bool OpenReport();
+    const std::string& ReportReason() const { return report_.Reason(); }
     // Every port starts its first run.
     void Start();
     // As STOP does on every port: a device mid-update is stopped and recorded. `why`
@@ -134,6 +137,10 @@ public:
     const TStationPort& PortSettings(std::size_t port) const;
     const TPortStatus& Port(std::size_t port) const;
     bool Stopped() const { return stopped_; }
+    // A port could not be opened at the start: the station stopped at once.
+    bool Refused() const { return refused_; }
+    // A record could not be written: devices went unrecorded.
+    bool ReportFailed() const { return reportFailed_; }
 
     // How often the ports are looked at, and a lost adapter tried again.
     static constexpr int kHeartbeatMs = 200;
@@ -143,7 +150,10 @@ private:
     class PortRun;
     friend class PortRun;
 
-    void Record(const TDeviceRecord& record);
+    // Gives the record its place in the session and appends it to the report.
+    void Record(TDeviceRecord& record);
+    void Refuse();
+    void Post(std::function<void()> work) { loop_.Post(std::move(work)); }
 
     TStationSettings settings_;
     TStationLoop& loop_;
@@ -152,7 +162,9 @@ private:
     std::vector<std::string> labels_; // the ports' names in file names
     TReportFile report_;
     bool reportFailed_ = false;
+    std::uint64_t recorded_ = 0; // devices recorded this session
     bool stopped_ = false;
+    bool refused_ = false;
     std::unique_ptr<TStationLoop::TTimer> heartbeat_;
     std::vector<std::unique_ptr<PortRun>> ports_;
 };

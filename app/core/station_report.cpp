@@ -21,6 +21,14 @@ std::string TextOrNull(const std::string& text) {
     return text.empty() ? "null" : JsonString(text);
 }
 
+std::string Versions(const std::vector<std::pair<char, std::string>>& versions) {
+    std::string json = "{";
+    for (const auto& [component, text] : versions)
+        json +=
+            (json.size() > 1 ? ", " : "") + JsonString(std::string(1, component)) + ": " + JsonString(text);
+    return json + "}";
+}
+
 std::string Array(const std::vector<TMemory>& memories) {
     std::string json = "[";
     for (const TMemory& memory : memories)
@@ -58,16 +66,17 @@ const char* ResultKey(TDeviceResult result) {
     return "failed";
 }
 
-std::string ReportLine(const TDeviceRecord& record) {
-    std::string versions = "{";
-    for (const auto& [component, text] : record.versions)
-        versions += (versions.size() > 1 ? ", " : "") + JsonString(std::string(1, component)) + ": " +
-                    JsonString(text);
-    versions += "}";
+std::string ReportLine(const TSessionRecord& session, const TDeviceRecord& record) {
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%.2f", record.seconds);
     const std::optional<TDeviceIdentity>& identity = record.identity;
-    return "{\"port\": " + JsonString(record.port) + ", \"result\": " + JsonString(ResultKey(record.result)) +
+    return "{\"station\": " + JsonString(session.station) +
+           ", \"operator\": " + TextOrNull(session.operatorName) +
+           ", \"run_id\": " + JsonString(session.runId) + ", \"seq\": " + std::to_string(record.seq) +
+           ", \"package\": {\"root\": " + JsonString(session.packageRoot) +
+           ", \"sha256\": " + TextOrNull(session.packageSha256) + "}" +
+           ", \"port\": " + JsonString(record.port) +
+           ", \"result\": " + JsonString(ResultKey(record.result)) +
            ", \"model\": " + (identity ? JsonString(ModelKey(identity->model)) : "null") +
            ", \"device_id\": " + (identity ? JsonString(Hex4(identity->deviceId)) : "null") +
            ", \"options\": " + (identity ? JsonString(Hex4(identity->options)) : "null") +
@@ -78,7 +87,12 @@ std::string ReportLine(const TDeviceRecord& record) {
                                                  : JsonString(std::string(ErrorCodeName(record.errorCode)))) +
            ", \"stage\": " + (record.stage ? JsonString(MemoryKey(*record.stage)) : "null") +
            ", \"programmed\": " + Array(record.programmed) + ", \"skipped\": " + Array(record.skipped) +
-           ", \"versions\": " + versions + ", \"bytes_sent\": " + std::to_string(record.bytesSent) +
+           ", \"versions\": " + Versions(record.versions) +
+           ", \"versions_before\": " + Versions(record.versionsBefore) +
+           ", \"versions_after\": " + Versions(record.versionsAfter) +
+           ", \"boot_checksum\": " + (identity ? JsonString(Hex4(identity->bootChecksum)) : "null") +
+           ", \"resends\": " + std::to_string(record.resends) +
+           ", \"bytes_sent\": " + std::to_string(record.bytesSent) +
            ", \"script\": " + TextOrNull(record.script) + ", \"log\": " + TextOrNull(record.log) +
            ", \"version\": " + JsonString(record.version) + "}\n";
 }
@@ -87,8 +101,8 @@ bool TReportFile::Open(const std::string& path) {
     return file_.OpenAppend(path) == TRecordFile::Outcome::Opened;
 }
 
-bool TReportFile::Append(const TDeviceRecord& record) {
-    return file_.AppendWhole(ReportLine(record));
+bool TReportFile::Append(const TSessionRecord& session, const TDeviceRecord& record) {
+    return file_.AppendWhole(ReportLine(session, record));
 }
 
 } // namespace vz

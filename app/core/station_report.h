@@ -19,7 +19,17 @@ namespace vz {
 
 enum class TDeviceResult { Completed, Failed, Stopped };
 
+// What every record of a station's session shares.
+struct TSessionRecord {
+    std::string station;      // the station's name
+    std::string operatorName; // empty: not given
+    std::string runId;        // one random identifier a session
+    std::string packageRoot;
+    std::string packageSha256; // over the scripts and every file they name
+};
+
 struct TDeviceRecord {
+    std::uint64_t seq = 0; // from 1 in a session
     std::string port;
     TDeviceResult result = TDeviceResult::Failed;
     // The device as identified; none when it never was.
@@ -33,6 +43,9 @@ struct TDeviceRecord {
     std::vector<TMemory> programmed;
     std::vector<TMemory> skipped;
     std::vector<std::pair<char, std::string>> versions;
+    std::vector<std::pair<char, std::string>> versionsBefore;
+    std::vector<std::pair<char, std::string>> versionsAfter;
+    std::uint32_t resends = 0;
     std::uint64_t bytesSent = 0;
     std::string script; // empty: none was read
     std::string log;    // the device's transcript; empty: none kept
@@ -46,7 +59,7 @@ const char* ResultKey(TDeviceResult result);
 std::string IsoLocalTime(std::time_t when);
 
 // The record as one line of JSON, ending in a line feed.
-std::string ReportLine(const TDeviceRecord& record);
+std::string ReportLine(const TSessionRecord& session, const TDeviceRecord& record);
 
 class TReportFile {
 public:
@@ -55,7 +68,7 @@ public:
     bool Open(const std::string& path);
     bool IsOpen() const { return file_.IsOpen(); }
     // A whole line or nothing; false when the record may not have reached the disk.
-    bool Append(const TDeviceRecord& record);
+    bool Append(const TSessionRecord& session, const TDeviceRecord& record);
     const std::string& Reason() const { return file_.Reason(); }
 
 private:

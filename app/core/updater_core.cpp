@@ -21,6 +21,18 @@ constexpr int kIdleInterval = 500;
 constexpr int kRunInterval = 10;
 const char kIdleStatus[] = "Click on button START to begin program operation";
 
+// A component's version in a list kept in first-seen order; with `replace`, a later
+// text takes the place of the earlier one.
+void NoteVersion(std::vector<std::pair<char, std::string>>& list, char component, const std::string& text,
+                 bool replace = true) {
+    for (auto& [known, held] : list)
+        if (known == component) {
+            if (replace) held = text;
+            return;
+        }
+    list.emplace_back(component, text);
+}
+
 } // namespace
 
 TUpdaterCore::TUpdaterCore(TMainFace& face, std::unique_ptr<TLinkControl> link, EngineClock clock)
@@ -36,6 +48,12 @@ TUpdaterCore::TUpdaterCore(TMainFace& face, std::unique_ptr<TLinkControl> link, 
     };
     inst_.OnVersionWritten = [this](TGestionnaire&, char component, const std::string& text) {
         runRecord_.versions.emplace_back(component, text);
+        NoteVersion(runRecord_.versionsAfter, component, text);
+    };
+    inst_.OnVersionRead = [this](TGestionnaire&, char component, const std::string& text) {
+        NoteVersion(runRecord_.versionsBefore, component, text, false);
+        // Found current: it is what the device holds after too.
+        if (text == inst_.CurrentLine()) NoteVersion(runRecord_.versionsAfter, component, text);
     };
 }
 
@@ -71,6 +89,7 @@ void TUpdaterCore::BindEngine(TGestionnaire& engine) {
     engine.OnMemoryStarted = [this](TGestionnaire&, const TMemory& memory) { NoteMemoryStarted(memory); };
     engine.OnMemoryDone = [this](TGestionnaire&, const TMemory& memory) { NoteMemoryDone(memory); };
     engine.OnLineAcknowledged = [this](TGestionnaire&) { face_.LineAcknowledged(); };
+    engine.OnResend = [this](TGestionnaire&) { ++runRecord_.resends; };
 }
 
 void TUpdaterCore::FormCreate() {

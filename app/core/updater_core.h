@@ -55,6 +55,12 @@ struct TRunRecord {
     std::vector<TMemory> skipped;
     // Version texts the device took, by component character, in the order written.
     std::vector<std::pair<char, std::string>> versions;
+    // What the device reported to "T" lines before anything was written, and what it
+    // holds at the end: written, or found current.
+    std::vector<std::pair<char, std::string>> versionsBefore;
+    std::vector<std::pair<char, std::string>> versionsAfter;
+    // Lines and records the device asked for again.
+    std::uint32_t resends = 0;
 };
 
 // Bytes that arrived since an engine last understood an answer, and none of them was

@@ -22,25 +22,50 @@ TEST(StationReport, LineIsOneJsonObjectWithEveryKey) {
     record.versions = {{'0', "0105"}, {'8', "0203"}};
     record.bytesSent = 4096;
     record.version = "2.6.0.6";
-    const std::string line = ReportLine(record);
+    record.seq = 3;
+    record.versionsBefore = {{'0', "0104"}};
+    record.versionsAfter = {{'0', "0105"}, {'8', "0203"}};
+    record.resends = 7;
+    const TSessionRecord session{"line3", "", "4f2a", "pkg", "ab12"};
+    const std::string line = ReportLine(session, record);
     EXPECT_EQ(line.find('\n'), line.size() - 1);
     EXPECT_EQ(line.find('\x1B'), std::string::npos); // the port's name comes from outside
-    for (const char* part :
-         {"\"port\": \"/dev/serial/by-id/usb-\\\"odd\\\"\\u001b[8m\"", "\"result\": \"failed\"",
-          "\"model\": \"KRB350_256\"", "\"device_id\": \"8006\"", "\"options\": \"0001\"", "\"seconds\": 12.34",
-          "\"error\": \"Error while writing!!!\"", "\"error_code\": \"write_error\"", "\"stage\": \"bank1\"",
-          "\"programmed\": [\"boot\", \"bank0\"]", "\"skipped\": [\"prom2\"]",
-          "\"versions\": {\"0\": \"0105\", \"8\": \"0203\"}", "\"bytes_sent\": 4096", "\"script\": null",
-          "\"log\": null", "\"version\": \"2.6.0.6\"", "\"started\": \"", "\"ended\": \""})
+    for (const char* part : {"\"port\": \"/dev/serial/by-id/usb-\\\"odd\\\"\\u001b[8m\"",
+                             "\"result\": \"failed\"",
+                             "\"model\": \"KRB350_256\"",
+                             "\"device_id\": \"8006\"",
+                             "\"options\": \"0001\"",
+                             "\"seconds\": 12.34",
+                             "\"error\": \"Error while writing!!!\"",
+                             "\"error_code\": \"write_error\"",
+                             "\"stage\": \"bank1\"",
+                             "\"programmed\": [\"boot\", \"bank0\"]",
+                             "\"skipped\": [\"prom2\"]",
+                             "\"versions\": {\"0\": \"0105\", \"8\": \"0203\"}",
+                             "\"bytes_sent\": 4096",
+                             "\"script\": null",
+                             "\"log\": null",
+                             "\"version\": \"2.6.0.6\"",
+                             "\"started\": \"",
+                             "\"ended\": \"",
+                             "\"station\": \"line3\"",
+                             "\"operator\": null",
+                             "\"run_id\": \"4f2a\"",
+                             "\"seq\": 3",
+                             "\"package\": {\"root\": \"pkg\", \"sha256\": \"ab12\"}",
+                             "\"versions_before\": {\"0\": \"0104\"}",
+                             "\"versions_after\": {\"0\": \"0105\", \"8\": \"0203\"}",
+                             "\"boot_checksum\": \"0000\"",
+                             "\"resends\": 7"})
         EXPECT_NE(line.find(part), std::string::npos) << part << " in " << line;
 
     // A device that never said who it is has no identity, and no error when stopped.
     TDeviceRecord unknown;
     unknown.result = TDeviceResult::Stopped;
-    const std::string stopped = ReportLine(unknown);
+    const std::string stopped = ReportLine(session, unknown);
     for (const char* part :
-         {"\"result\": \"stopped\"", "\"model\": null", "\"device_id\": null", "\"options\": null",
-          "\"error\": null", "\"error_code\": null", "\"stage\": null"})
+         {"\"result\": \"stopped\"", "\"model\": null", "\"boot_checksum\": null", "\"device_id\": null",
+          "\"options\": null", "\"error\": null", "\"error_code\": null", "\"stage\": null"})
         EXPECT_NE(stopped.find(part), std::string::npos) << part << " in " << stopped;
 }
 
