@@ -7,7 +7,7 @@ namespace vz::cli {
 void CliFace::MemoLineAdded(const std::string& line) {
     if (log_) log_->Note("status", line);
     // A command line has no START button to click: the idle line is not for it.
-    if (core_ && core_->State() == TUpdaterCore::kIdle) return;
+    if (core_ && core_->State() == TSequencerState::Idle) return;
     ShowIdentityOnce();
     PrintLine(line);
 }

@@ -62,7 +62,7 @@ public:
     void MemoLineAdded(const std::string& line) override {
         log_.Note("status", line);
         // The idle line asks for START, which the station presses by itself.
-        if (core_ && core_->State() == TUpdaterCore::kIdle) return;
+        if (core_ && core_->State() == TSequencerState::Idle) return;
         if (onLine) onLine(PrintableText(line));
     }
     void Advise(const std::string& text) override {
@@ -73,7 +73,6 @@ public:
     void ControlsChanged() override {}
     void Repaint() override {}
     void ShowErrorBox(const std::string&) override {}
-    void SetTimerInterval(int) override {}
     RunChoices Choices() override { return choices_; }
     void CloseWindow() override {}
 

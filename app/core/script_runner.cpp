@@ -74,7 +74,7 @@ void TUpdaterCore::DispatchNextLine() {
             engine->Execute();
         }
         if (engineBusy_)
-            state_ = kLineRunning;
+            state_ = TSequencerState::LineRunning;
         else
             ShowError("Syntax Error in script file line : " + std::to_string(lineIndex_));
         return;
@@ -86,7 +86,7 @@ void TUpdaterCore::DispatchNextLine() {
     if (!engineBusy_)
         ShowError("Syntax Error in script file line : " + std::to_string(scriptLines_.size()));
     else
-        state_ = kFinishing;
+        state_ = TSequencerState::Finishing;
 }
 
 void TUpdaterCore::ReplaceComponentLines(char digit) {

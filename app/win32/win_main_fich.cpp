@@ -496,10 +496,6 @@ void TWinMainFich::ShowErrorBox(const std::string& text) {
     FocusStart();
 }
 
-void TWinMainFich::SetTimerInterval(int) {
-    // The run driver keeps the sequencer's interval and arms the timer with it.
-}
-
 RunChoices TWinMainFich::Choices() {
     return checks_.Choices(compDialog_.Keyb(), compDialog_.Prom1(), compDialog_.Prom2());
 }
