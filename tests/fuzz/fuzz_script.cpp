@@ -15,6 +15,7 @@
 
 namespace {
 
+using vz::TSequencerState;
 using vz::TUpdaterCore;
 using vz::fuzz::Check;
 
