@@ -28,7 +28,6 @@ public:
     void Repaint() override {}
     // The error is the memo's last line already; the run's end tells the rest.
     void ShowErrorBox(const std::string&) override {}
-    void SetTimerInterval(int) override {}
     RunChoices Choices() override { return choices_; }
     void CloseWindow() override {}
     void Advise(const std::string& text) override;

@@ -25,17 +25,6 @@ std::string LinkFailureText(const LinkFailure& failure, bool lost, std::string* 
            failure.reason;
 }
 
-void ReportLinkFailures(ComThread& thread,
-                        std::function<void(const std::string& text, const std::string& advice)> report) {
-    thread.SetOnOpenFailed([report](ComThread&, const LinkFailure& failure) {
-        std::string advice;
-        const std::string text = LinkFailureText(failure, false, &advice);
-        report(text, advice);
-    });
-    thread.SetOnPortLost(
-        [report](ComThread&, const LinkFailure& failure) { report(LinkFailureText(failure, true), {}); });
-}
-
 TComThreadLink::TComThreadLink() = default;
 
 TComThreadLink::TComThreadLink(std::unique_ptr<PortBackend> backend) : thread_(std::move(backend)) {}

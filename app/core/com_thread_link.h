@@ -4,8 +4,8 @@
 #include "app/core/link_control.h"
 #include "link/com_thread.h"
 
-#include <functional>
 #include <memory>
+#include <string>
 
 namespace vz {
 
@@ -13,11 +13,6 @@ namespace vz {
 // port and the system's reason, or that a port in use was lost (an adapter pulled
 // out); `advice` gets what the operator can do, empty when there is nothing to add.
 std::string LinkFailureText(const LinkFailure& failure, bool lost, std::string* advice = nullptr);
-
-// Has both of the thread's failures (a port that cannot be opened, a port lost during
-// the run) reported to a window with their texts; `report` runs on the link thread.
-void ReportLinkFailures(ComThread& thread,
-                        std::function<void(const std::string& text, const std::string& advice)> report);
 
 class TComThreadLink : public TLinkControl {
 public:

@@ -40,7 +40,6 @@ public:
     virtual void Repaint() = 0;
     // The modal error box; returns when the operator has answered it.
     virtual void ShowErrorBox(const std::string& text) = 0;
-    virtual void SetTimerInterval(int milliseconds) = 0;
     virtual RunChoices Choices() = 0;
     // The Quit button, or START while it reads QUIT.
     virtual void CloseWindow() = 0;

@@ -37,6 +37,10 @@ std::string NoAnswerText(const TNoAnswer& noAnswer) {
            " no answer: " + QuotedNoAnswer(noAnswer);
 }
 
+// The timer's pace: a run steps quickly, an idle window only keeps its controls current.
+constexpr int kRunInterval = 10;
+constexpr int kIdleInterval = 500;
+
 // Steps a failing link still allows, so that a device that answered its last line
 // just before the port went completes its run.
 constexpr int kStepsAfterLinkFailure = 8;
@@ -107,7 +111,7 @@ void TRunDriver::UsePackageRoot(const std::string& explicitRoot, const std::stri
 
 void TRunDriver::FormCreate() {
     core_->FormCreate();
-    host_.ArmTimer(interval_);
+    host_.ArmTimer(TimerInterval());
 }
 
 void TRunDriver::FormClose() {
@@ -133,7 +137,7 @@ void TRunDriver::StartClick() {
     core_->StartClick();
     wasRunning_ = starting ? core_->RunInProgress() : wasRunning_;
     NoteRunEnd();
-    if (!closed_) host_.ArmTimer(interval_);
+    if (!closed_) host_.ArmTimer(TimerInterval());
 }
 
 void TRunDriver::ReadIdClick() {
@@ -147,22 +151,26 @@ void TRunDriver::ReadIdClick() {
     if (!core_->RunInProgress()) ResetLatency();
     core_->ReadIdClick();
     wasRunning_ = core_->RunInProgress();
-    if (!closed_) host_.ArmTimer(interval_);
+    if (!closed_) host_.ArmTimer(TimerInterval());
 }
 
 void TRunDriver::StopRun() {
-    if (closed_ || core_->State() == TUpdaterCore::kIdle) return;
+    if (closed_ || core_->State() == TSequencerState::Idle) return;
     core_->StartClick();
     Step(false);
+}
+
+int TRunDriver::TimerInterval() const {
+    return core_->RunPace() ? kRunInterval : kIdleInterval;
 }
 
 bool TRunDriver::UpdateInProgress() const {
     if (closed_ || core_->ReadIdMode()) return false;
     switch (core_->State()) {
-    case TUpdaterCore::kIdle:
-    case TUpdaterCore::kError:
-    case TUpdaterCore::kErrorShown:
-    case TUpdaterCore::kCompleted:
+    case TSequencerState::Idle:
+    case TSequencerState::Error:
+    case TSequencerState::ErrorShown:
+    case TSequencerState::Completed:
         return false;
     default:
         return true;
@@ -194,7 +202,7 @@ void TRunDriver::Step(bool chunk) {
     if (closed_) return;
     // A step that moved the run on is followed at once; one that waits for the
     // device or the clock is followed by the timer.
-    host_.ArmTimer(advanced ? 0 : interval_);
+    host_.ArmTimer(advanced ? 0 : TimerInterval());
 }
 
 void TRunDriver::ResetWait() {

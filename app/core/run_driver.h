@@ -129,19 +129,18 @@ public:
     // An unattended run that did not complete (or never started, or was still running).
     bool UnattendedFailed() const;
     bool Closed() const { return closed_; }
+    // How long the face's timer waits between steps that wait: short during a run,
+    // long when idle.
+    int TimerInterval() const;
 
 private:
-    // What the core shows goes to the face; the driver also keeps the timer's
-    // interval, and an unattended run does without the error box.
+    // What the core shows goes to the face; an unattended run does without the error box
+    // and the idle line.
     void MemoLineAdded(const std::string& line) override;
     void ProgressChanged() override { face_.ProgressChanged(); }
     void ControlsChanged() override { face_.ControlsChanged(); }
     void Repaint() override { face_.Repaint(); }
     void ShowErrorBox(const std::string& text) override;
-    void SetTimerInterval(int milliseconds) override {
-        interval_ = milliseconds;
-        face_.SetTimerInterval(milliseconds);
-    }
     RunChoices Choices() override { return face_.Choices(); }
     void CloseWindow() override { face_.CloseWindow(); }
     void Advise(const std::string& text) override { face_.Advise(text); }
@@ -179,7 +178,6 @@ private:
     bool unattendedFailed_ = false;
     bool closed_ = false;
     bool stepping_ = false;
-    int interval_ = 500;
     bool wasRunning_ = false;
 
     // Waits measured on the driver's clock, from the run's last progress.

@@ -75,7 +75,7 @@ void TUpdaterCore::DispatchNextLine() {
             engine->Execute();
         }
         if (engineBusy_)
-            state_ = kLineRunning;
+            state_ = TSequencerState::LineRunning;
         else
             ShowError(TErrorCode::syntax_error,
                       "Syntax Error in script file line : " + std::to_string(lineIndex_));
@@ -89,7 +89,7 @@ void TUpdaterCore::DispatchNextLine() {
         ShowError(TErrorCode::syntax_error,
                   "Syntax Error in script file line : " + std::to_string(scriptLines_.size()));
     else
-        state_ = kFinishing;
+        state_ = TSequencerState::Finishing;
 }
 
 void TUpdaterCore::ReplaceComponentLines(char digit) {

@@ -93,7 +93,6 @@ private:
     void ControlsChanged() override {}
     void Repaint() override {}
     void ShowErrorBox(const std::string&) override {}
-    void SetTimerInterval(int) override {}
     RunChoices Choices() override { return settings_.choices; }
     void CloseWindow() override {}
 

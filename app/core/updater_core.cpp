@@ -17,8 +17,6 @@ namespace vz {
 
 namespace {
 
-constexpr int kIdleInterval = 500;
-constexpr int kRunInterval = 10;
 const char kIdleStatus[] = "Click on button START to begin program operation";
 
 // A component's version in a list kept in first-seen order; with `replace`, a later
@@ -95,8 +93,8 @@ void TUpdaterCore::BindEngine(TGestionnaire& engine) {
 void TUpdaterCore::FormCreate() {
     inStep_ = false;
     scriptLines_.clear();
-    state_ = kIdle;
-    face_.SetTimerInterval(kIdleInterval);
+    state_ = TSequencerState::Idle;
+    runPace_ = false;
     memo_.clear();
     deviceId_ = 0;
     SetModelCode(0);
@@ -123,20 +121,20 @@ void TUpdaterCore::SetRootDir(const std::string& dir, const std::string& searchN
 
 void TUpdaterCore::StartClick() {
     TControls controls = controls_;
-    if (state_ == kIdle) {
+    if (state_ == TSequencerState::Idle) {
         readIdMode_ = false;
         controls.QuitEnabled = false;
         SetControls(controls);
         ResetEngines();
-        state_ = kStarting;
+        state_ = TSequencerState::Starting;
         // At once, so that the caption reads STOP before the operator can click again.
         SequencerStep();
-    } else if (state_ == kCompleted) {
+    } else if (state_ == TSequencerState::Completed) {
         face_.CloseWindow();
     } else {
         AdviseAfterStop();
         outcome_ = TRunOutcome::Stopped;
-        state_ = kIdle;
+        state_ = TSequencerState::Idle;
         controls.QuitEnabled = true;
         SetControls(controls);
     }
@@ -145,7 +143,7 @@ void TUpdaterCore::StartClick() {
 void TUpdaterCore::ReadIdClick() {
     readIdMode_ = true;
     ResetEngines();
-    state_ = kStarting;
+    state_ = TSequencerState::Starting;
     SequencerStep();
 }
 
@@ -174,7 +172,7 @@ bool TUpdaterCore::DataReceived() {
     const std::size_t room = rxText_.size() < kRxTextLimit ? kRxTextLimit - rxText_.size() : 0;
     rxText_.append(chunk, 0, std::min(room, chunk.size()));
     if (chunk.size() > room) droppedBytes_ += chunk.size() - room;
-    return state_ != kIdle && SequencerStep();
+    return state_ != TSequencerState::Idle && SequencerStep();
 }
 
 TUpdaterCore::Progress TUpdaterCore::Snapshot() const {
@@ -187,55 +185,52 @@ TUpdaterCore::Progress TUpdaterCore::Snapshot() const {
 
 void TUpdaterCore::RunState() {
     switch (state_) {
-    case kIdle:
+    case TSequencerState::Idle:
         StepIdle();
         break;
-    case kStarting:
+    case TSequencerState::Starting:
         StepStarting();
         break;
-    case kLinkStarted:
-        state_ = kSynchronise;
+    case TSequencerState::LinkStarted:
+        state_ = TSequencerState::Synchronise;
         break;
-    case kSynchronise:
+    case TSequencerState::Synchronise:
         syncStart_ = clock_.Now();
         rxText_.clear();
         ShowStatus("Start the device while pushing the ENTER button");
         boot_.SetCurrentLine("SYN");
         boot_.Execute();
-        state_ = kWaitSync;
+        state_ = TSequencerState::WaitSync;
         break;
-    case kWaitSync:
+    case TSequencerState::WaitSync:
         StepWaitSync();
         break;
-    case kNextLine:
+    case TSequencerState::NextLine:
         DispatchNextLine();
         break;
-    case kLineRunning:
+    case TSequencerState::LineRunning:
         StepLineRunning();
         break;
-    case kFinishing:
+    case TSequencerState::Finishing:
         inst_.Execute();
-        if (!engineBusy_ && state_ != kError) state_ = kCompleted;
+        if (!engineBusy_ && state_ != TSequencerState::Error) state_ = TSequencerState::Completed;
         break;
-    case kCompleted:
+    case TSequencerState::Completed:
         StepCompleted();
         break;
-    case kError:
+    case TSequencerState::Error:
         rxText_.clear();
-        state_ = kErrorShown;
+        state_ = TSequencerState::ErrorShown;
         break;
-    case kErrorShown:
+    case TSequencerState::ErrorShown:
         face_.ShowErrorBox(errorMessage_);
-        state_ = kIdle;
-        break;
-    default:
-        state_ = kIdle;
+        state_ = TSequencerState::Idle;
         break;
     }
 }
 
 void TUpdaterCore::StepIdle() {
-    face_.SetTimerInterval(kIdleInterval);
+    runPace_ = false;
     TControls controls = controls_;
     controls.PortMenuEnabled = controls.SpeedMenuEnabled = controls.ModeMenuEnabled = true;
     controls.DeviceMenuEnabled = true;
@@ -267,7 +262,7 @@ void TUpdaterCore::StepStarting() {
     errorCode_ = TErrorCode::none;
     deviceAnswered_ = silenceAdvised_ = stopAdvised_ = false;
     ForgetNoAnswer();
-    face_.SetTimerInterval(kRunInterval);
+    runPace_ = true;
     const RunChoices choices = face_.Choices();
     link_->SelectLinkPort(choices.port);
     link_->SelectLinkPath(choices.portPath);
@@ -281,7 +276,7 @@ void TUpdaterCore::StepStarting() {
     for (TGestionnaire* engine : Engines())
         engine->SetSlowMode(choices.slow);
     SetMenuModel(choices.menuModel);
-    state_ = kLinkStarted;
+    state_ = TSequencerState::LinkStarted;
     // A run that follows an error or a STOP during a slow PROM update must still
     // meet the boot loader at the normal speed.
     link_->SetSpeedFast();
@@ -291,7 +286,7 @@ void TUpdaterCore::StepStarting() {
 void TUpdaterCore::StepWaitSync() {
     AdviseWhenSilent();
     if (boot_.Busy()) boot_.Execute();
-    if (engineBusy_ || state_ == kError) return;
+    if (engineBusy_ || state_ == TSequencerState::Error) return;
     if (!identified_ && modelCode_ != 0) {
         identified_ = TDeviceIdentity{modelCode_, deviceId_, options_, boot_.BootChecksum()};
         face_.DeviceIdentified(*identified_);
@@ -299,7 +294,7 @@ void TUpdaterCore::StepWaitSync() {
     if (!LocateAndLoadScript()) return;
     lineIndex_ = 0;
     ApplyComponentFilter();
-    state_ = kNextLine;
+    state_ = TSequencerState::NextLine;
     progressBar2_.StepIt();
     face_.ProgressChanged();
 }
@@ -307,8 +302,8 @@ void TUpdaterCore::StepWaitSync() {
 void TUpdaterCore::StepLineRunning() {
     for (TGestionnaire* engine : Engines())
         if (engine->Busy()) engine->Execute();
-    if (!engineBusy_ && state_ != kError) {
-        state_ = kNextLine;
+    if (!engineBusy_ && state_ != TSequencerState::Error) {
+        state_ = TSequencerState::NextLine;
         progressBar2_.StepIt();
         face_.ProgressChanged();
     }
@@ -329,11 +324,13 @@ void TUpdaterCore::StepCompleted() {
     controls.PortMenuEnabled = controls.SpeedMenuEnabled = controls.ModeMenuEnabled = true;
     SetControls(controls);
     SetProgress(progressBar1_, 0);
-    state_ = kIdle;
+    state_ = TSequencerState::Idle;
 }
 
 bool TUpdaterCore::WaitingForDevice() const {
-    if (state_ != kWaitSync && state_ != kLineRunning && state_ != kFinishing) return false;
+    if (state_ != TSequencerState::WaitSync && state_ != TSequencerState::LineRunning &&
+        state_ != TSequencerState::Finishing)
+        return false;
     const std::array<const TGestionnaire*, 4> engines{&boot_, &inst_, &psd_, &jtag_};
     for (const TGestionnaire* engine : engines)
         if (engine->Busy() && !engine->WaitsForDevice()) return false;
@@ -352,7 +349,7 @@ void TUpdaterCore::ShowStatus(const std::string& text) {
 void TUpdaterCore::ShowError(TErrorCode code, const std::string& text) {
     errorCode_ = code;
     errorMessage_ = text;
-    state_ = kError;
+    state_ = TSequencerState::Error;
     outcome_ = TRunOutcome::Failed;
     ShowStatus(text);
     AdviseAfterStop();

@@ -73,23 +73,23 @@ struct TNoAnswer {
 // How the last run ended, for the faces to show at a glance (the bars' colour).
 enum class TRunOutcome { None, Completed, Failed, Stopped };
 
+// Where the sequencer stands. The numbers are the ones failure messages print.
+enum class TSequencerState : std::uint8_t {
+    Idle = 0,
+    Synchronise = 1,
+    WaitSync = 2,
+    Starting = 3,
+    LinkStarted = 4,
+    Error = 5,
+    ErrorShown = 6,
+    Finishing = 7,
+    Completed = 8,
+    NextLine = 10,
+    LineRunning = 11,
+};
+
 class TUpdaterCore {
 public:
-    // Sequencer states; 9 is not used.
-    enum : std::uint8_t {
-        kIdle = 0,
-        kSynchronise = 1,
-        kWaitSync = 2,
-        kStarting = 3,
-        kLinkStarted = 4,
-        kError = 5,
-        kErrorShown = 6,
-        kFinishing = 7,
-        kCompleted = 8,
-        kNextLine = 10,
-        kLineRunning = 11,
-    };
-
     TUpdaterCore(TMainFace& face, std::unique_ptr<TLinkControl> link,
                  EngineClock clock = EngineClock::System());
     ~TUpdaterCore();
@@ -134,8 +134,11 @@ public:
     std::string Title() const;
     std::string InitialTitle() const;
 
-    std::uint8_t State() const { return state_; }
-    bool RunInProgress() const { return state_ != kIdle; }
+    TSequencerState State() const { return state_; }
+    bool RunInProgress() const { return state_ != TSequencerState::Idle; }
+    // From a run's first step until the idle step after its end: the sequencer wants
+    // its steps in quick succession meanwhile (the run driver paces its timer by it).
+    bool RunPace() const { return runPace_; }
     // True while a busy engine waits for the device rather than for the clock.
     bool WaitingForDevice() const;
     // The latest status lines, at least kMemoKept of them.
@@ -182,7 +185,7 @@ private:
     void RunState();
     // What a step changes when it moves the run on.
     struct Progress {
-        std::uint8_t state;
+        TSequencerState state;
         std::int32_t lineIndex;
         bool engineBusy;
         std::array<std::uint8_t, 4> steps;
@@ -235,7 +238,8 @@ private:
 
     std::vector<std::string> scriptLines_;
     std::int32_t lineIndex_ = 0;
-    std::uint8_t state_ = kIdle;
+    TSequencerState state_ = TSequencerState::Idle;
+    bool runPace_ = false;
     std::int32_t deviceRecord_ = 0;
     std::int32_t deviceId_ = 0;
     bool readIdMode_ = false;

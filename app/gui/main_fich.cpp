@@ -284,7 +284,7 @@ void TMainFich::ArmTimer(int milliseconds) {
     }
     // At once, after the input and painting already queued; Timer1 stays the fallback.
     NextStep->start();
-    if (!Timer1->isActive()) Timer1->start();
+    if (!Timer1->isActive()) Timer1->start(driver_->TimerInterval());
 }
 
 void TMainFich::StopTimer() {
@@ -420,11 +420,6 @@ void TMainFich::ShowErrorBox(const std::string& text) {
     QMessageBox::critical(this, QString::fromLatin1(face::kErrorBoxTitle), DisplayText(text),
                           QMessageBox::Ok);
     FocusStart();
-}
-
-void TMainFich::SetTimerInterval(int milliseconds) {
-    // The driver arms Timer1; its interval shows the sequencer's pace.
-    Timer1->setInterval(milliseconds);
 }
 
 RunChoices TMainFich::Choices() {

@@ -114,7 +114,6 @@ public:
     void ControlsChanged() override;
     void Repaint() override;
     void ShowErrorBox(const std::string& text) override;
-    void SetTimerInterval(int milliseconds) override;
     RunChoices Choices() override;
     void CloseWindow() override;
     void Advise(const std::string& text) override;

@@ -1,6 +1,7 @@
 // TMainFich on plain Win32: the program's window. It shows what the sequencer
 // core reports, hands it the operator's clicks and menu choices, and ticks it
-// from its timer and from the arrival of data on the link.
+// from its timer and from the arrival of data on the link. Its parts live in
+// win_main_fich*.cpp: life and messages, layout, menus, the run, the focus.
 #pragma once
 
 #include "app/core/main_face.h"
@@ -64,7 +65,6 @@ public:
     void ControlsChanged() override;
     void Repaint() override;
     void ShowErrorBox(const std::string& text) override;
-    void SetTimerInterval(int milliseconds) override;
     RunChoices Choices() override;
     void CloseWindow() override;
     void Advise(const std::string& text) override;

@@ -54,7 +54,7 @@ protected:
     // Runs until idle; returns the text of the error box, or kCompleted.
     std::string Run() {
         core_->StartClick();
-        for (int i = 0; i < 20000 && core_->State() != TUpdaterCore::kIdle; ++i) {
+        for (int i = 0; i < 20000 && core_->State() != TSequencerState::Idle; ++i) {
             link_->Tick();
             if (!link_->pendingRx.empty()) {
                 core_->DataReceived();
@@ -63,7 +63,7 @@ protected:
                 core_->SequencerStep();
             }
         }
-        EXPECT_EQ(core_->State(), TUpdaterCore::kIdle) << "the run did not end";
+        EXPECT_EQ(core_->State(), TSequencerState::Idle) << "the run did not end";
         core_->SequencerStep();
         if (!face_.errorBoxes.empty()) return face_.errorBoxes.back();
         const bool completed =

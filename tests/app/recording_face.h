@@ -23,7 +23,6 @@ public:
         if (core) titles.push_back(core->Title());
     }
     void ShowErrorBox(const std::string& text) override { errorBoxes.push_back(text); }
-    void SetTimerInterval(int milliseconds) override { interval = milliseconds; }
     RunChoices Choices() override { return choices; }
     void CloseWindow() override { closed = true; }
     void Advise(const std::string& text) override { advice.push_back(text); }
@@ -35,7 +34,6 @@ public:
     std::vector<std::string> captions;
     std::vector<std::string> titles;
     std::vector<std::string> errorBoxes;
-    int interval = 0;
     bool closed = false;
 };
 

@@ -63,7 +63,7 @@ protected:
             core_->SequencerStep();
             link_->Tick();
             if (!link_->pendingRx.empty()) core_->DataReceived();
-            if (core_->State() == TUpdaterCore::kIdle) {
+            if (core_->State() == TSequencerState::Idle) {
                 core_->SequencerStep();
                 return;
             }
@@ -94,7 +94,7 @@ TEST_F(SequencerTest, CompleteRunShowsEveryStepAndEndsIdle) {
     // Maximum: 1 + the lines that are not empty and hold no "rem"; every run line and the sync step it.
     EXPECT_EQ(core_->ProgressBar2().Max, 6);
     EXPECT_EQ(core_->ProgressBar2().Position, 6);
-    EXPECT_EQ(face_.interval, 500);
+    EXPECT_FALSE(core_->RunPace());
     EXPECT_FALSE(link_->running);
     EXPECT_EQ(link_->speeds.front(), "fast");
     // START, STOP during the run, QUIT for one step, then START again.
@@ -154,7 +154,7 @@ TEST_F(SequencerTest, StopDuringALineResetsEverything) {
         link_->Tick();
         if (!link_->pendingRx.empty()) core_->DataReceived();
     }
-    ASSERT_EQ(core_->State(), TUpdaterCore::kLineRunning);
+    ASSERT_EQ(core_->State(), TSequencerState::LineRunning);
     EXPECT_TRUE(core_->InstEngine().Busy());
     EXPECT_FALSE(core_->Controls().QuitEnabled);
     core_->StartClick();
@@ -174,7 +174,7 @@ TEST_F(SequencerTest, RunStartedRightAfterAnErrorFindsTheEnginesReset) {
     ExpectKra350Sync();
     Expect("NP", "I");
     core_->StartClick();
-    for (int i = 0; i < 500 && core_->State() != TUpdaterCore::kIdle; ++i) {
+    for (int i = 0; i < 500 && core_->State() != TSequencerState::Idle; ++i) {
         now_ += 10;
         core_->SequencerStep();
         link_->Tick();
@@ -293,7 +293,7 @@ TEST_F(SequencerTest, StatusLinesRepeatOnlyWhenTheyDiffer) {
     core_->ShowError(TErrorCode::internal, "b");
     EXPECT_EQ(face_.memo, (Lines{kIdle, "a", "b"}));
     EXPECT_EQ(core_->ErrorMessage(), "b");
-    EXPECT_EQ(core_->State(), TUpdaterCore::kError);
+    EXPECT_EQ(core_->State(), TSequencerState::Error);
 }
 
 TEST_F(SequencerTest, ReadIdAndQuitFollowTheCurrentDirectory) {
@@ -350,7 +350,7 @@ TEST_F(SequencerTest, StartReadsStopAtOnceSoASecondClickStops) {
     EXPECT_TRUE(link_->running);
     core_->StartClick();
     core_->SequencerStep();
-    EXPECT_EQ(core_->State(), TUpdaterCore::kIdle);
+    EXPECT_EQ(core_->State(), TSequencerState::Idle);
     EXPECT_FALSE(link_->running);
     core_->ReadIdClick();
     EXPECT_TRUE(link_->running);

@@ -15,6 +15,7 @@
 
 namespace {
 
+using vz::TSequencerState;
 using vz::TUpdaterCore;
 using vz::fuzz::Check;
 
@@ -122,13 +123,13 @@ RunRecord OneRun(TUpdaterCore& core, vz::testing::RecordingFace& face, Accepting
     readId ? core.ReadIdClick() : core.StartClick();
     RunRecord run;
     const auto watch = [&] {
-        if (core.State() == TUpdaterCore::kError) run.failed = true;
-        if (core.State() == TUpdaterCore::kCompleted) {
+        if (core.State() == TSequencerState::Error) run.failed = true;
+        if (core.State() == TSequencerState::Completed) {
             Check(!run.failed, "completed after an error", script);
             run.completed = true;
         }
     };
-    for (int steps = 0; steps < kStepLimit && core.State() != TUpdaterCore::kIdle; ++steps) {
+    for (int steps = 0; steps < kStepLimit && core.State() != TSequencerState::Idle; ++steps) {
         // The device answers at once: time moves on only while nothing is on its way.
         device.Tick(core);
         if (!device.pending.empty()) {
@@ -139,9 +140,10 @@ RunRecord OneRun(TUpdaterCore& core, vz::testing::RecordingFace& face, Accepting
         }
         watch();
     }
-    if (core.State() != TUpdaterCore::kIdle)
-        vz::fuzz::Fail("the run did not end", "state " + std::to_string(core.State()) + ", last status \"" +
-                                                  face.memo.back() + "\", script:\n" + script);
+    if (core.State() != TSequencerState::Idle)
+        vz::fuzz::Fail("the run did not end", "state " + std::to_string(static_cast<int>(core.State())) +
+                                                  ", last status \"" + face.memo.back() + "\", script:\n" +
+                                                  script);
     // The idle step resets every engine and stops the link.
     core.SequencerStep();
     for (vz::TGestionnaire* engine : {static_cast<vz::TGestionnaire*>(&core.BootEngine()),

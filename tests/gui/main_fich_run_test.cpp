@@ -40,7 +40,7 @@ public:
         views.push_back({Start->text(), Start->isEnabled(), ReadId->isEnabled(), Quit->isEnabled(),
                          Port1->menuAction()->isEnabled(), Speed1->menuAction()->isEnabled(),
                          Program1->menuAction()->isEnabled(), MDev->menuAction()->isEnabled(),
-                         Timer1->interval()});
+                         Driver().TimerInterval()});
     }
     std::vector<ControlsView> views;
 };
@@ -82,7 +82,7 @@ protected:
     }
     void Expect(const std::string& sent, const std::string& reply) { link_->script.push_back({sent, reply}); }
     QStringList Memo() const { return window_->MemoStatus->toPlainText().split('\n'); }
-    bool Idle() const { return window_->Core().State() == TUpdaterCore::kIdle; }
+    bool Idle() const { return window_->Core().State() == TSequencerState::Idle; }
 };
 
 TEST_F(WindowRunTest, CompleteRunShowsEveryStepAndEndsWithQuitThenStart) {
@@ -141,7 +141,7 @@ TEST_F(WindowRunTest, StopDuringALineReturnsToIdleWithoutABox) {
     Open();
     ExpectKra350Sync();
     QTest::mouseClick(window_->Start, Qt::LeftButton);
-    ASSERT_TRUE(WaitFor([&] { return window_->Core().State() == TUpdaterCore::kLineRunning; }));
+    ASSERT_TRUE(WaitFor([&] { return window_->Core().State() == TSequencerState::LineRunning; }));
     EXPECT_EQ(window_->Start->text(), "STOP");
     EXPECT_FALSE(window_->MDev->menuAction()->isEnabled());
     EXPECT_TRUE(link_->running);
@@ -217,7 +217,7 @@ TEST_F(WindowRunTest, QuitClosesTheWindowAndStopsTheLink) {
     link_->runningAtEnd = &runningAtEnd;
     window_->ReadIdClick();
     ASSERT_TRUE(
-        WaitFor([&] { return link_->running && window_->Core().State() == TUpdaterCore::kWaitSync; }));
+        WaitFor([&] { return link_->running && window_->Core().State() == TSequencerState::WaitSync; }));
     // A Read Id run leaves Quit usable.
     QTest::mouseClick(window_->Quit, Qt::LeftButton);
     EXPECT_FALSE(window_->isVisible());
@@ -287,7 +287,7 @@ TEST_F(WindowRunTest, KeyboardFocusStaysOnAButtonThatCanTakeIt) {
     QTest::keyClick(window_->Start, Qt::Key_Backtab);
     ASSERT_EQ(window_->focusWidget(), window_->ReadId);
     QTest::keyClick(window_->ReadId, Qt::Key_Space);
-    ASSERT_TRUE(WaitFor([&] { return window_->Core().State() == TUpdaterCore::kLineRunning; }));
+    ASSERT_TRUE(WaitFor([&] { return window_->Core().State() == TSequencerState::LineRunning; }));
     EXPECT_FALSE(window_->ReadId->isEnabled());
     QWidget* focus = window_->focusWidget();
     ASSERT_TRUE(focus == window_->Start || focus == window_->Quit);
@@ -316,7 +316,7 @@ TEST_F(WindowRunTest, ClosingDuringAnUpdateAsksAndNoKeepsTheRunGoing) {
     Open();
     ExpectKra350Sync();
     QTest::mouseClick(window_->Start, Qt::LeftButton);
-    ASSERT_TRUE(WaitFor([&] { return window_->Core().State() == TUpdaterCore::kLineRunning; }));
+    ASSERT_TRUE(WaitFor([&] { return window_->Core().State() == TSequencerState::LineRunning; }));
     QString text;
     QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
     QMessageBox::StandardButton answer = QMessageBox::No;
@@ -336,7 +336,7 @@ TEST_F(WindowRunTest, ClosingDuringAnUpdateAsksAndNoKeepsTheRunGoing) {
                     "Close anyway?");
     EXPECT_EQ(defaultButton, QMessageBox::No);
     EXPECT_TRUE(window_->isVisible());
-    EXPECT_EQ(window_->Core().State(), TUpdaterCore::kLineRunning);
+    EXPECT_EQ(window_->Core().State(), TSequencerState::LineRunning);
     EXPECT_TRUE(window_->Timer1->isActive() || window_->NextStep->isActive());
     EXPECT_EQ(window_->focusWidget(), window_->Start);
 
