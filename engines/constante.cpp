@@ -1,5 +1,6 @@
 #include "engines/constante.h"
 
+#include <filesystem>
 #include <stdexcept>
 
 namespace vz {
@@ -19,11 +20,7 @@ int FindDeviceRecord(std::uint8_t code) {
 }
 
 std::string NativeDirectory(const device_rec& record) {
-#ifdef _WIN32
-    constexpr char kSeparator = '\\';
-#else
-    constexpr char kSeparator = '/';
-#endif
+    constexpr char kSeparator = static_cast<char>(std::filesystem::path::preferred_separator);
     std::string path(record.directory);
     for (char& c : path) {
         if (c == '\\') c = kSeparator;

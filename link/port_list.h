@@ -32,8 +32,8 @@ std::vector<PortInfo> ListPorts();
 // product it belongs to.
 std::string PortCaption(const PortInfo& port);
 
-// Why an open was refused for lack of rights and the one command that fixes it,
-// as a parenthesis to append to the message; the device's owning group is read
+// Why an open was refused for lack of rights and the one command that fixes it, as
+// a sentence (empty when nothing can be said); the device's owning group is read
 // from the system.
 std::string PortAccessAdvice(const std::string& deviceName);
 

@@ -245,14 +245,14 @@ std::string AccessAdviceFor(const std::string& deviceName, const std::string& gr
                             bool userInGroup) {
     if (gid == 0)
         // Adding a user to root's group would give away far more than the port.
-        return " (" + deviceName +
+        return deviceName +
                " belongs to the group root: give your user access with 'sudo setfacl -m u:" + "$USER:rw " +
-               deviceName + "')";
+               deviceName + "'";
     if (userInGroup)
-        return " (" + deviceName + " belongs to the group " + group +
-               ", which your user joined after logging in: log out and in again)";
-    return " (" + deviceName + " belongs to the group " + group +
-           ": add your user to it with 'sudo usermod -aG " + group + " $USER' and log in again)";
+        return deviceName + " belongs to the group " + group +
+               ", which your user joined after logging in: log out and in again";
+    return deviceName + " belongs to the group " + group + ": add your user to it with 'sudo usermod -aG " +
+           group + " $USER' and log in again";
 }
 
 std::string PortAccessAdvice(const std::string& deviceName) {

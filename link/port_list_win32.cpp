@@ -200,7 +200,7 @@ std::vector<PortInfo> ListPorts() {
 
 std::string PortAccessAdvice(const std::string&) {
     // Windows refuses a COM port that another program holds open.
-    return " (another program is using the port: close it and try again)";
+    return "Another program is using the port: close it and try again";
 }
 
 std::string PortOpenName(const std::string& name) {

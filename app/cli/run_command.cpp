@@ -49,7 +49,9 @@ std::string Join(const std::vector<std::string>& items, const char* separator) {
 std::string PortFailureMessage(const TRunEnd& end) {
     std::string text =
         (end.lost ? "Lost the port " : "Cannot open the port ") + end.portName + ": " + end.portReason;
-    if (end.accessDenied) text += PortAccessAdvice(end.portName);
+    if (end.accessDenied)
+        if (const std::string advice = PortAccessAdvice(end.portName); !advice.empty())
+            text += " (" + advice + ")";
     return text;
 }
 

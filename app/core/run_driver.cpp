@@ -172,9 +172,16 @@ bool TRunDriver::UpdateInProgress() const {
     case TSequencerState::ErrorShown:
     case TSequencerState::Completed:
         return false;
-    default:
-        return true;
+    case TSequencerState::Synchronise:
+    case TSequencerState::WaitSync:
+    case TSequencerState::Starting:
+    case TSequencerState::LinkStarted:
+    case TSequencerState::Finishing:
+    case TSequencerState::NextLine:
+    case TSequencerState::LineRunning:
+        break;
     }
+    return true;
 }
 
 void TRunDriver::TimerFired() {

@@ -185,8 +185,8 @@ TEST_F(FakeSysfs, LockFilesAreReadWithoutBlockingFollowingOrNoEnd) {
 
 TEST(PortAccessAdvice, NamesTheGroupAndTheOneCommand) {
     EXPECT_EQ(AccessAdviceFor("/dev/ttyUSB0", "uucp", 14, false),
-              " (/dev/ttyUSB0 belongs to the group uucp: add your user to it with "
-              "'sudo usermod -aG uucp $USER' and log in again)");
+              "/dev/ttyUSB0 belongs to the group uucp: add your user to it with "
+              "'sudo usermod -aG uucp $USER' and log in again");
     EXPECT_NE(AccessAdviceFor("/dev/ttyUSB0", "dialout", 20, true).find("log out and in again"),
               std::string::npos);
     // Never advise joining root's group.
