@@ -26,6 +26,8 @@ std::string_view ErrorCodeName(TErrorCode code) {
         return "syntax_error";
     case TErrorCode::effect_error:
         return "effect_error";
+    case TErrorCode::restarted:
+        return "restarted";
     case TErrorCode::port_lost:
         return "port_lost";
     case TErrorCode::port_unusable:

@@ -19,6 +19,7 @@ enum class TErrorCode : std::uint8_t {
     file_not_found,    // a script or data file is missing, unreadable or empty
     syntax_error,      // a script line or an Effect file line cannot be understood
     effect_error,      // a JTAG statement failed or its TDO answer differs from the expected one
+    restarted,         // the device started again mid-run: its boot loader calls
     port_lost,         // the port went away during the run
     port_unusable,     // the port could not be opened or set up
     internal,          // a fault of the updater itself

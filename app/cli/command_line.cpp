@@ -121,6 +121,10 @@ CommandLine ParseCommandLine(int argc, const char* const* argv, std::ostream& ou
         ->check(kSeconds);
     stationCommand->add_option("--count", station.count, "Devices attempted on each port before it ends")
         ->check(kDevices);
+    stationCommand
+        ->add_option("--stop-after", station.stopAfter,
+                     "End a port after this many devices in a row failed on it")
+        ->check(kDevices);
     stationCommand->add_option("--report", station.report, "Append one JSON line a device to this file");
     stationCommand->add_option("--log-dir", station.logDir,
                                "Keep a transcript of each device in this directory");

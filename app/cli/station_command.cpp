@@ -57,6 +57,10 @@ public:
     void AdapterGone(std::size_t port, const TRunEnd& end) override {
         screen_.Event(port, PortFailureMessage(end) + ": waiting for the adapter to come back");
     }
+    void PortGaveUp(std::size_t port, long failures) override {
+        screen_.Result(port, std::to_string(failures) + " devices in a row failed on " +
+                                 options_.ports[port] + ": check the fixture and the cable");
+    }
     void AdapterBack(std::size_t port) override {
         screen_.Event(port, "The adapter is back: waiting for a device");
     }
@@ -223,6 +227,9 @@ int RunStation(const StationOptions& options, std::ostream& out, std::ostream& e
             return kBadArguments;
         }
         settings.ports.push_back({port, *chosen});
+        // A locked product: every device is identified, and one of another model refused.
+        settings.lockedModel = chosen->menuModel;
+        settings.ports.back().choices.menuModel = 0;
     }
     TSessionRecord& session = settings.session;
     if (!LogDirectoryWritable(options.logDir, err) || !PackageSound(options.run, session, err))
@@ -231,6 +238,7 @@ int RunStation(const StationOptions& options, std::ostream& out, std::ostream& e
     session.operatorName = options.operatorName;
     session.runId = NewRunId();
     settings.count = options.count;
+    settings.stopAfter = options.stopAfter;
     settings.report = options.report;
     settings.logDir = options.logDir;
     settings.silenceSeconds = options.run.timeout >= 0 ? options.run.timeout : kSilenceAfterAnswer;

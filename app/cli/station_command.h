@@ -16,6 +16,8 @@ struct StationOptions {
     RunOptions run;
     // Devices attempted on each port before it ends; 0: until Ctrl-C.
     long count = 0;
+    // A port ends after this many devices in a row failed on it; 0: never.
+    long stopAfter = 0;
     std::string report;       // JSON Lines, appended
     std::string logDir;       // one transcript a device
     std::string station;      // empty: the host's name

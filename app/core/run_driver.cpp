@@ -229,14 +229,28 @@ void TRunDriver::CheckWait(bool advanced) {
     }
     const std::uint32_t waited = now - lastProgress_;
     const TNoAnswer noAnswer = core_->NoAnswer();
+    // Not given: no limit until the device has called, then the silence rule.
+    const bool called = core_->Understood() != understoodAtStart_;
+    // Nothing but the boot loader's calls after the device had answered: it was
+    // restarted (powered off and on, or reset) and will not answer this run again.
+    const bool restarted =
+        called && noAnswer.bytes > 0 && noAnswer.first.find_first_not_of('%') == std::string::npos;
+    if (restarted && waited >= kNoiseAdviceMs && !noiseAdvised_) {
+        noiseAdvised_ = true;
+        const std::string text = "The device on " + core_->WatchedPort() +
+                                 " restarted during the run: its boot loader calls again";
+        if (unattended_) {
+            core_->ShowError(TErrorCode::restarted, text);
+            return;
+        }
+        face_.Advise(text + ": run the update again");
+    }
     if (waited >= kNoiseAdviceMs && !noiseAdvised_ && noAnswer.bytes > 0) {
         noiseAdvised_ = true;
         face_.Advise("Waiting for the device on " + core_->WatchedPort() +
                      ": the port receives data that is not the device's: " + QuotedNoAnswer(noAnswer) +
                      ": is it the right port?");
     }
-    // Not given: no limit until the device has called, then the silence rule.
-    const bool called = core_->Understood() != understoodAtStart_;
     const double limit = wait_.timeoutSeconds ? *wait_.timeoutSeconds : (called ? wait_.silenceSeconds : 0);
     if (limit <= 0 || static_cast<double>(waited) <= limit * 1000) return;
     char seconds[32];

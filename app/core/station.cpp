@@ -1,6 +1,8 @@
 #include "app/core/station.h"
 
 #include "app/core/com_thread_link.h"
+#include "app/core/identity.h"
+#include "engines/constante.h"
 #include "link/com_thread.h"
 
 #include <algorithm>
@@ -84,11 +86,7 @@ private:
         log_.Note("advice", text);
         station_.events_.Advice(index_, text);
     }
-    void DeviceIdentified(const TDeviceIdentity& identity) override {
-        status_.device = identity;
-        station_.events_.DeviceIdentified(index_, identity);
-        Changed();
-    }
+    void DeviceIdentified(const TDeviceIdentity& identity) override;
     void ProgressChanged() override;
     void ControlsChanged() override {}
     void Repaint() override {}
@@ -165,6 +163,7 @@ TStation::PortRun::PortRun(TStation& station, std::size_t index)
     wait.silenceSeconds = all.silenceSeconds;
     driver_->SetWaitPolicy(wait);
     driver_->SetUnattended(true);
+    driver_->Core().SetSilenceAdvice(false);
     driver_->FormCreate();
     if (all.preparePort) all.preparePort(*driver_);
 }
@@ -215,9 +214,26 @@ void TStation::PortRun::Start() {
     status_.device.reset();
     status_.percent = 0;
     sentAtStart_ = counter_->Sent();
-    OpenLog();
-    if (status_.state != TPortState::Gone) SetState(TPortState::Opening);
+    // While the adapter is away, a transcript waits for it to be back.
+    if (status_.state != TPortState::Gone) {
+        OpenLog();
+        SetState(TPortState::Opening);
+    }
     driver_->StartClick();
+}
+
+void TStation::PortRun::DeviceIdentified(const TDeviceIdentity& identity) {
+    status_.device = identity;
+    station_.events_.DeviceIdentified(index_, identity);
+    Changed();
+    const std::uint8_t locked = station_.settings_.lockedModel;
+    // Variants are the same product: a KRA350's 256 variant is a KRA350.
+    if (locked == 0 || ModelName(identity.model) == ModelName(locked)) return;
+    const std::string expected(ModelName(locked));
+    driver_->Core().ShowError(TErrorCode::wrong_model, "Wrong model: " + ModelKey(identity.model) +
+                                                           ", where this station updates " + expected);
+    Advise("This station updates " + expected + " devices only (--device " + expected + "): set this " +
+           ModelKey(identity.model) + " aside, or start the station with the right --device");
 }
 
 void TStation::PortRun::NoteOpen() {
@@ -225,6 +241,7 @@ void TStation::PortRun::NoteOpen() {
     if (status_.state == TPortState::Opening) SetState(TPortState::Waiting);
     if (status_.state == TPortState::Gone) {
         SetState(TPortState::Waiting);
+        OpenLog();
         station_.events_.AdapterBack(index_);
     }
 }
@@ -270,8 +287,11 @@ void TStation::PortRun::RunEnded(const TRunEnd& end) {
     else
         CloseLog(false);
     const long count = station_.settings_.count;
-    if (stopped_ || station_.reportFailed_ || (count > 0 && status_.Attempted() >= count)) {
+    const long stopAfter = station_.settings_.stopAfter;
+    const bool gaveUp = deviceSeen_ && stopAfter > 0 && status_.failedInARow >= stopAfter;
+    if (stopped_ || station_.reportFailed_ || gaveUp || (count > 0 && status_.Attempted() >= count)) {
         SetState(TPortState::Finished);
+        if (gaveUp && !stopped_) station_.events_.PortGaveUp(index_, status_.failedInARow);
         return;
     }
     if (end.reason == TRunEndReason::PortFailed) {
@@ -332,9 +352,11 @@ void TStation::PortRun::Record(const TRunEnd& end) {
     switch (record.result) {
     case TDeviceResult::Completed:
         ++status_.completed;
+        status_.failedInARow = 0;
         break;
     case TDeviceResult::Failed:
         ++status_.failed;
+        ++status_.failedInARow;
         break;
     case TDeviceResult::Stopped:
         ++status_.stopped;

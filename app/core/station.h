@@ -52,6 +52,7 @@ struct TPortStatus {
     int completed = 0;
     int failed = 0;  // failed devices, a lost adapter's included
     int stopped = 0; // stopped by the operator
+    long failedInARow = 0;
     bool everOpened = false;
     // The device being updated, once identified.
     std::optional<TDeviceIdentity> device;
@@ -79,6 +80,8 @@ public:
     // The adapter went away: it is tried again every second under the same name.
     virtual void AdapterGone(std::size_t /*port*/, const TRunEnd& /*end*/) {}
     virtual void AdapterBack(std::size_t /*port*/) {}
+    // `failures` devices in a row failed on the port: it ends (the fixture or the cable).
+    virtual void PortGaveUp(std::size_t /*port*/, long /*failures*/) {}
     // A device's transcript could not be created at `path`.
     virtual void TranscriptFailed(std::size_t /*port*/, const std::string& /*path*/) {}
     // The report could not take a record (`reason` the system's words): the station
@@ -97,6 +100,11 @@ struct TStationSettings {
     std::vector<TStationPort> ports;
     // Devices attempted on each port before it ends; 0: until stopped.
     long count = 0;
+    // The one model the station updates (a model code; 0: any). Ports identify every
+    // device; one of another model fails with wrong_model before anything is written.
+    std::uint8_t lockedModel = 0;
+    // A port ends after this many devices in a row failed on it; 0: never.
+    long stopAfter = 0;
     std::string report; // JSON Lines, appended; empty: none
     std::string logDir; // one transcript a device; empty: none
     // Every wait after a device has called; before, the wait has no limit.

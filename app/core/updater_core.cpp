@@ -290,6 +290,8 @@ void TUpdaterCore::StepWaitSync() {
     if (!identified_ && modelCode_ != 0) {
         identified_ = TDeviceIdentity{modelCode_, deviceId_, options_, boot_.BootChecksum()};
         face_.DeviceIdentified(*identified_);
+        // A face may refuse the device it was told of (a station locked to a model).
+        if (state_ == TSequencerState::Error) return;
     }
     if (!LocateAndLoadScript()) return;
     lineIndex_ = 0;
@@ -402,7 +404,7 @@ std::string TUpdaterCore::WatchedPort() {
 
 void TUpdaterCore::AdviseWhenSilent() {
     constexpr std::uint32_t kSilenceMs = 10000;
-    if (deviceAnswered_ || silenceAdvised_ ||
+    if (!silenceAdvice_ || deviceAnswered_ || silenceAdvised_ ||
         static_cast<std::uint32_t>(clock_.Now() - syncStart_) < kSilenceMs)
         return;
     silenceAdvised_ = true;

@@ -130,6 +130,9 @@ public:
     void SetReportedModelCode(std::uint8_t code);
     void SetOptions(std::int32_t bits);
     void SetMenuModel(std::uint8_t code);
+    // Whether a device that does not call within ten seconds is advised about (a
+    // station waits for the next device as long as it takes, and says nothing).
+    void SetSilenceAdvice(bool advise) { silenceAdvice_ = advise; }
 
     std::string Title() const;
     std::string InitialTitle() const;
@@ -264,6 +267,7 @@ private:
     std::uint32_t syncStart_ = 0;
     bool deviceAnswered_ = false;
     bool silenceAdvised_ = false;
+    bool silenceAdvice_ = true;
     bool stopAdvised_ = false;
     std::string rootSearchNote_;
 
