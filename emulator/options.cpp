@@ -22,6 +22,15 @@ long ParseCount(const std::string& option, const std::string& text) {
     return value;
 }
 
+// A time in milliseconds, at most a day: beyond, the microsecond clock would overflow.
+long ParseMilliseconds(const std::string& option, const std::string& text) {
+    constexpr long kDayMs = 24L * 3600 * 1000;
+    const long value = ParseCount(option, text);
+    if (value > kDayMs)
+        Fail(option, "at most " + std::to_string(kDayMs) + " ms (a day), got \"" + text + "\"");
+    return value;
+}
+
 double ParseShare(const std::string& option, const std::string& text) {
     std::string t = text;
     double scale = 1.0;
@@ -39,7 +48,8 @@ double ParseShare(const std::string& option, const std::string& text) {
     if (used == 0 || used != t.size())
         Fail(option, "expected a share such as 0.05 or 5%, got \"" + text + "\"");
     value *= scale;
-    if (value < 0.0 || value > 1.0) Fail(option, "share must lie between 0 and 1");
+    // Written so that NaN, which compares false with everything, fails too.
+    if (!(value >= 0.0 && value <= 1.0)) Fail(option, "share must lie between 0 and 1");
     return value;
 }
 
@@ -166,7 +176,7 @@ ProgramOptions ParseOptions(const std::vector<std::string>& args) {
                 Fail(a, "expected 1:HEX or 2:HEX");
             d.promIds[static_cast<std::size_t>(v[0] - '1')] = ParseHex(a, v.substr(2), 0xFFFFFFFF);
         } else if (a == "--erase-ms") {
-            d.eraseTime = ParseCount(a, value(a)) * kMillisecond;
+            d.eraseTime = ParseMilliseconds(a, value(a)) * kMillisecond;
         } else if (a == "--strict-speed") {
             d.strictSpeed = true;
         } else if (a == "--plain-tdo") {
@@ -193,7 +203,7 @@ ProgramOptions ParseOptions(const std::vector<std::string>& args) {
         } else if (a == "--baud-pacing") {
             r.baudPacing = true;
         } else if (a == "--latency-ms") {
-            r.latency = ParseCount(a, value(a)) * kMillisecond;
+            r.latency = ParseMilliseconds(a, value(a)) * kMillisecond;
         } else if (a == "--exit-after-fi") {
             r.exitAfterFi = true;
         } else if (a == "--no-reboot-on-open") {
@@ -202,7 +212,7 @@ ProgramOptions ParseOptions(const std::vector<std::string>& args) {
             r.series.enabled = true;
             r.series.devices = ParseCount(a, value(a));
         } else if (a == "--gap-ms") {
-            r.series.gap = ParseCount(a, value(a)) * kMillisecond;
+            r.series.gap = ParseMilliseconds(a, value(a)) * kMillisecond;
             seriesOption = a;
         } else if (a == "--cycle") {
             r.series.cycle = ParseCycle(value(a));

@@ -58,16 +58,20 @@ TEST(Options, SubcommandsAndMistakes) {
     o = Parse({"verify-dump", "pkg/KRA350", "dump"});
     EXPECT_EQ(o.modelDir, "pkg/KRA350");
     EXPECT_EQ(o.dumpDir, "dump");
-    for (std::vector<std::string> bad : std::vector<std::vector<std::string>>{{"--model", "KRZ999"},
-                                                                              {"--fault-resend", "2"},
-                                                                              {"--fault-x", "flash:1"},
-                                                                              {"--fault-x", "bank:0"},
-                                                                              {"--id", "12345"},
-                                                                              {"--prom-id", "3:1"},
-                                                                              {"--erase-ms"},
-                                                                              {"--whatever"},
-                                                                              {"stray"},
-                                                                              {"verify-dump", "only-one"}}) {
+    for (std::vector<std::string> bad :
+         std::vector<std::vector<std::string>>{{"--model", "KRZ999"},
+                                               {"--fault-resend", "2"},
+                                               {"--fault-x", "flash:1"},
+                                               {"--fault-x", "bank:0"},
+                                               {"--id", "12345"},
+                                               {"--prom-id", "3:1"},
+                                               {"--erase-ms"},
+                                               {"--gap-ms", "9223372036854775"},
+                                               {"--cycle", "resend=nan"},
+                                               {"--cycle", "clean,stray=NaN%"},
+                                               {"--whatever"},
+                                               {"stray"},
+                                               {"verify-dump", "only-one"}}) {
         EXPECT_THROW(Parse(bad), std::invalid_argument) << bad[0];
     }
     try {
