@@ -66,9 +66,9 @@ TEST(Options, SubcommandsAndMistakes) {
                                                {"--id", "12345"},
                                                {"--prom-id", "3:1"},
                                                {"--erase-ms"},
-                                               {"--gap-ms", "9223372036854775"},
-                                               {"--cycle", "resend=nan"},
-                                               {"--cycle", "clean,stray=NaN%"},
+                                               {"--devices", "2", "--gap-ms", "9223372036854775"},
+                                               {"--devices", "2", "--cycle", "resend=nan"},
+                                               {"--devices", "2", "--cycle", "clean,stray=NaN%"},
                                                {"--whatever"},
                                                {"stray"},
                                                {"verify-dump", "only-one"}}) {
