@@ -66,6 +66,8 @@ void StopHandled() {}
 
 void IgnoreBrokenPipe() {
     std::signal(SIGPIPE, SIG_IGN);
+    // Likewise a file past the size limit: its write fails, and the record is cut back.
+    std::signal(SIGXFSZ, SIG_IGN);
 }
 
 ExclusiveFile::Outcome ExclusiveFile::Create(const std::string& path) {

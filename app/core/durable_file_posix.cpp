@@ -30,8 +30,10 @@ TRecordFile::Outcome TRecordFile::OpenAppend(const std::string& path, bool empti
     const int fd =
         open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
     if (fd < 0) {
-        reason_ = std::strerror(errno);
-        return errno == ENXIO ? Outcome::NotRegular : Outcome::Failed;
+        // A FIFO nobody reads opens with ENXIO when not waited on.
+        const bool fifo = errno == ENXIO;
+        reason_ = fifo ? "not a regular file" : std::strerror(errno);
+        return fifo ? Outcome::NotRegular : Outcome::Failed;
     }
     struct stat info {};
     if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {

@@ -282,7 +282,11 @@ void TStation::PortRun::StepDone() {
 }
 
 void TStation::PortRun::RunEnded(const TRunEnd& end) {
-    if (deviceSeen_)
+    // A station refused at its start takes no device: one that called in the moment
+    // before, and was not written to, leaves no record.
+    const TRunRecord& done = driver_->Core().RunRecord();
+    const bool untouched = done.programmed.empty() && !done.inProgress;
+    if (deviceSeen_ && !(station_.refused_ && untouched))
         Record(end);
     else
         CloseLog(false);

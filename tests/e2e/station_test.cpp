@@ -7,7 +7,10 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <set>
 #include <sstream>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace vz::e2e {
 namespace {
@@ -226,13 +229,136 @@ TEST_F(Station, ShortSoakRecordsEveryDeviceRightly) {
     EXPECT_GE(completed, kDevices * 2 / 5);
 }
 
-TEST_F(Station, StatusSaysWhenNoPortOpensAndWhenArgumentsAreWrong) {
-    StartStation({(dir_ / "none").string(), (dir_ / "neither").string()}, {"--count", "1"});
+TEST_F(Station, RefusesToStartOnWhatWouldFailEveryDevice) {
+    const std::string port = StartDevice("dev");
+    // A mistyped port beside a good one: no device is taken, the port is named.
+    StartStation({port, (dir_ / "none").string()}, {"--count", "1"});
     EXPECT_EQ(station_->Wait(30), 2) << station_->Out();
-    EXPECT_NE(station_->Out().find("Cannot open the port "), std::string::npos);
+    EXPECT_NE(station_->Out().find("Cannot open the port " + (dir_ / "none").string()), std::string::npos);
+    EXPECT_TRUE(ReportLines(Report()).empty());
     StartStation({"same", "same"}, {});
     EXPECT_EQ(station_->Wait(30), 3);
     EXPECT_NE(station_->Err().find("given twice"), std::string::npos);
+    // A FIFO where the report goes is refused at once, not waited on.
+    const fs::path fifo = dir_ / "fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    station_ = std::make_unique<Process>(std::vector<std::string>{VZFLASH_PATH, "station", "--root",
+                                                                  (base_ / "pkg").string(), "--report",
+                                                                  fifo.string(), "--port", port});
+    EXPECT_EQ(station_->Wait(30), 3);
+    EXPECT_NE(station_->Err().find("not a regular file"), std::string::npos) << station_->Err();
+    // A package with a file missing would fail every device.
+    const fs::path broken = dir_ / "broken";
+    fs::copy(base_ / "pkg", broken, fs::copy_options::recursive);
+    fs::remove(broken / "KRA350" / "bank3.hex");
+    StartStation({port}, {}, broken);
+    EXPECT_EQ(station_->Wait(30), 3);
+    EXPECT_NE(station_->Err().find("bank3.hex File not found !!!"), std::string::npos) << station_->Err();
+}
+
+// The terminal closes mid-update: the device is recorded as stopped, its advice and
+// why it ended are in its transcript, which keeps the device's name.
+TEST_F(Station, HangUpStopsAndRecordsEveryDevice) {
+    const std::string port = StartDevice("hup", {"--baud-pacing"});
+    fs::create_directories(dir_ / "logs");
+    StartStation({port}, {"--log-dir", (dir_ / "logs").string(), "--station", "line3", "--operator", "ana"});
+    ASSERT_TRUE(AwaitLine("Upload Bank0")) << station_->Out();
+    station_->Signal(SIGHUP);
+    EXPECT_EQ(station_->Wait(30), 130) << station_->Err();
+    const std::vector<std::string> report = ReportLines(Report());
+    ASSERT_EQ(report.size(), 1u);
+    for (const char* key : {"\"result\": \"stopped\"", "\"station\": \"line3\"", "\"operator\": \"ana\"",
+                            "\"seq\": 1", "\"stage\": \"bank0\"", "\"boot_checksum\": \"", "\"resends\": 0",
+                            "\"versions_before\": {", "\"versions_after\": {", "\"sha256\": \""})
+        EXPECT_NE(report[0].find(key), std::string::npos) << key << " in " << report[0];
+    std::vector<fs::path> logs;
+    for (const auto& entry : fs::directory_iterator(dir_ / "logs"))
+        logs.push_back(entry.path());
+    ASSERT_EQ(logs.size(), 1u);
+    EXPECT_TRUE(logs[0].filename().string().ends_with("-1001.log")) << logs[0];
+    std::ifstream in(logs[0]);
+    const std::string transcript((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    for (const char* line : {"stopped: the terminal closed (SIGHUP)",
+                             "advice The update stopped while programming", "exit stopped"})
+        EXPECT_NE(transcript.find(line), std::string::npos) << line;
+}
+
+// Ports whose names end alike keep a transcript each; a link planted where a
+// transcript would go is never written through.
+TEST_F(Station, TranscriptsAreNewFilesOfTheirOwn) {
+    fs::create_directories(dir_ / "a");
+    fs::create_directories(dir_ / "b");
+    fs::create_directories(dir_ / "logs");
+    const std::string first = StartDevice("a/tty");
+    const std::string second = StartDevice("b/tty");
+    const fs::path victim = dir_ / "victim";
+    std::ofstream(victim) << "keep";
+    const auto now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
+    for (int label = 1; label <= 2; ++label)
+        for (std::time_t when = now; when < now + 5; ++when) {
+            char stamp[32];
+            std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", std::localtime(&when));
+            fs::create_symlink(victim, dir_ / "logs" /
+                                           ("tty-" + std::to_string(label) + "-" + stamp + "-waiting.log"));
+        }
+    StartStation({first, second}, {"--count", "1", "--log-dir", (dir_ / "logs").string()});
+    ASSERT_EQ(station_->Wait(120), 0) << station_->Out() << station_->Err();
+    std::ifstream kept(victim);
+    EXPECT_EQ(std::string((std::istreambuf_iterator<char>(kept)), std::istreambuf_iterator<char>()), "keep");
+    std::set<std::string> named;
+    for (const std::string& line : ReportLines(Report())) {
+        const std::size_t at = line.find("\"log\": \"") + 8;
+        const std::string log = line.substr(at, line.find('"', at) - at);
+        EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(log))) << log;
+        named.insert(log);
+    }
+    EXPECT_EQ(named.size(), 2u);
+}
+
+// The disk fills (here: the size a process may write is limited): the record that
+// does not fit is cut back to the last whole line, no further device is taken, and
+// the status says devices went unrecorded.
+TEST_F(Station, ReportThatCannotBeWrittenStopsTheStation) {
+    const std::string first = StartDevice("first");
+    const std::string second = StartDevice("second");
+    const std::string earlier = "{\"seq\": 1}\n";
+    std::ofstream(Report()) << earlier;
+    rlimit before{};
+    getrlimit(RLIMIT_FSIZE, &before);
+    rlimit small = before;
+    small.rlim_cur = earlier.size() + 300; // less than a record
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    StartStation({first, second}, {"--count", "3", "--quiet"});
+    setrlimit(RLIMIT_FSIZE, &before);
+    EXPECT_EQ(station_->Wait(120), 4) << station_->Out() << station_->Err();
+    EXPECT_NE(station_->Err().find("Cannot write the report"), std::string::npos) << station_->Err();
+    std::ifstream in(Report());
+    EXPECT_EQ(std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()), earlier);
+    // Each port ended with the device it held: at most one device a port.
+    EXPECT_LE(std::count(station_->Out().begin(), station_->Out().end(), '\n'), 2) << station_->Out();
+}
+
+TEST_F(Station, LockedModelAndFailuresInARow) {
+    // A KRB350 on a KRA350 line is recorded as it reported itself, and nothing is written.
+    const std::string other = StartDevice("other", {"--model", "KRB350"});
+    StartStation({other}, {"--count", "1", "--device", "KRA350"});
+    EXPECT_EQ(station_->Wait(60), 1) << station_->Out();
+    std::vector<std::string> report = ReportLines(Report());
+    ASSERT_EQ(report.size(), 1u);
+    for (const char* key : {"\"model\": \"KRB350\"", "\"error_code\": \"wrong_model\"", "\"programmed\": []"})
+        EXPECT_NE(report[0].find(key), std::string::npos) << key << " in " << report[0];
+    EXPECT_NE(station_->Out().find("(--device KRA350)"), std::string::npos) << station_->Out();
+    // Every device failing: the port ends after two in a row.
+    const std::string failing =
+        StartDevice("failing", {"--devices", "5", "--gap-ms", "50", "--cycle", "x=bank:3"});
+    fs::remove(Report());
+    StartStation({failing}, {"--stop-after", "2", "--timeout", "2"});
+    EXPECT_EQ(station_->Wait(60), 1) << station_->Out();
+    EXPECT_EQ(ReportLines(Report()).size(), 2u);
+    EXPECT_NE(
+        station_->Out().find("2 devices in a row failed on " + failing + ": check the fixture and the cable"),
+        std::string::npos)
+        << station_->Out();
 }
 
 } // namespace
