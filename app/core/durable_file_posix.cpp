@@ -30,10 +30,14 @@ TRecordFile::Outcome TRecordFile::OpenAppend(const std::string& path, bool empti
     const int fd =
         open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
     if (fd < 0) {
-        // A FIFO nobody reads opens with ENXIO when not waited on.
-        const bool fifo = errno == ENXIO;
-        reason_ = fifo ? "not a regular file" : std::strerror(errno);
-        return fifo ? Outcome::NotRegular : Outcome::Failed;
+        // A FIFO nobody reads opens with ENXIO when not waited on; a link, with ELOOP.
+        if (errno == ENXIO || errno == ELOOP) {
+            reason_ =
+                errno == ELOOP ? "a symbolic link, which is never written through" : "not a regular file";
+            return Outcome::NotRegular;
+        }
+        reason_ = std::strerror(errno);
+        return Outcome::Failed;
     }
     struct stat info {};
     if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
