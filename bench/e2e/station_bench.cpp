@@ -50,6 +50,20 @@ double CpuSeconds(const rusage& usage) {
            static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
+// How long the threads of a process were ready to run but waited for a CPU (the
+// kernel's run-queue wait), added up over the threads that live now.
+double ReadySeconds(pid_t pid) {
+    double total = 0;
+    std::error_code ec;
+    for (auto it = fs::directory_iterator("/proc/" + std::to_string(pid) + "/task", ec);
+         !ec && it != fs::directory_iterator(); it.increment(ec)) {
+        std::ifstream in(it->path() / "schedstat");
+        double running = 0, waiting = 0;
+        if (in >> running >> waiting) total += waiting / 1e9;
+    }
+    return total;
+}
+
 struct StationRun {
     std::map<int, std::vector<double>> seconds; // a port's devices' update times, by port number
     int completed = 0;
@@ -57,6 +71,8 @@ struct StationRun {
     double wall = 0;
     double cpu = 0;
     double devicesCpu = 0; // every emulated device's, added up
+    double stationReady = 0;
+    double devicesReady = 0;
     long peakKiB = 0;
 };
 
@@ -89,8 +105,17 @@ StationRun RunStation(const fs::path& work, const fs::path& package, int ports, 
     }
     const auto start = Clock::now();
     Process station(argv);
-    station.Wait(3600);
     StationRun run;
+    // Sampled while it runs: a thread's figure goes with it.
+    while (station.Running() && Clock::now() - start < std::chrono::hours(1)) {
+        run.stationReady = std::max(run.stationReady, ReadySeconds(station.Pid()));
+        double devicesReady = 0;
+        for (const auto& emulator : emulators)
+            devicesReady += ReadySeconds(emulator->Pid());
+        run.devicesReady = std::max(run.devicesReady, devicesReady);
+        station.ReadLine(0.25);
+    }
+    station.Wait(10);
     run.wall = std::chrono::duration<double>(Clock::now() - start).count();
     run.cpu = CpuSeconds(station.Usage());
     run.peakKiB = station.Usage().ru_maxrss;
@@ -117,9 +142,12 @@ std::vector<double> AllSeconds(const StationRun& run) {
 
 void PrintRun(const char* what, const StationRun& run, int ports) {
     std::printf("%s: %d of %d devices completed, median update %.2f s, station CPU %.1f%% of a core "
-                "(%.2f%% a port), devices' CPU %.1f%% of a core, peak %ld KiB\n",
+                "(%.2f%% a port), devices' CPU %.1f%% of a core, peak %ld KiB\n"
+                "  waited for a CPU, a device: station %.0f ms, its emulator %.0f ms\n",
                 what, run.completed, run.devices, Median(AllSeconds(run)), 100 * run.cpu / run.wall,
-                100 * run.cpu / run.wall / ports, 100 * run.devicesCpu / run.wall, run.peakKiB);
+                100 * run.cpu / run.wall / ports, 100 * run.devicesCpu / run.wall, run.peakKiB,
+                1000 * run.stationReady / std::max(1, run.devices),
+                1000 * run.devicesReady / std::max(1, run.devices));
 }
 
 // One port alone before and after the ports at once, so that a change of the machine's
