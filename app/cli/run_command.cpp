@@ -47,6 +47,8 @@ std::string Join(const std::vector<std::string>& items, const char* separator) {
 } // namespace
 
 std::string PortFailureMessage(const TRunEnd& end) {
+    // A link that could not be told to run says no more than its error.
+    if (end.portName.empty()) return end.error;
     std::string text =
         (end.lost ? "Lost the port " : "Cannot open the port ") + end.portName + ": " + end.portReason;
     if (end.accessDenied)

@@ -97,7 +97,7 @@ private:
     // TRunHost: the face's thread, and the run's end.
     void ArmTimer(int milliseconds) override { timer_->Arm(milliseconds); }
     void StopTimer() override { timer_->Stop(); }
-    void Post(std::function<void()> work) override { station_.loop_.Post(std::move(work)); }
+    void Post(std::function<void()> work) override { station_.Post(std::move(work)); }
     void AskLinkFailure(const std::string&, const std::string&) override {}
     void NoteLinkFailure(const std::string&) override {}
     void StepDone() override;
@@ -298,7 +298,8 @@ void TStation::PortRun::RunEnded(const TRunEnd& end) {
         if (gaveUp && !stopped_) station_.events_.PortGaveUp(index_, status_.failedInARow);
         return;
     }
-    if (end.reason == TRunEndReason::PortFailed) {
+    // A link that could not even be told to run is a port that cannot be opened too.
+    if (end.reason == TRunEndReason::PortFailed || end.code == TErrorCode::port_unusable) {
         if (end.lost) status_.everOpened = true;
         if (!status_.everOpened) {
             SetState(TPortState::Unusable);

@@ -161,7 +161,13 @@ private:
     // Gives the record its place in the session and appends it to the report.
     void Record(TDeviceRecord& record);
     void Refuse();
-    void Post(std::function<void()> work) { loop_.Post(std::move(work)); }
+    // Work handed to the face's thread runs only while the station lives: a face may
+    // keep its loop after the station is gone.
+    void Post(std::function<void()> work) {
+        loop_.Post([alive = std::weak_ptr<int>(alive_), work = std::move(work)] {
+            if (!alive.expired()) work();
+        });
+    }
 
     TStationSettings settings_;
     TStationLoop& loop_;
@@ -175,6 +181,7 @@ private:
     bool refused_ = false;
     std::unique_ptr<TStationLoop::TTimer> heartbeat_;
     std::vector<std::unique_ptr<PortRun>> ports_;
+    std::shared_ptr<int> alive_ = std::make_shared<int>(0);
 };
 
 } // namespace vz
