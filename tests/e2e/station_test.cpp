@@ -152,7 +152,12 @@ TEST_F(Station, InterruptStopsEveryPortWithItsAdvice) {
     const std::string first = StartDevice("first", {"--baud-pacing"});
     const std::string second = StartDevice("second", {"--baud-pacing"});
     StartStation({first, second}, {});
+    // Both devices mid-update, however the two runs fell in time.
     ASSERT_TRUE(AwaitLine("Upload Bank0")) << station_->Out();
+    for (int i = 0; i < 600 && station_->Out().find(first + ": Upload Bank0") == std::string::npos; ++i)
+        station_->ReadLine(0.1);
+    for (int i = 0; i < 600 && station_->Out().find(second + ": Upload Bank0") == std::string::npos; ++i)
+        station_->ReadLine(0.1);
     station_->Signal(SIGINT);
     EXPECT_EQ(station_->Wait(30), 130) << station_->Out() << station_->Err();
     for (const std::string& port : {first, second})
