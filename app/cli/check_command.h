@@ -4,7 +4,6 @@
 
 #include <iosfwd>
 #include <string>
-#include <vector>
 
 namespace vz::cli {
 
@@ -14,8 +13,6 @@ struct CheckOptions {
     std::string script;          // a script file instead of the model directories
 };
 
-// With `files`, every script checked and every file the scripts name, in order.
-int RunCheck(const CheckOptions& options, std::ostream& out, std::ostream& err,
-             std::vector<std::string>* files = nullptr);
+int RunCheck(const CheckOptions& options, std::ostream& out, std::ostream& err);
 
 } // namespace vz::cli

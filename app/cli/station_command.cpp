@@ -1,6 +1,5 @@
 #include "app/cli/station_command.h"
 
-#include "app/cli/check_command.h"
 #include "app/cli/cli_platform.h"
 #include "app/cli/command_line.h"
 #include "app/cli/event_loop.h"
@@ -8,15 +7,13 @@
 #include "app/core/identity.h"
 #include "app/core/memory_text.h"
 #include "app/core/station.h"
+#include "app/core/station_preflight.h"
 #include "formats/printable_text.h"
-#include "formats/sha256.h"
 
+#include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <ostream>
-#include <random>
 #include <set>
-#include <sstream>
 
 namespace vz::cli {
 
@@ -148,65 +145,6 @@ std::string StationFace::RowText(std::size_t port) const {
     return text;
 }
 
-// Transcripts are created there device after device: a directory that takes none is
-// found out before the first device, not at its end.
-bool LogDirectoryWritable(const std::string& dir, std::ostream& err) {
-    if (dir.empty()) return true;
-    std::error_code ec;
-    if (!std::filesystem::is_directory(dir, ec)) {
-        err << "The log directory " << dir << " does not exist\n";
-        return false;
-    }
-    const std::string probe =
-        (std::filesystem::path(dir) / ("vzflash-write-test-" + std::to_string(std::time(nullptr)) + ".tmp"))
-            .string();
-    TRecordFile file;
-    if (file.CreateNew(probe) != TRecordFile::Outcome::Opened) {
-        err << "Cannot write in the log directory " << dir << ": " << PrintableText(file.Reason()) << "\n";
-        return false;
-    }
-    file.Close();
-    std::filesystem::remove(probe, ec);
-    return true;
-}
-
-// Every device would fail on a package `vzflash check` finds a fault in. A sound one
-// is named by a digest of the scripts and every file they name, in order.
-bool PackageSound(const RunOptions& run, TSessionRecord& session, std::ostream& err) {
-    CheckOptions check;
-    check.root = run.root.empty() ? FindDefaultRoot().dir : run.root;
-    check.device = run.device;
-    check.script = run.script;
-    std::ostringstream found;
-    std::vector<std::string> files;
-    if (RunCheck(check, found, found, &files) != 0) {
-        err << "The update package cannot update a device (vzflash check):\n" << PrintableText(found.str());
-        return false;
-    }
-    session.packageRoot = run.script.empty() ? check.root : run.script;
-    Sha256 digest;
-    std::set<std::string> seen;
-    for (const std::string& file : files) {
-        if (!seen.insert(file).second) continue;
-        std::ifstream in(file, std::ios::binary);
-        const std::string name = std::filesystem::path(file).lexically_relative(check.root).generic_string();
-        digest.Add(name + '\0');
-        for (char buffer[65536]; in.read(buffer, sizeof buffer) || in.gcount() > 0;)
-            digest.Add(std::string_view(buffer, static_cast<std::size_t>(in.gcount())));
-        digest.Add(std::string_view("\0", 1));
-    }
-    session.packageSha256 = digest.HexDigest();
-    return true;
-}
-
-// One random identifier a session: 128 bits in hex.
-std::string NewRunId() {
-    std::random_device random;
-    char text[40];
-    std::snprintf(text, sizeof text, "%08x%08x%08x%08x", random(), random(), random(), random());
-    return text;
-}
-
 } // namespace
 
 int RunStation(const StationOptions& options, std::ostream& out, std::ostream& err) {
@@ -232,8 +170,18 @@ int RunStation(const StationOptions& options, std::ostream& out, std::ostream& e
         settings.ports.back().choices.menuModel = 0;
     }
     TSessionRecord& session = settings.session;
-    if (!LogDirectoryWritable(options.logDir, err) || !PackageSound(options.run, session, err))
+    const std::string root = options.run.root.empty() ? FindDefaultRoot().dir : options.run.root;
+    std::optional<std::string> problem = LogDirectoryProblem(options.logDir);
+    if (!problem) problem = PackageProblem(root, options.run.device, options.run.script, session);
+    if (problem) {
+        // Names and faults come from the package: each line made printable on its own.
+        for (std::size_t start = 0; start <= problem->size();) {
+            const std::size_t end = std::min(problem->find('\n', start), problem->size());
+            err << PrintableText(problem->substr(start, end - start)) << "\n";
+            start = end + 1;
+        }
         return kBadArguments;
+    }
     session.station = options.station.empty() ? HostName() : options.station;
     session.operatorName = options.operatorName;
     session.runId = NewRunId();
