@@ -19,6 +19,26 @@ namespace vz::cli {
 
 namespace {
 
+// A label names a socket on the line: "A1=/dev/ttyUSB0". A name with a separator
+// before its "=" is a path.
+constexpr std::size_t kLabelMost = 24;
+
+std::pair<std::string, std::string> SplitLabel(const std::string& given) {
+    const std::size_t equals = given.find('=');
+    if (equals == std::string::npos || equals == 0 || given.find_first_of("/\\") < equals) return {"", given};
+    return {given.substr(0, equals), given.substr(equals + 1)};
+}
+
+// Long stable names (/dev/serial/by-id/…) by their end, which tells adapters apart.
+std::string ShortName(const std::string& port) {
+    constexpr std::size_t kMost = 24;
+    if (DisplayColumns(port) <= kMost) return port;
+    std::size_t cut = port.size() - (kMost - 1);
+    while (cut < port.size() && (static_cast<unsigned char>(port[cut]) & 0xC0) == 0x80)
+        ++cut;
+    return "…" + port.substr(cut);
+}
+
 // "KRA350  Option Logo  Id : 1001".
 std::string IdentityText(const std::optional<TDeviceIdentity>& identity) {
     if (!identity) return {};
@@ -30,10 +50,11 @@ std::string IdentityText(const std::optional<TDeviceIdentity>& identity) {
 // The command line's face of the station: its events become the screen's lines.
 class StationFace : public TStationEvents {
 public:
-    StationFace(const StationOptions& options, std::ostream& out, std::ostream& err)
-        : options_(options), err_(err), screen_(out, StationScreen::StyleFor(stdout, options.run.quiet),
-                                                TerminalColumns(stdout), options.ports),
-          lastResult_(options.ports.size()) {}
+    StationFace(const StationOptions& options, const std::vector<std::string>& names, std::ostream& out,
+                std::ostream& err)
+        : options_(options), out_(out), err_(err),
+          screen_(out, StationScreen::StyleFor(stdout, options.run.quiet), TerminalColumns(stdout), names),
+          lastResult_(names.size()), advice_(names.size()), started_(std::chrono::steady_clock::now()) {}
 
     void Attach(const TStation& station) { station_ = &station; }
     StationScreen& Screen() { return screen_; }
@@ -42,9 +63,11 @@ public:
         screen_.Event(port, PrintableText(line));
     }
     void Advice(std::size_t port, const std::string& text) override {
-        screen_.Event(port, PrintableText(text));
+        advice_[port] = PrintableText(text);
+        screen_.Event(port, advice_[port]);
     }
     void DeviceIdentified(std::size_t port, const TDeviceIdentity& identity) override {
+        lastResult_[port].clear();
         screen_.Event(port, "Device " + IdentityText(identity));
     }
     void DeviceEnded(std::size_t port, const TDeviceRecord& record, const TRunEnd& end) override;
@@ -56,7 +79,8 @@ public:
     }
     void PortGaveUp(std::size_t port, long failures) override {
         screen_.Result(port, std::to_string(failures) + " devices in a row failed on " +
-                                 options_.ports[port] + ": check the fixture and the cable");
+                                 PrintableText(station_->PortSettings(port).name) +
+                                 ": check the fixture and the cable");
     }
     void AdapterBack(std::size_t port) override {
         screen_.Event(port, "The adapter is back: waiting for a device");
@@ -75,18 +99,54 @@ public:
     void Draw() {
         for (std::size_t port = 0; station_ && port < station_->PortCount(); ++port)
             screen_.SetRow(port, RowText(port));
+        screen_.SetTotals("all  " + CountsText(Totals()));
         screen_.Refresh();
     }
+    // Per port and in all: counts, yield, elapsed time and the report, in every style.
+    void PrintSummary();
 
 private:
     std::string RowText(std::size_t port) const;
+    TPortStatus Totals() const;
+    static std::string CountsText(const TPortStatus& status);
 
     const StationOptions& options_;
+    std::ostream& out_;
     std::ostream& err_;
     StationScreen screen_;
     const TStation* station_ = nullptr;
-    std::vector<std::string> lastResult_;
+    std::vector<std::string> lastResult_; // with its reason, until the next device is identified
+    std::vector<std::string> advice_;     // the last advice a port's device got
+    std::chrono::steady_clock::time_point started_;
 };
+
+TPortStatus StationFace::Totals() const {
+    TPortStatus all;
+    for (std::size_t port = 0; station_ && port < station_->PortCount(); ++port) {
+        all.completed += station_->Port(port).completed;
+        all.failed += station_->Port(port).failed;
+        all.stopped += station_->Port(port).stopped;
+    }
+    return all;
+}
+
+// "3 completed, 1 failed, 0 stopped, yield 75 %": the yield over devices that ran to an end.
+std::string StationFace::CountsText(const TPortStatus& status) {
+    std::string text = std::to_string(status.completed) + " completed, " + std::to_string(status.failed) +
+                       " failed, " + std::to_string(status.stopped) + " stopped";
+    if (const int ended = status.completed + status.failed; ended > 0)
+        text += ", yield " + std::to_string((200 * status.completed + ended) / (2 * ended)) + " %";
+    return text;
+}
+
+void StationFace::PrintSummary() {
+    for (std::size_t port = 0; station_ && port < station_->PortCount(); ++port)
+        out_ << "Summary " << screen_.Name(port) << ": " << CountsText(station_->Port(port)) << "\n";
+    out_ << "Summary all: " << CountsText(Totals()) << "; "
+         << DurationText(std::chrono::steady_clock::now() - started_) << "; report "
+         << (options_.report.empty() ? std::string("none") : PrintableText(options_.report)) << "\n";
+    out_.flush();
+}
 
 void StationFace::DeviceEnded(std::size_t port, const TDeviceRecord& record, const TRunEnd& end) {
     std::string identity = IdentityText(record.identity);
@@ -95,7 +155,7 @@ void StationFace::DeviceEnded(std::size_t port, const TDeviceRecord& record, con
         std::chrono::duration<double>(record.seconds));
     switch (record.result) {
     case TDeviceResult::Completed:
-        lastResult_[port] = identity + " completed";
+        lastResult_[port] = "completed " + identity;
         screen_.Result(port, "Completed: " + identity + "; programmed " + ProgrammedText(record.programmed) +
                                  "; " + DurationText(elapsed));
         return;
@@ -104,11 +164,16 @@ void StationFace::DeviceEnded(std::size_t port, const TDeviceRecord& record, con
         break;
     }
     const bool stopped = record.result == TDeviceResult::Stopped;
-    lastResult_[port] = identity + (stopped ? " stopped" : " failed");
-    std::string text = (stopped ? "Stopped: " : "Failed: ") + identity;
+    std::string reason;
     if (record.error)
-        text += ": " + PrintableText(end.reason == TRunEndReason::PortFailed ? PortFailureMessage(end)
-                                                                             : *record.error);
+        reason =
+            PrintableText(end.reason == TRunEndReason::PortFailed ? PortFailureMessage(end) : *record.error);
+    lastResult_[port] = (stopped ? "stopped " : "failed ") + identity + (reason.empty() ? "" : ": " + reason);
+    std::string text =
+        (stopped ? "Stopped: " : "Failed: ") + identity + (reason.empty() ? "" : ": " + reason);
+    // What the operator must act on stays on the device's one line, --quiet or not.
+    if (!advice_[port].empty() && options_.run.quiet) text += " -- " + advice_[port];
+    advice_[port].clear();
     screen_.Result(port, text);
 }
 
@@ -138,10 +203,10 @@ std::string StationFace::RowText(std::size_t port) const {
         text = "cannot be opened";
         break;
     }
-    text += "  (" + std::to_string(status.completed) + " completed, " +
-            std::to_string(status.failed + status.stopped) + " failed)";
-    if (!lastResult_[port].empty() && status.state != TPortState::Updating)
-        text += "  last: " + lastResult_[port];
+    text += "  " + std::to_string(status.completed) + "/" + std::to_string(status.failed) + "/" +
+            std::to_string(status.stopped);
+    // The last result and its reason stay until the next device is identified.
+    if (!lastResult_[port].empty()) text += "  last " + lastResult_[port];
     return text;
 }
 
@@ -154,7 +219,14 @@ int RunStation(const StationOptions& options, std::ostream& out, std::ostream& e
     }
     TStationSettings settings;
     std::set<std::string> seen;
-    for (const std::string& port : options.ports) {
+    std::vector<std::string> names; // as the screen shows each port
+    for (const std::string& given : options.ports) {
+        const auto [label, port] = SplitLabel(given);
+        if (label.size() > kLabelMost || PrintableText(label) != label) {
+            err << "--port " << PrintableText(given) << ": a label is at most " << kLabelMost
+                << " printable characters\n";
+            return kBadArguments;
+        }
         RunOptions one = options.run;
         one.port = port;
         const std::optional<RunChoices> chosen = ChoicesFor(one, err);
@@ -164,7 +236,8 @@ int RunStation(const StationOptions& options, std::ostream& out, std::ostream& e
             err << "The port " << port << " is given twice\n";
             return kBadArguments;
         }
-        settings.ports.push_back({port, *chosen});
+        settings.ports.push_back({port, label, *chosen});
+        names.push_back(label.empty() ? ShortName(PrintableText(port)) : label);
         // A locked product: every device is identified, and one of another model refused.
         settings.lockedModel = chosen->menuModel;
         settings.ports.back().choices.menuModel = 0;
@@ -199,7 +272,7 @@ int RunStation(const StationOptions& options, std::ostream& out, std::ostream& e
     };
 
     EventLoop loop;
-    StationFace face(options, out, err);
+    StationFace face(options, names, out, err);
     TStation station(std::move(settings), loop, face);
     face.Attach(station);
     if (!station.OpenReport()) {
@@ -212,6 +285,7 @@ int RunStation(const StationOptions& options, std::ostream& out, std::ostream& e
              [&station] { station.StopAll(StopCauseText(static_cast<StopCause>(g_stopCause.load()))); });
     face.Draw();
     face.Screen().Finish();
+    face.PrintSummary();
     bool anyOpened = false;
     bool allCompleted = true;
     for (std::size_t port = 0; port < station.PortCount(); ++port) {

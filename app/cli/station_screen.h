@@ -12,6 +12,9 @@
 
 namespace vz::cli {
 
+// The columns `text` (UTF-8) takes on a terminal: a wide character two.
+std::size_t DisplayColumns(const std::string& text);
+
 class StationScreen {
 public:
     enum class Style { Live, Lines, Quiet };
@@ -23,7 +26,11 @@ public:
 
     // A port's line on a terminal: its state, device, percent and counts.
     void SetRow(std::size_t port, const std::string& text);
-    // Something that happened on a port.
+    // The port's name as shown.
+    const std::string& Name(std::size_t port) const { return ports_[port]; }
+    // The line of totals below the ports' lines on a terminal.
+    void SetTotals(const std::string& text);
+    // Something that happened on a port (piped: after the time of day).
     void Event(std::size_t port, const std::string& text);
     // A device's end, shown in every style.
     void Result(std::size_t port, const std::string& text);
@@ -45,6 +52,7 @@ private:
     std::vector<std::string> ports_;
     std::size_t labelWidth_ = 0;
     std::vector<std::string> rows_;
+    std::string totals_;
     std::deque<std::string> events_;
     std::size_t drawnLines_ = 0;
     bool changed_ = true;

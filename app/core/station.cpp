@@ -30,7 +30,7 @@ std::string FileLabel(const std::string& port) {
 std::vector<std::string> FileLabels(const std::vector<TStationPort>& ports) {
     std::vector<std::string> labels;
     for (const TStationPort& port : ports)
-        labels.push_back(FileLabel(port.name));
+        labels.push_back(FileLabel(port.label.empty() ? port.name : port.label));
     // Ports whose names end alike are told apart by their place on the command line.
     std::vector<std::string> alike = labels;
     for (std::size_t i = 0; i < ports.size(); ++i)
@@ -324,6 +324,7 @@ void TStation::PortRun::Record(const TRunEnd& end) {
     const TUpdaterCore& core = driver_->Core();
     TDeviceRecord record;
     record.port = settings_.name;
+    record.label = settings_.label;
     record.result = ResultOf(end.reason);
     record.identity = core.Identified();
     record.started = started_;

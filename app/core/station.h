@@ -92,7 +92,8 @@ public:
 };
 
 struct TStationPort {
-    std::string name; // as the user gave it
+    std::string name;  // as the user gave it
+    std::string label; // the socket's name on the line ("A1"); empty: none
     RunChoices choices;
 };
 

@@ -75,7 +75,7 @@ std::string ReportLine(const TSessionRecord& session, const TDeviceRecord& recor
            ", \"run_id\": " + JsonString(session.runId) + ", \"seq\": " + std::to_string(record.seq) +
            ", \"package\": {\"root\": " + JsonString(session.packageRoot) +
            ", \"sha256\": " + TextOrNull(session.packageSha256) + "}" +
-           ", \"port\": " + JsonString(record.port) +
+           ", \"port\": " + JsonString(record.port) + ", \"label\": " + TextOrNull(record.label) +
            ", \"result\": " + JsonString(ResultKey(record.result)) +
            ", \"model\": " + (identity ? JsonString(ModelKey(identity->model)) : "null") +
            ", \"device_id\": " + (identity ? JsonString(Hex4(identity->deviceId)) : "null") +

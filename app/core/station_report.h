@@ -31,6 +31,7 @@ struct TSessionRecord {
 struct TDeviceRecord {
     std::uint64_t seq = 0; // from 1 in a session
     std::string port;
+    std::string label; // empty: none given
     TDeviceResult result = TDeviceResult::Failed;
     // The device as identified; none when it never was.
     std::optional<TDeviceIdentity> identity;

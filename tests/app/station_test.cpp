@@ -124,7 +124,7 @@ protected:
         devices_.push_back(std::make_unique<emu::DeviceSeries>(
             config, emu::SeriesConfig{true, devices, kSecond / 2, {fault}}, emu::DeviceMemory{}, &expected_,
             now_));
-        settings_.ports.push_back({"hub-" + std::to_string(devices_.size()), {}});
+        settings_.ports.push_back({"hub-" + std::to_string(devices_.size()), "", {}});
     }
     TStation& Start(long count) {
         settings_.count = count;

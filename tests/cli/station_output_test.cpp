@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <regex>
 #include <sstream>
 
 namespace vz::cli {
@@ -106,8 +107,14 @@ TEST(StationScreen, PlainAndQuietStylesWriteLines) {
         screen->Result(0, "Completed: KRA350");
         screen->Refresh();
     }
-    EXPECT_EQ(plain.str(), "COM3: Erase Bank0\nCOM3: Completed: KRA350\n");
-    EXPECT_EQ(quiet.str(), "COM3: Completed: KRA350\n");
+    // Piped lines begin with the time of day, so that a shift's log matches other events.
+    const std::regex timed(
+        "\\d\\d:\\d\\d:\\d\\d COM3: Erase Bank0\n\\d\\d:\\d\\d:\\d\\d COM3: Completed: KRA350\n");
+    EXPECT_TRUE(std::regex_match(plain.str(), timed)) << plain.str();
+    EXPECT_TRUE(std::regex_match(quiet.str(), std::regex("\\d\\d:\\d\\d:\\d\\d COM3: Completed: KRA350\n")))
+        << quiet.str();
+    // A wide character takes two columns of the terminal's line.
+    EXPECT_EQ(DisplayColumns("A1 装置"), 7u);
 }
 
 } // namespace
