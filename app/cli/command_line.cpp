@@ -133,6 +133,13 @@ CommandLine ParseCommandLine(int argc, const char* const* argv, std::ostream& ou
                                "The station's name in the record (default: the host's)");
     stationCommand->add_option("--operator", station.operatorName, "The operator's name in the record");
 
+    ReportOptions& report = line.report;
+    auto* reportCommand = app.add_subcommand(
+        "report", "Totals and yield of station records, by station, label, model and error code");
+    reportCommand->add_option("FILE", report.files, "Station reports (JSON Lines)")->required();
+    reportCommand->add_flag("--by-hour", report.byHour, "Also by the hour the devices ended");
+    reportCommand->add_flag("--json", report.json, "One JSON object for programs");
+
     CheckOptions& check = line.check;
     auto* checkCommand = app.add_subcommand("check", "Find what would stop a script, without a device");
     checkCommand->add_option("SCRIPT", check.script,
@@ -172,6 +179,8 @@ CommandLine ParseCommandLine(int argc, const char* const* argv, std::ostream& ou
     }
     if (*runCommand)
         line.command = CommandLine::Command::Run;
+    else if (*reportCommand)
+        line.command = CommandLine::Command::Report;
     else if (*stationCommand)
         line.command = CommandLine::Command::Station;
     else if (*checkCommand)
@@ -203,6 +212,8 @@ int RunCommandLine(const CommandLine& line, std::ostream& out, std::ostream& err
         return RunConvert(line.convert, out, err);
     case CommandLine::Command::Ports:
         return RunPorts(line.portsJson, out, err);
+    case CommandLine::Command::Report:
+        return RunReport(line.report, out, err);
     case CommandLine::Command::None:
         break;
     }

@@ -3,6 +3,7 @@
 
 #include "app/cli/check_command.h"
 #include "app/cli/convert_command.h"
+#include "app/cli/report_command.h"
 #include "app/cli/run_command.h"
 #include "app/cli/station_command.h"
 
@@ -12,7 +13,7 @@
 namespace vz::cli {
 
 struct CommandLine {
-    enum class Command { None, Run, Station, Check, HexSum, Effect, Convert, Ports };
+    enum class Command { None, Run, Station, Check, HexSum, Effect, Convert, Ports, Report };
     // None: nothing to run; exit with `exitCode` (0 after --help or --version,
     // kBadArguments after a one-line message on the error stream).
     Command command = Command::None;
@@ -20,6 +21,7 @@ struct CommandLine {
     RunOptions run;
     StationOptions station;
     CheckOptions check;
+    ReportOptions report;
     ConvertOptions convert;
     std::string file; // hexsum, effect
     std::string first;
