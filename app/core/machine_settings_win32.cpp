@@ -10,8 +10,9 @@ std::string MachinePackageRoot() {
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Zentrik\\Vorna-Zadod Updater", 0,
                       KEY_QUERY_VALUE | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS)
         return {};
-    // REG_EXPAND_SZ is expanded: a value set by policy may read %ProgramData%\...
-    const DWORD flags = RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ;
+    // REG_SZ also admits a REG_EXPAND_SZ, expanded (a value set by policy may read
+    // %ProgramData%\...); asking for REG_EXPAND_SZ itself without RRF_NOEXPAND is refused.
+    const DWORD flags = RRF_RT_REG_SZ;
     std::string value;
     DWORD size = 0;
     if (RegGetValueA(key, nullptr, "PackageRoot", flags, nullptr, nullptr, &size) == ERROR_SUCCESS) {
