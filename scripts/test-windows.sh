@@ -206,7 +206,7 @@ msi=$(grep '\.msi$' <<< "$made")
 cmake -E make_directory "$work/unpacked"
 (cd "$work/unpacked" && cmake -E tar xf "$zip")
 release=$work/unpacked/$(basename "$zip" .zip)
-for file in vzupdater.exe vzflash.exe README.txt KRA350/script.ini; do
+for file in vzupdater.exe vzflash.exe README.txt LICENSE.txt THIRD-PARTY.txt KRA350/script.ini; do
   [ -f "$release/$file" ] || { echo "the zip lacks $file" >&2; exit 1; }
 done
 window_text=$root/$win/tests/win32/vz_window_text.exe
