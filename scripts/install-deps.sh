@@ -2,8 +2,8 @@
 # Installs the Debian packages the build, the tests and the window need; skips
 # what is already there so a second run costs nothing.
 #   --windows  also the mingw-w64 cross compiler and Wine, for scripts/test-windows.sh,
-#              with Wine's fonts, xdotool (clicks on the window) and ImageMagick
-#              (its pictures)
+#              with Wine's fonts, xdotool (clicks on the window), ImageMagick
+#              (its pictures) and wixl (the installer, scripts/package-windows.sh)
 #   --package  also debootstrap, for the package test in a clean Debian root
 set -euo pipefail
 packages=(
@@ -14,7 +14,7 @@ packages=(
 )
 for arg in "$@"; do
   case "$arg" in
-    --windows) packages+=(g++-mingw-w64-x86-64 googletest wine wine64 fonts-wine xdotool imagemagick) ;;
+    --windows) packages+=(g++-mingw-w64-x86-64 googletest wine wine64 fonts-wine xdotool imagemagick wixl) ;;
     --package) packages+=(debootstrap) ;;
     *) echo "unknown option: $arg" >&2; exit 2 ;;
   esac

@@ -3,7 +3,9 @@
 # tests, the Win32 serial port against the emulated device, a complete update
 # with vzflash.exe on COM1, which Wine maps to the emulator's pseudo-terminal,
 # and the window vzupdater.exe of the release zip on a virtual X server, driven
-# by mouse and keyboard as an operator would. Exits non-zero on any failure.
+# by mouse and keyboard as an operator would, and the installer (MSI) installed,
+# upgraded, used and removed as plant IT would, in a Wine prefix of its own.
+# Exits non-zero on any failure.
 #   --full           also update a full-size sample package (a few minutes more)
 #   --pictures DIR   keep the window's pictures there (docs/ holds the last ones)
 # VZ_WINDOWS_ONLY=operator runs only the operator's block at the end (the port
@@ -77,6 +79,7 @@ stop_devices() {
 cleanup() {
   stop_devices
   wineserver -k 2> /dev/null || true
+  WINEPREFIX=$root/$win/wineprefix-msi wineserver -k 2> /dev/null || true
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2> /dev/null || true
 }
 trap cleanup EXIT
@@ -197,11 +200,13 @@ fi
 
 # The release, unpacked: what is shipped is what is tested.
 phase "release zip"
-zip=$(bash scripts/package-windows.sh "$work")
+made=$(bash scripts/package-windows.sh "$work")
+zip=$(grep '\.zip$' <<< "$made")
+msi=$(grep '\.msi$' <<< "$made")
 cmake -E make_directory "$work/unpacked"
 (cd "$work/unpacked" && cmake -E tar xf "$zip")
 release=$work/unpacked/$(basename "$zip" .zip)
-for file in vzupdater.exe vzflash.exe README.txt KRA350/script.ini; do
+for file in vzupdater.exe vzflash.exe README.txt LICENSE.txt THIRD-PARTY.txt KRA350/script.ini; do
   [ -f "$release/$file" ] || { echo "the zip lacks $file" >&2; exit 1; }
 done
 window_text=$root/$win/tests/win32/vz_window_text.exe
@@ -511,6 +516,106 @@ latency_timer_test() {
 }
 latency_timer_test
 # ---- end of the adapter latency timer -----------------------------------------
+
+# ---- The installer, as plant IT uses it ----------------------------------------
+# In a prefix of its own, so that its machine settings reach no other test. The
+# upgrade comes from the same files with a lower version: 2.6.0.5 differs only in
+# the fourth number, which Windows Installer ignores; 2.5.0.0 must be refused.
+installer_test() {
+  local prefix=$root/$win/wineprefix-msi dir=$work/installer
+  local drive=$prefix/drive_c programs="C:\\Program Files\\Vorna-Zadod Updater"
+  local installed="$prefix/drive_c/Program Files/Vorna-Zadod Updater"
+  # No menu entries on the Linux desktop for the shortcuts it makes.
+  iwine() { WINEPREFIX=$prefix WINEDLLOVERRIDES=winemenubuilder.exe=d wine "$@"; }
+  entries() { iwine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s | tr -d '\r'; }
+  package_root() { iwine reg query 'HKLM\Software\Zentrik\Vorna-Zadod Updater' /v PackageRoot | tr -d '\r' | awk '/PackageRoot/ { print $3 }'; }
+  mkdir -p "$dir/elsewhere"
+  if [ ! -f "$prefix/system.reg" ]; then
+    phase "Wine prefix for the installer"
+    WINEPREFIX=$prefix wineboot -i > /dev/null 2>&1
+    WINEPREFIX=$prefix wineserver -w
+  fi
+  # What an interrupted run left.
+  local code
+  for code in $(iwine uninstaller --list | tr -d '\r' | sed -n 's/^\({[^}]*}\)|||Vorna-Zadod Updater$/\1/p'); do
+    iwine msiexec /x "$code" /qn
+  done
+  rm -rf "$drive/Plant"
+  local older oldest
+  older=$(bash scripts/package-windows.sh --version 2.6.0.5 "$dir")
+  oldest=$(bash scripts/package-windows.sh --version 2.5.0.0 "$dir")
+
+  phase "installer: silent install with PACKAGE_ROOT"
+  iwine msiexec /i "$(winepath -w "$older")" /qn PACKAGE_ROOT='C:\Plant\Packages' /l*v "$(winepath -w "$dir/install.log")" ||
+    { echo "the silent install failed: $dir/install.log" >&2; return 1; }
+  local file
+  for file in vzupdater.exe vzflash.exe README.txt LICENSE.txt THIRD-PARTY.txt; do
+    [ -f "$installed/$file" ] || { echo "the installation lacks $file" >&2; return 1; }
+  done
+  [ ! -e "$installed/KRA350" ] || { echo "the installer installed the sample package" >&2; return 1; }
+  # Wine puts a per-machine installation's shortcuts in the user's Start menu; Windows in all users'.
+  local menu
+  menu=$(find "$drive" -type d -path '*/Start Menu/Programs/Vorna-Zadod' | head -n1)
+  for file in "Vorna-Zadod Updater" "Vorna-Zadod Station" "Vorna-Zadod Updater README"; do
+    [ -f "$menu/$file.lnk" ] || { echo "the Start menu lacks $file" >&2; return 1; }
+  done
+  strings -el "$menu/Vorna-Zadod Station.lnk" | grep -qx -- --station ||
+    { echo "the station's shortcut does not pass --station" >&2; return 1; }
+  entries > "$dir/entries.txt"
+  [ "$(grep -c 'DisplayName .*Vorna-Zadod Updater$' "$dir/entries.txt")" -eq 1 ] &&
+    grep -q 'DisplayVersion .*2\.6\.0\.5$' "$dir/entries.txt" && grep -q 'Publisher .*Zentrik$' "$dir/entries.txt" ||
+    { echo "Apps lists:" >&2; grep -E 'DisplayName|DisplayVersion|Publisher' "$dir/entries.txt" >&2; return 1; }
+  [ "$(package_root)" = 'C:\Plant\Packages\' ] && [ -d "$drive/Plant/Packages" ] ||
+    { echo "PACKAGE_ROOT is '$(package_root)' in the registry" >&2; return 1; }
+  echo "installed 2.6.0.5 in $programs with 3 Start-menu entries; PackageRoot $(package_root)"
+
+  phase "installer: the installed programs, a package under PACKAGE_ROOT"
+  iwine "$programs\\vzflash.exe" --version | tr -d '\r' | tee "$dir/version.out"
+  grep -qx "vzflash 2.6.0.6" "$dir/version.out" || { echo "the installed vzflash.exe gives no version" >&2; return 1; }
+  cp -r examples/sample-small/. "$drive/Plant/Packages/"
+  (cd "$dir/elsewhere" && iwine "$programs\\vzflash.exe" check) | tr -d '\r' | tee "$dir/check.out"
+  grep -q "^OK: 14 script(s) checked, 0 fault(s)$" "$dir/check.out" ||
+    { echo "vzflash.exe check did not find the package under PACKAGE_ROOT" >&2; return 1; }
+
+  phase "installer: upgrade to $(basename "$msi"), then an older one"
+  iwine msiexec /i "$(winepath -w "$msi")" /qn /l*v "$(winepath -w "$dir/upgrade.log")" ||
+    { echo "the upgrade failed: $dir/upgrade.log" >&2; return 1; }
+  entries > "$dir/entries.txt"
+  [ "$(grep -c 'DisplayName .*Vorna-Zadod Updater$' "$dir/entries.txt")" -eq 1 ] &&
+    grep -q 'DisplayVersion .*2\.6\.0\.6$' "$dir/entries.txt" ||
+    { echo "after the upgrade Apps lists:" >&2; grep -E 'DisplayName|DisplayVersion' "$dir/entries.txt" >&2; return 1; }
+  [ "$(package_root)" = 'C:\Plant\Packages\' ] || { echo "the upgrade lost PACKAGE_ROOT: $(package_root)" >&2; return 1; }
+  echo "upgraded to 2.6.0.6: one entry in Apps, PackageRoot kept"
+  # With the basic interface the refusal is a box; msiexec then ends with 1603 (67 as a Unix status).
+  local status=0 box
+  iwine msiexec /i "$(winepath -w "$oldest")" /qb > /dev/null 2>&1 &
+  local installer_pid=$!
+  box=$(timeout 30 xdotool search --sync --onlyvisible --name '^Install Failed$' | head -n1)
+  [ -n "$box" ] || { echo "installing an older version showed no box" >&2; return 1; }
+  sleep 0.3
+  WINEPREFIX=$prefix wine "$window_text" "Install Failed" | tr -d '\r' | tee "$dir/refusal.out"
+  ok_button "$box"
+  wait "$installer_pid" || status=$?
+  grep -qx "A newer version of Vorna-Zadod Updater is already installed. Uninstall it first to install this older version." \
+    "$dir/refusal.out" && [ "$status" -eq 67 ] ||
+    { echo "the older version was not refused (status $status)" >&2; return 1; }
+  [ "$(entries | grep -c 'DisplayVersion .*2\.6\.0\.6$')" -eq 1 ] && [ "$(entries | grep -c 'DisplayName .*Vorna-Zadod')" -eq 1 ] ||
+    { echo "the refused install changed Apps" >&2; return 1; }
+
+  phase "installer: silent uninstall"
+  iwine msiexec /x "$(winepath -w "$msi")" /qn /l*v "$(winepath -w "$dir/uninstall.log")" ||
+    { echo "the silent uninstall failed: $dir/uninstall.log" >&2; return 1; }
+  local left
+  left=$(find "$drive" \( -path '*/Vorna-Zadod Updater*' -o -path '*/Start Menu/Programs/Vorna-Zadod*' \) | head -n3)
+  [ -z "$left" ] || { echo "the uninstall left: $left" >&2; return 1; }
+  ! entries | grep -q 'Vorna-Zadod' || { echo "Apps still lists the updater" >&2; return 1; }
+  ! iwine reg query 'HKLM\Software\Zentrik' > /dev/null 2>&1 || { echo "the uninstall left HKLM\Software\Zentrik" >&2; return 1; }
+  [ -f "$drive/Plant/Packages/KRA350/script.ini" ] || { echo "the uninstall removed the package directory" >&2; return 1; }
+  echo "uninstalled: no program, Start-menu entry, Apps entry or registry key left; C:\Plant\Packages kept"
+  WINEPREFIX=$prefix wineserver -w
+}
+if [ -z "$only" ]; then installer_test; fi
+# ---- end of the installer -------------------------------------------------------
 
 phase "done"
 echo "All Windows tests passed."

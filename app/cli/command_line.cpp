@@ -90,8 +90,8 @@ CommandLine ParseCommandLine(int argc, const char* const* argv, std::ostream& ou
     AddChoiceOptions(*runCommand, run);
     runCommand->add_flag("--read-id", run.readId, "Run readid.ini instead of script.ini");
     runCommand->add_option("--root", run.root,
-                           "Directory holding one directory per model (default: beside the program, VZ_ROOT "
-                           "or the current directory)");
+                           "Directory holding one directory per model (default: beside the program, VZ_ROOT, "
+                           "the installed package directory on Windows or the current directory)");
     runCommand
         ->add_option("--timeout", run.timeout,
                      "End the run when the device is silent this many seconds (default: none until the "
@@ -113,7 +113,8 @@ CommandLine ParseCommandLine(int argc, const char* const* argv, std::ostream& ou
     AddChoiceOptions(*stationCommand, station.run);
     stationCommand->add_option("--root", station.run.root,
                                "Directory holding one directory per model (default: beside the program, "
-                               "VZ_ROOT or the current directory)");
+                               "VZ_ROOT, the installed package directory on Windows or the current "
+                               "directory)");
     stationCommand
         ->add_option("--timeout", station.run.timeout,
                      "End a device's run when it is silent this many seconds after it called (default 60; "
@@ -146,7 +147,8 @@ CommandLine ParseCommandLine(int argc, const char* const* argv, std::ostream& ou
                              "Script file (default: every model's scripts below --root)");
     checkCommand->add_option("--root", check.root,
                              "Directory holding one directory per model (default: beside the program, "
-                             "VZ_ROOT or the current directory)");
+                             "VZ_ROOT, the installed package directory on Windows or the current "
+                             "directory)");
     checkCommand->add_option("--device", check.device, "Check only this model's directory")
         ->check(CLI::IsMember(kModels))
         ->capture_default_str();

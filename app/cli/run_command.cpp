@@ -7,6 +7,7 @@
 #include "app/core/com_thread_link.h"
 #include "app/core/counting_link.h"
 #include "app/core/identity.h"
+#include "app/core/machine_settings.h"
 #include "app/core/memory_text.h"
 #include "app/core/model_root.h"
 #include "app/core/run_log.h"
@@ -136,7 +137,7 @@ void UseRunPackage(TRunDriver& driver, const RunOptions& options) {
     const char* variable = std::getenv("VZ_ROOT");
     std::error_code ec;
     driver.UsePackageRoot(options.root, ProgramDirectory(), variable == nullptr ? "" : variable,
-                          std::filesystem::current_path(ec).string(), false);
+                          MachinePackageRoot(), std::filesystem::current_path(ec).string(), false);
     if (!options.script.empty()) driver.SetScriptArgument(options.script);
 }
 
@@ -150,7 +151,7 @@ TWaitPolicy RunWaitPolicy(const RunOptions& options) {
 ModelRoot FindDefaultRoot() {
     const char* variable = std::getenv("VZ_ROOT");
     std::error_code ec;
-    return FindModelRoot(ProgramDirectory(), variable == nullptr ? "" : variable,
+    return FindModelRoot(ProgramDirectory(), variable == nullptr ? "" : variable, MachinePackageRoot(),
                          std::filesystem::current_path(ec).string());
 }
 

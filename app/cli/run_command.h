@@ -68,8 +68,8 @@ std::string CompletedSummary(const TUpdaterCore& core, std::chrono::steady_clock
 
 // The directory of the running program, with its trailing separator.
 std::string ProgramDirectory();
-// The model directories without --root: beside the program, in VZ_ROOT or in
-// the current directory.
+// The model directories without --root: beside the program, in VZ_ROOT, in the
+// installation's package directory (Windows) or in the current directory.
 ModelRoot FindDefaultRoot();
 
 } // namespace vz::cli

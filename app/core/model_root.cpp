@@ -29,13 +29,17 @@ bool HoldsModels(const std::string& dir) {
 }
 
 ModelRoot FindModelRoot(const std::string& programDir, const std::string& variable,
-                        const std::string& currentDir) {
+                        const std::string& machineDir, const std::string& currentDir) {
     const std::string program = WithSeparator(programDir);
+    const std::string machine = WithSeparator(machineDir);
     const std::string current = WithSeparator(currentDir);
-    const std::string note = "no update package found beside the program (" + program + "), in VZ_ROOT (" +
-                             (variable.empty() ? std::string("not set") : WithSeparator(variable)) +
-                             ") or in the current directory (" + current + ")";
-    for (const std::string& dir : {program, WithSeparator(variable), current})
+    // The installation's directory is named only where an installer recorded one.
+    const std::string note =
+        "no update package found beside the program (" + program + "), in VZ_ROOT (" +
+        (variable.empty() ? std::string("not set") : WithSeparator(variable)) + ")" +
+        (machine.empty() ? std::string() : ", in the installed package directory (" + machine + ")") +
+        " or in the current directory (" + current + ")";
+    for (const std::string& dir : {program, WithSeparator(variable), machine, current})
         if (HoldsModels(dir)) return {dir, true, note};
     return {current, false, note};
 }

@@ -94,12 +94,13 @@ void TRunDriver::PostHere(std::function<void()> work) {
 }
 
 void TRunDriver::UsePackageRoot(const std::string& explicitRoot, const std::string& programDir,
-                                const std::string& variable, const std::string& currentDir, bool announce) {
+                                const std::string& variable, const std::string& machineDir,
+                                const std::string& currentDir, bool announce) {
     if (!explicitRoot.empty()) {
         core_->SetRootDir(explicitRoot);
         return;
     }
-    const ModelRoot found = FindModelRoot(programDir, variable, currentDir);
+    const ModelRoot found = FindModelRoot(programDir, variable, machineDir, currentDir);
     core_->SetRootDir(found.dir, found.found ? std::string() : found.note);
     // Started from the desktop with nothing installed beside it: say so before START.
     if (announce && !found.found && core_->ScriptArgument().empty()) {

@@ -96,10 +96,12 @@ public:
     bool Unattended() const { return unattended_; }
 
     // The update package: `explicitRoot` when given, else the first of the program's
-    // directory, VZ_ROOT's value and the current directory that holds one. With
+    // directory, VZ_ROOT's value, the installation's package directory and the
+    // current directory that holds one (FindModelRoot). With
     // `announce`, a package found nowhere is said in the memo before START.
     void UsePackageRoot(const std::string& explicitRoot, const std::string& programDir,
-                        const std::string& variable, const std::string& currentDir, bool announce);
+                        const std::string& variable, const std::string& machineDir,
+                        const std::string& currentDir, bool announce);
     void SetScriptArgument(const std::string& path) { core_->SetScriptArgument(path); }
     // How the adapter's latency timer is read for a port name; the system's by default.
     using LatencyTimerProbe = std::function<std::optional<int>(const std::string& portName)>;

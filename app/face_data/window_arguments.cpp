@@ -27,7 +27,8 @@ std::string WindowUsageText() {
            "  SCRIPT      a script file whose directory holds every file it names; without it the\n"
            "              identified model's script.ini (or readid.ini) below DIR is run\n"
            "  --root DIR  the directory holding one directory per model (default: beside the\n"
-           "              program, else VZ_ROOT, else the current directory)\n"
+           "              program, else VZ_ROOT, else the installed package directory on\n"
+           "              Windows, else the current directory)\n"
            "  --version   the program's version\n"
            "Connect the device, choose its port in the Port menu, press START and power the\n"
            "device up holding its ENTER button.\n";

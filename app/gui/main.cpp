@@ -2,9 +2,11 @@
 //   vzupdater [--root DIR] [SCRIPT]
 // SCRIPT: a script file whose directory holds every file it names.
 // DIR: the directory of the model directories; without it they are looked for
-// beside the program, then in VZ_ROOT, then in the current directory.
+// beside the program, then in VZ_ROOT, then in the package directory chosen at
+// installation (Windows), then in the current directory.
 // Environment (see docs/window.md): VZ_UNATTENDED=1 runs once without an
 // operator; VZ_SNAPSHOT=FILE saves a picture of the window half-way through a run.
+#include "app/core/machine_settings.h"
 #include "app/core/model_root.h"
 #include "app/face_data/window_arguments.h"
 #include "app/gui/about_box.h"
@@ -45,7 +47,7 @@ int main(int argc, char** argv) {
     window.Driver().UsePackageRoot(
         arguments.root,
         QDir::toNativeSeparators(QCoreApplication::applicationDirPath()).toLocal8Bit().toStdString(),
-        qEnvironmentVariable("VZ_ROOT").toLocal8Bit().toStdString(),
+        qEnvironmentVariable("VZ_ROOT").toLocal8Bit().toStdString(), vz::MachinePackageRoot(),
         std::filesystem::current_path(ec).string(), true);
 
     vz::TAboutBox aboutBox(&window);

@@ -2,9 +2,11 @@
 //   vzupdater [--root DIR] [SCRIPT]
 // SCRIPT: a script file whose directory holds every file it names.
 // DIR: the directory of the model directories; without it they are looked for
-// beside the program, then in VZ_ROOT, then in the current directory.
+// beside the program, then in VZ_ROOT, then in the package directory chosen at
+// installation (the registry), then in the current directory.
 // Environment (see docs/windows.md): VZ_UNATTENDED=1 runs once without an
 // operator. Memo lines also go to standard output when it is redirected.
+#include "app/core/machine_settings.h"
 #include "app/core/model_root.h"
 #include "app/face_data/version_info.h"
 #include "app/face_data/window_arguments.h"
@@ -92,7 +94,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int show) {
     if (!window.Create()) return 3;
     std::error_code ec;
     window.Driver().UsePackageRoot(arguments.root, ProgramDir(), Environment("VZ_ROOT"),
-                                   std::filesystem::current_path(ec).string(), true);
+                                   vz::MachinePackageRoot(), std::filesystem::current_path(ec).string(),
+                                   true);
 
     vz::win::TWinAboutBox aboutBox(vz::RunningProgramPath());
     window.SetAboutBox(&aboutBox);

@@ -79,7 +79,7 @@ protected:
         EngineClock clock{[this] { return now_; }};
         driver_ = std::make_unique<TRunDriver>(face_, host_, std::move(link), clock);
         face_.core = &driver_->Core();
-        driver_->UsePackageRoot(root_.string(), "", "", "", false);
+        driver_->UsePackageRoot(root_.string(), "", "", "", "", false);
         driver_->FormCreate();
     }
     void TearDown() override {
