@@ -131,7 +131,7 @@ protected:
         settings_.report = (dir_ / "report.jsonl").string();
         settings_.silenceSeconds = 2;
         settings_.preparePort = [this](TRunDriver& driver) {
-            driver.UsePackageRoot((dir_ / "pkg").string(), "", "", "", false);
+            driver.UsePackageRoot((dir_ / "pkg").string(), "", "", "", "", false);
         };
         settings_.newLink = [this](std::size_t port, std::function<void()> received) {
             auto link = std::make_unique<EmuLink>(*devices_[port], now_, std::move(received));
