@@ -194,6 +194,21 @@ TEST_F(RunDriverTest, NoiseBeforeAnAnswerIsReportedNotSkipped) {
               "No answer from the device within 5 s; the port received 2 bytes that are no answer: \"Z.\"");
 }
 
+TEST_F(RunDriverTest, DeviceThatCallsAgainMidRunIsSaidToHaveRestarted) {
+    Script("RS\n");
+    ExpectKra350Sync();
+    // Restarted after synchronising: its boot loader calls instead of answering "RS".
+    link_->script.push_back({"RS", "%%%%"});
+    driver_->SetUnattended(true);
+    driver_->StartClick();
+    Run(12000);
+    ASSERT_EQ(host_.ends.size(), 1u);
+    EXPECT_EQ(host_.ends[0].code, TErrorCode::restarted);
+    EXPECT_EQ(host_.ends[0].error,
+              "The device on Com 1 restarted during the run: its boot loader calls again");
+    EXPECT_TRUE(face_.advice.empty()); // never "is it the right port?"
+}
+
 TEST_F(RunDriverTest, AdapterLatencyTimerIsReadOnceARunAndAdvisedOnlyWhenHigh) {
     Script("prompt one\n");
     int timer = 16;
