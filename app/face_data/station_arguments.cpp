@@ -46,7 +46,6 @@ StationPortArgument ParsePortArgument(const std::string& text) {
 
 StationArguments ParseStationArguments(int argc, const char* const* argv) {
     StationArguments arguments;
-    bool modeSeen = false;
     for (int i = 1; i < argc && arguments.error.empty(); ++i) {
         std::string_view argument = argv[i];
         std::string value;
@@ -56,9 +55,10 @@ StationArguments ParseStationArguments(int argc, const char* const* argv) {
             argument = argument.substr(0, argument.find('='));
             hasValue = true;
         }
-        // The first --station opens the station; a later one (or --station=NAME) names it.
-        if (argument == "--station" && !hasValue && !modeSeen) {
-            modeSeen = arguments.station = true;
+        // --station opens the station; followed by a word (or as --station=NAME) it names it too.
+        const bool nameFollows = i + 1 < argc && !std::string_view(argv[i + 1]).starts_with("-");
+        if (argument == "--station" && !hasValue && !nameFollows) {
+            arguments.station = true;
             continue;
         }
         static constexpr std::string_view kValued[] = {
@@ -77,7 +77,8 @@ StationArguments ParseStationArguments(int argc, const char* const* argv) {
             continue;
         }
         if (!hasValue) {
-            if (i + 1 >= argc) {
+            // An option never stands as another's value: "--station --port X" names no station.
+            if (i + 1 >= argc || std::string_view(argv[i + 1]).starts_with("--")) {
                 arguments.error = std::string(argument) + " needs a value";
                 continue;
             }
@@ -96,7 +97,7 @@ StationArguments ParseStationArguments(int argc, const char* const* argv) {
             if (!ParseCount(value, target))
                 arguments.error = std::string(argument) + " takes a whole number, not " + value;
         } else if (argument == "--station") {
-            arguments.station = modeSeen = true;
+            arguments.station = true;
             arguments.stationName = value;
         } else if (argument == "--operator") {
             arguments.operatorName = value;
@@ -121,13 +122,13 @@ StationArguments ParseStationArguments(int argc, const char* const* argv) {
 }
 
 std::string StationUsageText() {
-    return "usage: vzupdater --station [--port [LABEL=]PORT]... [options] [SCRIPT]\n"
+    return "usage: vzupdater --station [NAME] [--port [LABEL=]PORT]... [options] [SCRIPT]\n"
            "  --port [LABEL=]PORT  a port of the station (1 to 9 or a device path), repeated\n"
            "  --report FILE        append one JSON line a device\n"
            "  --log-dir DIR        one transcript a device\n"
            "  --count N            devices each port takes (default: until stopped)\n"
            "  --stop-after N       a port ends after N failures in a row\n"
-           "  --station NAME       the station's name in the records (a second --station)\n"
+           "  --station NAME       the station's name in the records (default: the host's)\n"
            "  --operator NAME      the operator's name in the records\n"
            "  --device MODEL       the one model updated (default: auto)\n"
            "  --mode auto|manual   --components keyb,prom1,prom2   --speed fast|slow\n"

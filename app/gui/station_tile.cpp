@@ -36,8 +36,10 @@ TStationTile::TStationTile(const QString& title, QWidget* parent) : QFrame(paren
     state_->setAutoFillBackground(true);
     state_->setMargin(6);
     state_->setWordWrap(true);
+    // The state is read from a distance, across the bench.
     QFont stateFont = state_->font();
     stateFont.setBold(true);
+    stateFont.setPointSizeF(stateFont.pointSizeF() * 1.3);
     state_->setFont(stateFont);
     bar_ = new QProgressBar(this);
     bar_->setRange(0, 100);
@@ -57,7 +59,8 @@ TStationTile::TStationTile(const QString& title, QWidget* parent) : QFrame(paren
     layout->addWidget(bar_);
     layout->addWidget(activity_);
     layout->addWidget(counts_);
-    layout->addWidget(last_, 1);
+    layout->addWidget(last_);
+    layout->addStretch(1);
     ShowState(face::TileLook::Idle);
     ShowCounts(0, 0, 0);
     ShowLast({}, face::TileLook::Idle);
