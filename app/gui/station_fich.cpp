@@ -262,11 +262,15 @@ void TStationFich::DrawPort(std::size_t port) {
     case TPortState::Gone:
         tile->ShowState(face::TileLook::Gone);
         break;
-    case TPortState::Finished:
-        tile->ShowState(station_->Stopped()   ? face::TileLook::Stopped
-                        : view.last.isEmpty() ? face::TileLook::Finished
-                                              : view.lastLook);
+    case TPortState::Finished: {
+        // A port that took its count tells how its last device ended; one the operator
+        // stopped earlier says so.
+        const bool counted = arguments_.count > 0 && status.Attempted() >= arguments_.count;
+        tile->ShowState(!counted && station_->Stopped() ? face::TileLook::Stopped
+                        : view.last.isEmpty()           ? face::TileLook::Finished
+                                                        : view.lastLook);
         break;
+    }
     case TPortState::Unusable:
         tile->ShowState(face::TileLook::Unusable);
         break;
