@@ -266,9 +266,9 @@ void TStationFich::DrawPort(std::size_t port) {
         // A port that took its count tells how its last device ended; one the operator
         // stopped earlier says so.
         const bool counted = arguments_.count > 0 && status.Attempted() >= arguments_.count;
-        tile->ShowState(!counted && station_->Stopped() ? face::TileLook::Stopped
-                        : view.last.isEmpty()           ? face::TileLook::Finished
-                                                        : view.lastLook);
+        tile->ShowState(!counted && (station_->Stopped() || station_->Refused()) ? face::TileLook::Stopped
+                        : view.last.isEmpty()                                    ? face::TileLook::Finished
+                                                                                 : view.lastLook);
         break;
     }
     case TPortState::Unusable:
@@ -342,6 +342,7 @@ void TStationFich::DeviceEnded(std::size_t port, const TDeviceRecord& record, co
 void TStationFich::PortUnusable(std::size_t port, const TRunEnd& end) {
     views_[port].last = Text(face::PortFailureText(end));
     views_[port].lastLook = face::TileLook::Unusable;
+    Tiles[port]->ShowActivity({});
     DrawPort(port);
     if (refusalShown_) return;
     refusalShown_ = true;
