@@ -1,10 +1,11 @@
-// The station window as an operator uses it: two emulated devices on two
-// pseudo-terminals, Start pressed with Enter, both devices updated and recorded.
+// The station window as an operator uses it: emulated devices on pseudo-terminals,
+// Start pressed with Enter, devices updated and recorded; closing mid-update asks.
 #include "app/gui/station_fich.h"
 #include "app/gui/station_tile.h"
 #include "tests/e2e/process.h"
 #include "tests/gui/gui_support.h"
 
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 
@@ -27,70 +28,121 @@ std::vector<std::string> Lines(const fs::path& file) {
     return lines;
 }
 
-TEST(StationWindow, UpdatesTwoDevicesStartedFromTheKeyboard) {
-    const fs::path dir = fs::temp_directory_path() / ("vz_station_window_" + std::to_string(getpid()));
-    fs::remove_all(dir);
-    fs::create_directories(dir / "logs");
-    e2e::Process make({VZDEVICE_PATH, "make-package", (dir / "pkg").string(), "--small"});
-    ASSERT_EQ(make.Wait(60), 0) << make.Err();
-    std::vector<std::unique_ptr<e2e::Process>> devices;
-    face::StationArguments arguments;
-    arguments.station = true;
-    for (const char* name : {"bench-A", "bench-B"}) {
-        const std::string link = (dir / name).string();
-        devices.push_back(std::make_unique<e2e::Process>(
-            std::vector<std::string>{VZDEVICE_PATH, "--erase-ms", "0", "--link", link}));
-        ASSERT_FALSE(devices.back()->ReadLine(10).empty()) << devices.back()->Err();
-        arguments.ports.push_back({std::string("Socket ") + name[6], link});
+class StationWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() / ("vz_station_window_" + std::to_string(getpid()));
+        fs::remove_all(dir_);
+        fs::create_directories(dir_ / "logs");
+        e2e::Process make({VZDEVICE_PATH, "make-package", (dir_ / "pkg").string(), "--small"});
+        ASSERT_EQ(make.Wait(60), 0) << make.Err();
+        arguments_.station = true;
+        arguments_.count = 1;
+        arguments_.report = (dir_ / "report.jsonl").string();
+        arguments_.logDir = (dir_ / "logs").string();
+        arguments_.root = (dir_ / "pkg").string();
+        arguments_.stationName = "bench";
+        arguments_.operatorName = "Ada";
     }
-    arguments.count = 1;
-    arguments.report = (dir / "report.jsonl").string();
-    arguments.logDir = (dir / "logs").string();
-    arguments.root = (dir / "pkg").string();
-    arguments.stationName = "bench";
-    arguments.operatorName = "Ada";
-    face::StationContext context{{}, "host", "0.0.0.0"};
+    void TearDown() override {
+        devices_.clear();
+        fs::remove_all(dir_);
+    }
 
-    TStationFich window(arguments, context);
-    QStringList refusals;
-    QObject::connect(&window, &TStationFich::Refused, [&refusals](const QString& text) { refusals << text; });
+    // Two devices, "Socket A" and "Socket B"; `eraseMs` makes their updates last.
+    void StartDevices(const char* eraseMs) {
+        for (const char* name : {"bench-A", "bench-B"}) {
+            const std::string link = (dir_ / name).string();
+            devices_.push_back(std::make_unique<e2e::Process>(
+                std::vector<std::string>{VZDEVICE_PATH, "--erase-ms", eraseMs, "--link", link}));
+            ASSERT_FALSE(devices_.back()->ReadLine(10).empty()) << devices_.back()->Err();
+            arguments_.ports.push_back({std::string("Socket ") + name[6], link});
+        }
+    }
+
+    // Opens the window and presses Enter on what has the focus: Start.
+    std::unique_ptr<TStationFich> OpenAndStart() {
+        auto window = std::make_unique<TStationFich>(arguments_, face::StationContext{{}, "host", "0.0.0.0"});
+        QObject::connect(window.get(), &TStationFich::Refused,
+                         [this](const QString& text) { refusals_ << text; });
+        window->show();
+        QApplication::setActiveWindow(window.get());
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        EXPECT_TRUE(window->windowTitle().contains(QStringLiteral("Station")));
+        EXPECT_EQ(QApplication::focusWidget(), window->Start);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        EXPECT_TRUE(window->Stop->isEnabled());
+        return window;
+    }
+
+    std::vector<std::string> Results() const {
+        std::vector<std::string> results;
+        for (const std::string& record : Lines(dir_ / "report.jsonl")) {
+            EXPECT_NE(record.find("\"operator\": \"Ada\""), std::string::npos) << record;
+            const std::size_t at = record.find("\"result\": \"");
+            results.push_back(
+                at == std::string::npos ? "?" : record.substr(at + 11, record.find('"', at + 11) - at - 11));
+        }
+        return results;
+    }
+
+    fs::path dir_;
+    face::StationArguments arguments_;
+    std::vector<std::unique_ptr<e2e::Process>> devices_;
+    QStringList refusals_;
+};
+
+TEST_F(StationWindow, UpdatesTwoDevicesStartedFromTheKeyboard) {
+    StartDevices("0");
     testing::ModalAnswerer answerer([](QWidget*) {});
-    window.show();
-    QApplication::setActiveWindow(&window);
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    EXPECT_TRUE(window.windowTitle().contains(QStringLiteral("Station")));
-    ASSERT_EQ(QApplication::focusWidget(), window.Start);
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-    EXPECT_TRUE(window.Stop->isEnabled());
+    const std::unique_ptr<TStationFich> window = OpenAndStart();
 
     const bool done = testing::WaitFor(
         [&] {
-            return window.Tiles[0]->Look() == face::TileLook::Completed &&
-                   window.Tiles[1]->Look() == face::TileLook::Completed && window.Done();
+            return window->Tiles[0]->Look() == face::TileLook::Completed &&
+                   window->Tiles[1]->Look() == face::TileLook::Completed && window->Done();
         },
         90000);
-    EXPECT_TRUE(done) << window.Tiles[0]->StateText().toStdString() << " / "
-                      << window.Tiles[1]->StateText().toStdString();
-    EXPECT_TRUE(refusals.isEmpty()) << refusals.join(QStringLiteral("\n")).toStdString();
-    EXPECT_TRUE(window.Start->isEnabled());
-    for (TStationTile* tile : window.Tiles)
+    EXPECT_TRUE(done) << window->Tiles[0]->StateText().toStdString() << " / "
+                      << window->Tiles[1]->StateText().toStdString();
+    EXPECT_TRUE(refusals_.isEmpty()) << refusals_.join(QStringLiteral("\n")).toStdString();
+    EXPECT_TRUE(window->Start->isEnabled());
+    for (TStationTile* tile : window->Tiles)
         EXPECT_TRUE(tile->LastText().contains(QStringLiteral("completed"))) << tile->LastText().toStdString();
+    EXPECT_EQ(Results(), (std::vector<std::string>{"completed", "completed"}));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_ / "logs"), fs::directory_iterator()), 2);
 
-    const std::vector<std::string> records = Lines(dir / "report.jsonl");
-    ASSERT_EQ(records.size(), 2u);
-    for (const std::string& record : records) {
-        EXPECT_NE(record.find("\"result\": \"completed\""), std::string::npos) << record;
-        EXPECT_NE(record.find("\"operator\": \"Ada\""), std::string::npos) << record;
-    }
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir / "logs"), fs::directory_iterator()), 2);
-
-    // The picture of the finished station, for the documentation and to look at.
+    // The picture of the finished station, to look at.
     if (const QString picture = qEnvironmentVariable("VZ_STATION_PICTURE"); !picture.isEmpty()) {
-        EXPECT_TRUE(window.grab().save(picture));
+        EXPECT_TRUE(window->grab().save(picture));
     }
-    window.close();
-    devices.clear();
-    fs::remove_all(dir);
+    EXPECT_TRUE(window->close());
+}
+
+TEST_F(StationWindow, ClosingMidUpdateAsksThenRecordsTheDevicesAsStopped) {
+    StartDevices("1500");
+    const std::unique_ptr<TStationFich> window = OpenAndStart();
+    ASSERT_TRUE(testing::WaitFor(
+        [&] {
+            return window->Tiles[0]->Look() == face::TileLook::Updating &&
+                   window->Tiles[1]->Look() == face::TileLook::Updating;
+        },
+        30000));
+
+    {
+        // No is the default: Enter keeps the window and the updates.
+        testing::ModalAnswerer keep([](QWidget* box) { QTest::keyClick(box, Qt::Key_Return); });
+        EXPECT_FALSE(window->close());
+        EXPECT_EQ(keep.Count(), 1);
+        EXPECT_TRUE(window->AnyUpdating());
+        EXPECT_TRUE(Results().empty());
+    }
+    testing::ModalAnswerer yes([](QWidget* box) {
+        if (auto* question = qobject_cast<QMessageBox*>(box)) question->button(QMessageBox::Yes)->click();
+    });
+    EXPECT_TRUE(window->close());
+    EXPECT_EQ(yes.Count(), 1);
+    EXPECT_EQ(Results(), (std::vector<std::string>{"stopped", "stopped"}));
 }
 
 } // namespace
