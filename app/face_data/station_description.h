@@ -25,6 +25,14 @@ inline constexpr char kStationCloseQuestion[] =
 inline constexpr char kStationRefusedTitle[] = "The station cannot start";
 inline constexpr char kStationReportTitle[] = "The report cannot be written";
 
+// The dialog that chooses the ports when none was given.
+inline constexpr char kStationPortsTitle[] = "Ports of the station";
+inline constexpr char kStationPortsFormName[] = "StationPortDlg";
+inline constexpr char kStationPortsPrompt[] =
+    "Choose the ports of the station; a label (the socket's name) is optional.";
+inline constexpr char kStationLabelHint[] = "label (optional)";
+inline constexpr char kStationNoPorts[] = "No serial port was found. Connect the adapters and try again.";
+
 struct Colour {
     std::uint8_t red;
     std::uint8_t green;

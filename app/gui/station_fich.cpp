@@ -2,6 +2,7 @@
 
 #include "app/core/identity.h"
 #include "app/face_data/station_description.h"
+#include "app/gui/station_port_dlg.h"
 #include "app/gui/station_tile.h"
 #include "formats/printable_text.h"
 
@@ -67,13 +68,8 @@ TStationFich::TStationFich(face::StationArguments arguments, face::StationContex
     layout->addLayout(BuildHeader(client));
 
     auto* tiles = new QWidget;
-    auto* grid = new QGridLayout(tiles);
-    const int columns = face::TileColumns(static_cast<int>(arguments_.ports.size()));
-    for (std::size_t port = 0; port < arguments_.ports.size(); ++port) {
-        auto* tile = new TStationTile(QString::fromStdString(face::PortTitle(arguments_.ports[port])), tiles);
-        grid->addWidget(tile, static_cast<int>(port) / columns, static_cast<int>(port) % columns);
-        Tiles.push_back(tile);
-    }
+    tilesGrid_ = new QGridLayout(tiles);
+    BuildTiles();
     auto* scroll = new QScrollArea(client);
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
@@ -83,6 +79,28 @@ TStationFich::TStationFich(face::StationArguments arguments, face::StationContex
     resize(face::kStationWidth, face::kStationHeight);
     DrawHeader();
     DrawButtons();
+}
+
+void TStationFich::BuildTiles() {
+    for (TStationTile* tile : Tiles)
+        delete tile;
+    Tiles.clear();
+    QWidget* tiles = tilesGrid_->parentWidget();
+    const int columns = face::TileColumns(static_cast<int>(arguments_.ports.size()));
+    for (std::size_t port = 0; port < arguments_.ports.size(); ++port) {
+        auto* tile = new TStationTile(QString::fromStdString(face::PortTitle(arguments_.ports[port])), tiles);
+        tilesGrid_->addWidget(tile, static_cast<int>(port) / columns, static_cast<int>(port) % columns);
+        Tiles.push_back(tile);
+    }
+    views_.assign(arguments_.ports.size(), PortView{});
+}
+
+bool TStationFich::ChoosePorts() {
+    TStationPortDlg dialog(listPorts_ ? listPorts_() : ListPorts(), this);
+    if (dialog.exec() != QDialog::Accepted || dialog.Chosen().empty()) return false;
+    arguments_.ports = dialog.Chosen();
+    BuildTiles();
+    return true;
 }
 
 TStationFich::~TStationFich() {
@@ -139,6 +157,8 @@ void TStationFich::Post(std::function<void()> work) {
 void TStationFich::StartClick() {
     if (station_ && !station_->Done()) return;
     station_.reset();
+    // Without --port the operator picks the ports among those found, once.
+    if (arguments_.ports.empty() && !ChoosePorts()) return;
     TStationSettings settings;
     if (const auto problem = face::FillStationSettings(arguments_, context_, settings)) {
         ShowRefusal(Text(*problem));

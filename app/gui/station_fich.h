@@ -7,13 +7,16 @@
 #include "app/face_data/station_arguments.h"
 #include "app/face_data/station_description.h"
 #include "app/face_data/station_setup.h"
+#include "link/port_list.h"
 
 #include <QElapsedTimer>
 #include <QMainWindow>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
+class QGridLayout;
 class QLabel;
 class QLayout;
 class QPushButton;
@@ -35,6 +38,9 @@ public:
     // The station started and every port has finished.
     bool Done() const { return station_ && station_->Done(); }
 
+    // Where the port dialog finds the ports (tests give their own); ListPorts when none.
+    void SetPortLister(std::function<std::vector<PortInfo>()> list) { listPorts_ = std::move(list); }
+
     QPushButton* Start;
     QPushButton* Stop;
     std::vector<TStationTile*> Tiles;
@@ -55,6 +61,9 @@ private:
     };
 
     QLayout* BuildHeader(QWidget* client);
+    void BuildTiles();
+    // The port dialog; false when the operator chose none.
+    bool ChoosePorts();
     void DrawPort(std::size_t port);
     void DrawHeader();
     void DrawButtons();
@@ -88,6 +97,8 @@ private:
     QElapsedTimer elapsed_;
     qint64 elapsedMs_ = 0;
     bool refusalShown_ = false;
+    std::function<std::vector<PortInfo>()> listPorts_;
+    QGridLayout* tilesGrid_;
     QLabel* package_;
     QLabel* people_;
     QLabel* totals_;

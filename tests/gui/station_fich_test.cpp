@@ -1,10 +1,13 @@
 // The station window as an operator uses it: emulated devices on pseudo-terminals,
 // Start pressed with Enter, devices updated and recorded; closing mid-update asks.
 #include "app/gui/station_fich.h"
+#include "app/gui/station_port_dlg.h"
 #include "app/gui/station_tile.h"
 #include "tests/e2e/process.h"
 #include "tests/gui/gui_support.h"
 
+#include <QCheckBox>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
@@ -61,8 +64,9 @@ protected:
     }
 
     // Opens the window and presses Enter on what has the focus: Start.
-    std::unique_ptr<TStationFich> OpenAndStart() {
+    std::unique_ptr<TStationFich> OpenAndStart(std::vector<PortInfo> found = {}) {
         auto window = std::make_unique<TStationFich>(arguments_, face::StationContext{{}, "host", "0.0.0.0"});
+        window->SetPortLister([found] { return found; });
         QObject::connect(window.get(), &TStationFich::Refused,
                          [this](const QString& text) { refusals_ << text; });
         window->show();
@@ -143,6 +147,32 @@ TEST_F(StationWindow, ClosingMidUpdateAsksThenRecordsTheDevicesAsStopped) {
     EXPECT_TRUE(window->close());
     EXPECT_EQ(yes.Count(), 1);
     EXPECT_EQ(Results(), (std::vector<std::string>{"stopped", "stopped"}));
+}
+
+TEST_F(StationWindow, PortsChosenInTheDialogWhenNoneWereGiven) {
+    StartDevices("0");
+    std::vector<PortInfo> found;
+    for (const face::StationPortArgument& port : arguments_.ports) {
+        found.emplace_back();
+        found.back().name = port.port;
+    }
+    arguments_.ports.clear();
+    // The operator ticks both ports, labels the second and presses Enter (OK).
+    testing::ModalAnswerer choose([](QWidget* box) {
+        auto* dialog = qobject_cast<TStationPortDlg*>(box);
+        ASSERT_NE(dialog, nullptr);
+        ASSERT_EQ(dialog->Boxes.size(), 2u);
+        QTest::keyClick(dialog->Boxes[0], Qt::Key_Space);
+        dialog->Boxes[1]->setChecked(true);
+        QTest::keyClicks(dialog->Labels[1], QStringLiteral("Left jig"));
+        QTest::keyClick(dialog->Labels[1], Qt::Key_Return);
+    });
+    const std::unique_ptr<TStationFich> window = OpenAndStart(found);
+    ASSERT_EQ(window->Tiles.size(), 2u);
+    EXPECT_TRUE(testing::WaitFor([&] { return window->Done(); }, 90000));
+    EXPECT_EQ(Results(), (std::vector<std::string>{"completed", "completed"}));
+    const std::string report = Lines(dir_ / "report.jsonl")[0] + Lines(dir_ / "report.jsonl")[1];
+    EXPECT_NE(report.find("\"port\": \"Left jig\""), std::string::npos) << report;
 }
 
 } // namespace
