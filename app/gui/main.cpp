@@ -1,6 +1,6 @@
 // vzupdater: the window face of the updater.
 //   vzupdater [--root DIR] [SCRIPT]
-//   vzupdater --station [--port [LABEL=]PORT]... [options] [SCRIPT]: many ports at once
+//   vzupdater --station [NAME] [--port [LABEL=]PORT]... [options] [SCRIPT]: many ports at once
 // SCRIPT: a script file whose directory holds every file it names.
 // DIR: the directory of the model directories; without it they are looked for
 // beside the program, then in VZ_ROOT, then in the current directory.
@@ -29,9 +29,14 @@ void PrintLine(const QString& line) {
     std::fflush(stdout);
 }
 
-// The station window: its arguments were checked before the toolkit started.
+// The station window, from its command line.
 int RunStation(QApplication& app, int argc, char** argv) {
+    // Read once the toolkit has taken its own options (-platform, -display) out of argv.
     const vz::face::StationArguments arguments = vz::face::ParseStationArguments(argc, argv);
+    if (!arguments.error.empty()) {
+        std::fputs((arguments.error + "\n" + vz::face::StationUsageText()).c_str(), stderr);
+        return 3;
+    }
     vz::face::StationContext context;
     context.places.programDir =
         QDir::toNativeSeparators(QCoreApplication::applicationDirPath() + QDir::separator())
@@ -59,12 +64,6 @@ int main(int argc, char** argv) {
                        .c_str(),
                    stdout);
         return 0;
-    }
-    if (station) {
-        if (const auto arguments = vz::face::ParseStationArguments(argc, argv); !arguments.error.empty()) {
-            std::fputs((arguments.error + "\n" + vz::face::StationUsageText()).c_str(), stderr);
-            return 3;
-        }
     }
     QApplication app(argc, argv);
     app.setWindowIcon(QIcon(QStringLiteral(":/vzupdater/vzupdater.png")));

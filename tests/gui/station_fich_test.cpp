@@ -31,6 +31,26 @@ std::vector<std::string> Lines(const fs::path& file) {
     return lines;
 }
 
+TEST(StationCommandLine, ReadsWhatTheOperatorTypes) {
+    const char* argv[] = {"vzupdater",    "--station",  "bench-2",   "--port",     "Left jig=/dev/ttyUSB0",
+                          "--port",       "3",          "--count=5", "--operator", "Ada",
+                          "--components", "keyb,prom2", "--speed",   "slow",       "script.ini"};
+    const face::StationArguments arguments = face::ParseStationArguments(std::size(argv), argv);
+    EXPECT_EQ(arguments.error, "");
+    EXPECT_TRUE(arguments.station);
+    EXPECT_EQ(arguments.stationName, "bench-2");
+    ASSERT_EQ(arguments.ports.size(), 2u);
+    EXPECT_EQ(arguments.ports[0].label, "Left jig");
+    EXPECT_EQ(arguments.ports[0].port, "/dev/ttyUSB0");
+    EXPECT_EQ(face::PortTitle(arguments.ports[1]), "3");
+    EXPECT_EQ(arguments.count, 5);
+    EXPECT_EQ(arguments.components, (std::vector<std::string>{"keyb", "prom2"}));
+    EXPECT_EQ(arguments.script, "script.ini");
+
+    const char* bad[] = {"vzupdater", "--station", "--count", "--port", "1"};
+    EXPECT_EQ(face::ParseStationArguments(std::size(bad), bad).error, "--count needs a value");
+}
+
 class StationWindow : public ::testing::Test {
 protected:
     void SetUp() override {
