@@ -35,12 +35,12 @@ std::optional<RunChoices> ChoicesFor(const StationArguments& arguments, const st
     return choices;
 }
 
+} // namespace
+
 std::string PackageRoot(const StationArguments& arguments, const PackagePlaces& places) {
     if (!arguments.root.empty()) return arguments.root;
     return FindModelRoot(places.programDir, places.variable, places.currentDir).dir;
 }
-
-} // namespace
 
 std::string PortTitle(const StationPortArgument& port) {
     return port.label.empty() ? port.port : port.label;

@@ -29,6 +29,9 @@ struct StationContext {
 std::optional<std::string> FillStationSettings(const StationArguments& arguments,
                                                const StationContext& context, TStationSettings& settings);
 
+// The package the station will use: --root, or where one is found.
+std::string PackageRoot(const StationArguments& arguments, const PackagePlaces& places);
+
 // The name a port's tile carries: its label, or the port as given.
 std::string PortTitle(const StationPortArgument& port);
 

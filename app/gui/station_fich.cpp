@@ -239,7 +239,8 @@ void TStationFich::DrawButtons() {
 
 void TStationFich::DrawHeader() {
     package_->setText(Text(face::PackageLine(
-        session_.packageRoot.empty() ? arguments_.root : session_.packageRoot, session_.packageSha256)));
+        session_.packageRoot.empty() ? face::PackageRoot(arguments_, context_.places) : session_.packageRoot,
+        session_.packageSha256)));
     people_->setText(Text(
         face::PeopleLine(session_.station.empty()
                              ? (arguments_.stationName.empty() ? context_.hostName : arguments_.stationName)
