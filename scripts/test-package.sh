@@ -53,6 +53,7 @@ apt-get install -y -q --no-install-recommends "$deb" >> /tmp/apt.log 2>&1 || { t
 dpkg-query -W -f='${Package} ${Version} ${Architecture}\n  Depends: ${Depends}\n' vzupdater
 
 for file in /usr/bin/vzflash /usr/bin/vzupdater /usr/bin/vzdevice /usr/share/applications/vzupdater.desktop \
+  /usr/share/applications/vzupdater-station.desktop \
   /usr/share/icons/hicolor/64x64/apps/vzupdater.png /usr/share/doc/vzupdater/README.md \
   /usr/share/doc/vzupdater/copyright /usr/share/man/man1/vzflash.1.gz /usr/share/man/man1/vzdevice.1.gz; do
   [ -e "$file" ] || { echo "missing: $file"; exit 1; }

@@ -34,6 +34,10 @@ std::string WindowUsageText() {
            "device up holding its ENTER button.\n";
 }
 
+const char* WindowProgramVersion() {
+    return VZ_VERSION;
+}
+
 std::string WindowVersionText() {
     return std::string("vzupdater ") + VZ_VERSION + "\n";
 }

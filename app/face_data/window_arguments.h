@@ -16,6 +16,8 @@ WindowArguments ParseWindowArguments(int argc, const char* const* argv);
 
 // What --help prints.
 std::string WindowUsageText();
+// The program's version: "2.6.0.6".
+const char* WindowProgramVersion();
 // What --version prints: "vzupdater 2.6.0.6".
 std::string WindowVersionText();
 
