@@ -47,17 +47,6 @@ std::string Join(const std::vector<std::string>& items, const char* separator) {
 
 } // namespace
 
-std::string PortFailureMessage(const TRunEnd& end) {
-    // A link that could not be told to run says no more than its error.
-    if (end.portName.empty()) return end.error;
-    std::string text =
-        (end.lost ? "Lost the port " : "Cannot open the port ") + end.portName + ": " + end.portReason;
-    if (end.accessDenied)
-        if (const std::string advice = PortAccessAdvice(end.portName); !advice.empty())
-            text += " (" + advice + ")";
-    return text;
-}
-
 const char* StopCauseText(StopCause cause) {
     switch (cause) {
     case StopCause::Terminate:
@@ -209,7 +198,7 @@ int RunUpdate(const RunOptions& options, std::ostream& out, std::ostream& err) {
         ended = end;
         if (end.reason != TRunEndReason::PortFailed) return;
         // What went wrong first; the stop's advice follows.
-        const std::string message = PortFailureMessage(end);
+        const std::string message = PortFailureText(end);
         face.PrintError(message);
         if (log) log->Note("error", message);
     };

@@ -59,8 +59,6 @@ void UseRunPackage(TRunDriver& driver, const RunOptions& options);
 TWaitPolicy RunWaitPolicy(const RunOptions& options);
 // The transcript's first lines: program, time, port, script and choices.
 void WriteLogHeader(TRunLog& log, const RunOptions& options, const RunChoices& choices);
-// "Cannot open the port …" / "Lost the port …", with the advice on rights.
-std::string PortFailureMessage(const TRunEnd& end);
 // "12 s", "3 min 4 s".
 std::string DurationText(std::chrono::steady_clock::duration elapsed);
 // "Done: KRA350  Id : 1001; programmed …; 2 min 3 s", after a completed run.

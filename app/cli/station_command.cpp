@@ -72,10 +72,10 @@ public:
     }
     void DeviceEnded(std::size_t port, const TDeviceRecord& record, const TRunEnd& end) override;
     void PortUnusable(std::size_t port, const TRunEnd& end) override {
-        screen_.Result(port, PortFailureMessage(end));
+        screen_.Result(port, PortFailureText(end));
     }
     void AdapterGone(std::size_t port, const TRunEnd& end) override {
-        screen_.Event(port, PortFailureMessage(end) + ": waiting for the adapter to come back");
+        screen_.Event(port, PortFailureText(end) + ": waiting for the adapter to come back");
     }
     void PortGaveUp(std::size_t port, long failures) override {
         screen_.Result(port, std::to_string(failures) + " devices in a row failed on " +
@@ -167,7 +167,7 @@ void StationFace::DeviceEnded(std::size_t port, const TDeviceRecord& record, con
     std::string reason;
     if (record.error)
         reason =
-            PrintableText(end.reason == TRunEndReason::PortFailed ? PortFailureMessage(end) : *record.error);
+            PrintableText(end.reason == TRunEndReason::PortFailed ? PortFailureText(end) : *record.error);
     lastResult_[port] = (stopped ? "stopped " : "failed ") + identity + (reason.empty() ? "" : ": " + reason);
     std::string text =
         (stopped ? "Stopped: " : "Failed: ") + identity + (reason.empty() ? "" : ": " + reason);

@@ -62,6 +62,16 @@ std::uint64_t CountLines(const std::string& path) {
 
 } // namespace
 
+std::string PortFailureText(const TRunEnd& end) {
+    if (end.portName.empty()) return end.error;
+    std::string text =
+        (end.lost ? "Lost the port " : "Cannot open the port ") + end.portName + ": " + end.portReason;
+    if (end.accessDenied)
+        if (const std::string advice = PortAccessAdvice(end.portName); !advice.empty())
+            text += " (" + advice + ")";
+    return text;
+}
+
 TRunDriver::TRunDriver(TMainFace& face, TRunHost& host, std::unique_ptr<TLinkControl> link, EngineClock clock)
     : face_(face), host_(host), link_(std::move(link)), clock_(clock) {
     BindLinkThread();

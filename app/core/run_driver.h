@@ -42,6 +42,11 @@ struct TRunEnd {
     bool lost = false;
 };
 
+// "Cannot open the port …" / "Lost the port …" with the system's reason and the
+// advice on rights, for a line that names the port; the error alone for a link that
+// could not even be told to run.
+std::string PortFailureText(const TRunEnd& end);
+
 // What the driver needs of a face beyond its TMainFace.
 class TRunHost {
 public:

@@ -39,7 +39,7 @@ std::optional<RunChoices> ChoicesFor(const StationArguments& arguments, const st
 
 std::string PackageRoot(const StationArguments& arguments, const PackagePlaces& places) {
     if (!arguments.root.empty()) return arguments.root;
-    return FindModelRoot(places.programDir, places.variable, places.currentDir).dir;
+    return FindModelRoot(places.programDir, places.variable, places.machineDir, places.currentDir).dir;
 }
 
 std::string PortTitle(const StationPortArgument& port) {
@@ -56,7 +56,7 @@ std::optional<std::string> FillStationSettings(const StationArguments& arguments
         const std::string name =
             choices->portPath.empty() ? std::to_string(choices->port) : choices->portPath;
         if (!seen.insert(name).second) return "The port " + port.port + " is given twice.";
-        settings.ports.push_back({port.label.empty() ? port.port : port.label, *choices});
+        settings.ports.push_back({port.port, port.label, *choices});
     }
     settings.lockedModel = ChosenModelCode(arguments.device);
     TSessionRecord& session = settings.session;
@@ -74,7 +74,8 @@ std::optional<std::string> FillStationSettings(const StationArguments& arguments
     settings.version = context.version;
     settings.preparePort = [root = arguments.root, places = context.places,
                             script = arguments.script](TRunDriver& driver) {
-        driver.UsePackageRoot(root, places.programDir, places.variable, places.currentDir, false);
+        driver.UsePackageRoot(root, places.programDir, places.variable, places.machineDir, places.currentDir,
+                              false);
         if (!script.empty()) driver.SetScriptArgument(script);
     };
     settings.writeLogHeader = [arguments, root, version = context.version](TRunLog& log,
@@ -98,17 +99,6 @@ std::optional<std::string> FillStationSettings(const StationArguments& arguments
                              components + ", speed " + arguments.speed);
     };
     return std::nullopt;
-}
-
-std::string PortFailureText(const TRunEnd& end) {
-    // A link that could not be told to run says no more than its error.
-    if (end.portName.empty()) return end.error;
-    std::string text =
-        (end.lost ? "Lost the port " : "Cannot open the port ") + end.portName + ": " + end.portReason;
-    if (end.accessDenied)
-        if (const std::string advice = PortAccessAdvice(end.portName); !advice.empty())
-            text += " (" + advice + ")";
-    return text;
 }
 
 } // namespace vz::face

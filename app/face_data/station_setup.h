@@ -14,6 +14,7 @@ namespace vz::face {
 struct PackagePlaces {
     std::string programDir; // with its trailing separator
     std::string variable;   // VZ_ROOT; empty when not set
+    std::string machineDir; // the package directory an installer set for the machine; empty: none
     std::string currentDir;
 };
 
@@ -34,8 +35,5 @@ std::string PackageRoot(const StationArguments& arguments, const PackagePlaces& 
 
 // The name a port's tile carries: its label, or the port as given.
 std::string PortTitle(const StationPortArgument& port);
-
-// "Cannot open the port …: …" or "Lost the port …", with the advice on rights.
-std::string PortFailureText(const TRunEnd& end);
 
 } // namespace vz::face

@@ -45,6 +45,7 @@ int RunStation(QApplication& app, int argc, char** argv) {
             .toLocal8Bit()
             .toStdString();
     context.places.variable = qEnvironmentVariable("VZ_ROOT").toLocal8Bit().toStdString();
+    context.places.machineDir = vz::MachinePackageRoot();
     std::error_code ec;
     context.places.currentDir = std::filesystem::current_path(ec).string();
     context.hostName = QSysInfo::machineHostName().toStdString();

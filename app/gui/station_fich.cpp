@@ -347,7 +347,7 @@ void TStationFich::DeviceEnded(std::size_t port, const TDeviceRecord& record, co
         view.lastLook = stopped ? face::TileLook::Stopped : face::TileLook::Failed;
         view.last = (stopped ? QStringLiteral("stopped ") : QStringLiteral("failed ")) + identity;
         if (end.reason == TRunEndReason::PortFailed)
-            view.last += QStringLiteral("\nReason: ") + Text(face::PortFailureText(end));
+            view.last += QStringLiteral("\nReason: ") + Text(PortFailureText(end));
         else if (record.error)
             view.last += QStringLiteral("\nReason: ") + Text(*record.error);
         break;
@@ -361,7 +361,7 @@ void TStationFich::DeviceEnded(std::size_t port, const TDeviceRecord& record, co
 }
 
 void TStationFich::PortUnusable(std::size_t port, const TRunEnd& end) {
-    views_[port].last = Text(face::PortFailureText(end));
+    views_[port].last = Text(PortFailureText(end));
     views_[port].lastLook = face::TileLook::Unusable;
     Tiles[port]->ShowActivity({});
     DrawPort(port);
@@ -374,7 +374,7 @@ void TStationFich::PortUnusable(std::size_t port, const TRunEnd& end) {
 }
 
 void TStationFich::AdapterGone(std::size_t port, const TRunEnd& end) {
-    Tiles[port]->ShowActivity(Text(face::PortFailureText(end)) + QStringLiteral(": waiting for the adapter"));
+    Tiles[port]->ShowActivity(Text(PortFailureText(end)) + QStringLiteral(": waiting for the adapter"));
     DrawPort(port);
 }
 

@@ -192,7 +192,7 @@ TEST_F(StationWindow, PortsChosenInTheDialogWhenNoneWereGiven) {
     EXPECT_TRUE(testing::WaitFor([&] { return window->Done(); }, 90000));
     EXPECT_EQ(Results(), (std::vector<std::string>{"completed", "completed"}));
     const std::string report = Lines(dir_ / "report.jsonl")[0] + Lines(dir_ / "report.jsonl")[1];
-    EXPECT_NE(report.find("\"port\": \"Left jig\""), std::string::npos) << report;
+    EXPECT_NE(report.find("\"label\": \"Left jig\""), std::string::npos) << report;
 }
 
 } // namespace
