@@ -29,16 +29,6 @@ std::pair<std::string, std::string> SplitLabel(const std::string& given) {
     return {given.substr(0, equals), given.substr(equals + 1)};
 }
 
-// Long stable names (/dev/serial/by-id/…) by their end, which tells adapters apart.
-std::string ShortName(const std::string& port) {
-    constexpr std::size_t kMost = 24;
-    if (DisplayColumns(port) <= kMost) return port;
-    std::size_t cut = port.size() - (kMost - 1);
-    while (cut < port.size() && (static_cast<unsigned char>(port[cut]) & 0xC0) == 0x80)
-        ++cut;
-    return "…" + port.substr(cut);
-}
-
 // "KRA350  Option Logo  Id : 1001".
 std::string IdentityText(const std::optional<TDeviceIdentity>& identity) {
     if (!identity) return {};

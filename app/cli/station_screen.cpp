@@ -91,6 +91,16 @@ std::size_t DisplayColumns(const std::string& text) {
     return used;
 }
 
+// Long stable names (/dev/serial/by-id/…) by their end, which tells adapters apart.
+std::string ShortName(const std::string& port) {
+    constexpr std::size_t kMost = 24;
+    if (DisplayColumns(port) <= kMost) return port;
+    std::size_t cut = port.size() - (kMost - 1);
+    while (cut < port.size() && (static_cast<unsigned char>(port[cut]) & 0xC0) == 0x80)
+        ++cut;
+    return "…" + port.substr(cut);
+}
+
 void StationScreen::SetTotals(const std::string& text) {
     if (totals_ == text) return;
     totals_ = text;

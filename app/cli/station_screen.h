@@ -14,6 +14,8 @@ namespace vz::cli {
 
 // The columns `text` (UTF-8) takes on a terminal: a wide character two.
 std::size_t DisplayColumns(const std::string& text);
+// A long port name (/dev/serial/by-id/…) by its end, which tells adapters apart.
+std::string ShortName(const std::string& port);
 
 class StationScreen {
 public:
