@@ -237,6 +237,8 @@ bool CountFile(const std::string& path, Tally& tally, std::ostream& err) {
     long number = 0;
     const auto finish = [&] {
         ++number;
+        // Reports copied through Windows tools end their lines with CR LF.
+        if (!line.empty() && line.back() == '\r') line.pop_back();
         if (tooLong || (!line.empty() && !Count(line, tally))) {
             ++tally.badLines;
             err << PrintableText(path) << ":" << number << ": not a station record\n";
