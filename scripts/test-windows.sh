@@ -191,7 +191,7 @@ wine "$win/app/vzflash.exe" station --root "$(winepath -w "$work/station/pkg")" 
 stop_devices
 tr -d '\r' < "$work/station/vzflash.out" | grep -E ": (Completed|Failed)" || true
 if [ "$status" -ne 1 ] || [ "$(grep -c '"result": "completed"' "$work/station/report.jsonl")" -ne 1 ] ||
-  ! grep -q '"port": "COM2", "result": "failed"' "$work/station/report.jsonl"; then
+  ! grep -q '"port": "COM2", "label": null, "result": "failed"' "$work/station/report.jsonl"; then
   echo "vzflash.exe station gave status $status:" >&2
   cat "$work/station/vzflash.err" "$work/station/report.jsonl" >&2
   exit 1
