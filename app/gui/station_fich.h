@@ -3,13 +3,12 @@
 // the devices, the records and the transcripts are the station's own.
 #pragma once
 
-#include "app/core/station.h"
 #include "app/face_data/station_arguments.h"
+#include "app/face_data/station_board.h"
 #include "app/face_data/station_description.h"
 #include "app/face_data/station_setup.h"
 #include "link/port_list.h"
 
-#include <QElapsedTimer>
 #include <QMainWindow>
 
 #include <functional>
@@ -25,7 +24,7 @@ namespace vz {
 
 class TStationTile;
 
-class TStationFich : public QMainWindow, private TStationLoop, private TStationEvents {
+class TStationFich : public QMainWindow, private TStationLoop, private face::StationBoardFace {
     Q_OBJECT
 public:
     TStationFich(face::StationArguments arguments, face::StationContext context, QWidget* parent = nullptr);
@@ -34,9 +33,9 @@ public:
     void StartClick();
     void StopClick();
     // A device is mid-update on some port.
-    bool AnyUpdating() const;
+    bool AnyUpdating() const { return board_.AnyUpdating(); }
     // The station started and every port has finished.
-    bool Done() const { return station_ && station_->Done(); }
+    bool Done() const { return board_.Done(); }
 
     // Where the port dialog finds the ports (tests give their own); ListPorts when none.
     void SetPortLister(std::function<std::vector<PortInfo>()> list) { listPorts_ = std::move(list); }
@@ -54,19 +53,10 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    struct PortView {
-        QString last;
-        face::TileLook lastLook = face::TileLook::Idle;
-        QString advice; // the current device's, until it ends
-    };
-
     QLayout* BuildHeader(QWidget* client);
     void BuildTiles();
     // The port dialog; false when the operator chose none.
     bool ChoosePorts();
-    void DrawPort(std::size_t port);
-    void DrawHeader();
-    void DrawButtons();
     // Asks the stop or close question when a device is mid-update; true: go on.
     bool ConfirmStop(const char* question);
     void ShowRefusal(const QString& text, const char* title = face::kStationRefusedTitle);
@@ -75,28 +65,13 @@ private:
     std::unique_ptr<TTimer> NewTimer(std::function<void()> fire) override;
     void Post(std::function<void()> work) override;
 
-    // What the station tells.
-    void PortChanged(std::size_t port) override;
-    void StatusLine(std::size_t port, const std::string& line) override;
-    void Advice(std::size_t port, const std::string& text) override;
-    void DeviceIdentified(std::size_t port, const TDeviceIdentity& identity) override;
-    void DeviceEnded(std::size_t port, const TDeviceRecord& record, const TRunEnd& end) override;
-    void PortUnusable(std::size_t port, const TRunEnd& end) override;
-    void AdapterGone(std::size_t port, const TRunEnd& end) override;
-    void AdapterBack(std::size_t port) override;
-    void PortGaveUp(std::size_t port, long failures) override;
-    void TranscriptFailed(std::size_t port, const std::string& path) override;
-    void ReportFailed(const std::string& reason) override;
-    void Heartbeat() override;
+    // What the board draws.
+    void DrawTile(std::size_t port) override;
+    void DrawHeader() override;
+    void DrawButtons() override;
+    void ShowBoxLater(const std::string& text, const char* title) override;
 
-    face::StationArguments arguments_;
-    face::StationContext context_;
-    std::unique_ptr<TStation> station_;
-    std::vector<PortView> views_;
-    TSessionRecord session_;
-    QElapsedTimer elapsed_;
-    qint64 elapsedMs_ = 0;
-    bool refusalShown_ = false;
+    face::StationBoard board_;
     std::function<std::vector<PortInfo>()> listPorts_;
     QGridLayout* tilesGrid_;
     QLabel* package_;

@@ -22,11 +22,11 @@ void Paint(QWidget* widget, face::TileLook look) {
 
 } // namespace
 
-TStationTile::TStationTile(const QString& title, QWidget* parent) : QFrame(parent) {
+TStationTile::TStationTile(QWidget* parent) : QFrame(parent) {
     setFrameShape(QFrame::StyledPanel);
     setMinimumSize(face::kTileMinWidth, face::kTileMinHeight);
     auto* layout = new QVBoxLayout(this);
-    title_ = new QLabel(title, this);
+    title_ = new QLabel(this);
     QFont bold = title_->font();
     bold.setBold(true);
     bold.setPointSizeF(bold.pointSizeF() * 1.2);
@@ -61,37 +61,25 @@ TStationTile::TStationTile(const QString& title, QWidget* parent) : QFrame(paren
     layout->addWidget(counts_);
     layout->addWidget(last_);
     layout->addStretch(1);
-    ShowState(face::TileLook::Idle);
-    ShowCounts(0, 0, 0);
-    ShowLast({}, face::TileLook::Idle);
 }
 
-void TStationTile::ShowState(face::TileLook look, const QString& detail) {
-    look_ = look;
-    QString text = QString::fromUtf8(face::StyleOf(look).words);
-    if (!detail.isEmpty()) text += QStringLiteral("  ") + detail;
-    if (state_->text() != text) state_->setText(text);
-    Paint(state_, look);
-}
-
-void TStationTile::ShowPercent(int percent) {
-    if (bar_->value() != percent) bar_->setValue(percent);
-}
-
-void TStationTile::ShowActivity(const QString& line) {
-    activity_->setText(line);
-}
-
-void TStationTile::ShowCounts(long completed, long failed, long stopped) {
-    counts_->setText(QString::fromStdString(face::TileCounts(completed, failed, stopped)));
-}
-
-void TStationTile::ShowLast(const QString& text, face::TileLook look) {
-    last_->setText(text.isEmpty() ? QString() : QStringLiteral("Last: ") + text);
-    if (text.isEmpty())
+void TStationTile::Show(const face::TileView& view) {
+    const auto set = [](QLabel* label, const std::string& text) {
+        const QString shown = QString::fromStdString(text);
+        if (label->text() != shown) label->setText(shown);
+    };
+    look_ = view.look;
+    set(title_, view.title);
+    set(state_, view.state);
+    Paint(state_, view.look);
+    if (bar_->value() != view.percent) bar_->setValue(view.percent);
+    set(activity_, view.activity);
+    set(counts_, view.counts);
+    set(last_, view.last);
+    if (view.last.empty())
         last_->setPalette(palette());
     else
-        Paint(last_, look);
+        Paint(last_, view.lastLook);
 }
 
 QString TStationTile::StateText() const {

@@ -2,7 +2,7 @@
 // device's progress, its counts and how its last device ended.
 #pragma once
 
-#include "app/face_data/station_description.h"
+#include "app/face_data/station_board.h"
 
 #include <QFrame>
 
@@ -14,15 +14,9 @@ namespace vz {
 class TStationTile : public QFrame {
     Q_OBJECT
 public:
-    TStationTile(const QString& title, QWidget* parent = nullptr);
+    explicit TStationTile(QWidget* parent = nullptr);
 
-    // The state's words after the look's own (the device being updated).
-    void ShowState(face::TileLook look, const QString& detail = {});
-    void ShowPercent(int percent);
-    void ShowActivity(const QString& line);
-    void ShowCounts(long completed, long failed, long stopped);
-    // How the last device ended, its reason and advice; empty: none yet.
-    void ShowLast(const QString& text, face::TileLook look);
+    void Show(const face::TileView& view);
 
     face::TileLook Look() const { return look_; }
     QString StateText() const;
