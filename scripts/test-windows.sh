@@ -10,7 +10,7 @@
 #   --pictures DIR   keep the window's pictures there (docs/ holds the last ones)
 # VZ_WINDOWS_ONLY=operator runs only the operator's block at the end (the port
 # above COM9, the keyboard, closing mid-update, a 144-DPI screen), building only
-# what it needs.
+# what it needs; VZ_WINDOWS_ONLY=station only the station window's.
 set -euo pipefail
 only=${VZ_WINDOWS_ONLY:-}
 cd "$(dirname "$0")/.."
@@ -360,6 +360,10 @@ close_window yes
 echo "closed with the box up: the program ended"
 stop_devices
 fi # VZ_WINDOWS_ONLY
+
+source scripts/test-windows-station.sh
+if [ -z "$only" ] || [ "$only" = station ]; then station_window_test; fi
+[ "$only" = station ] && { phase "done"; echo "The station window's tests passed."; exit 0; }
 
 # ---------------------------------------------------------------------------
 # The operator's hands: a USB adapter's port above COM9 chosen in the Port menu,

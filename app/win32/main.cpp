@@ -1,5 +1,6 @@
 // vzupdater.exe: the window face of the updater on Windows.
 //   vzupdater [--root DIR] [SCRIPT]
+//   vzupdater --station [NAME] [--port [LABEL=]PORT]... [options] [SCRIPT]: many ports at once
 // SCRIPT: a script file whose directory holds every file it names.
 // DIR: the directory of the model directories; without it they are looked for
 // beside the program, then in VZ_ROOT, then in the package directory chosen at
@@ -8,10 +9,13 @@
 // operator. Memo lines also go to standard output when it is redirected.
 #include "app/core/machine_settings.h"
 #include "app/core/model_root.h"
+#include "app/face_data/station_arguments.h"
 #include "app/face_data/version_info.h"
 #include "app/face_data/window_arguments.h"
 #include "app/win32/win_dialogs.h"
 #include "app/win32/win_main_fich.h"
+#include "app/win32/win_station_fich.h"
+#include "app/win32/win_text.h"
 
 #include <windows.h>
 
@@ -74,6 +78,48 @@ void DeclareDpiAwareness() {
     if (auto* setAware = reinterpret_cast<AwareCall>(procedure(L"user32", "SetProcessDPIAware"))) setAware();
 }
 
+// Tab between the buttons and Enter or Space on the focused one, as in any dialog.
+int RunMessages(HWND window) {
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        if (IsDialogMessageW(window, &message)) continue;
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    return static_cast<int>(message.wParam);
+}
+
+std::string HostName() {
+    wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+    DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
+    return GetComputerNameW(name, &size) ? vz::win::Utf8Text(std::wstring(name, size)) : std::string();
+}
+
+// The station window, from its command line.
+int RunStation(int show) {
+    const vz::face::StationArguments arguments = vz::face::ParseStationArguments(__argc, __argv);
+    if (!arguments.error.empty()) {
+        const std::string text = arguments.error + "\n\n" + vz::face::StationUsageText();
+        PrintToConsole(text);
+        MessageBoxW(nullptr, vz::win::WideText(text).c_str(),
+                    vz::win::WideText(vz::face::kStationTitle).c_str(), MB_OK | MB_ICONWARNING);
+        return 3;
+    }
+    vz::face::StationContext context;
+    context.places.programDir = ProgramDir();
+    context.places.variable = Environment("VZ_ROOT");
+    context.places.machineDir = vz::MachinePackageRoot();
+    std::error_code ec;
+    context.places.currentDir = std::filesystem::current_path(ec).string();
+    context.hostName = HostName();
+    context.version = vz::face::WindowProgramVersion();
+    vz::win::TWinStationFich window(arguments, context);
+    if (!window.Create()) return 3;
+    window.Show(show);
+    RunMessages(window.Handle());
+    return 0;
+}
+
 } // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int show) {
@@ -82,11 +128,15 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int show) {
                                   ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
     InitCommonControlsEx(&controls);
 
+    const bool station = vz::face::WantsStation(__argc, __argv);
     const auto arguments = vz::face::ParseWindowArguments(__argc, __argv);
     if (arguments.help || arguments.version) {
-        PrintToConsole(arguments.help ? vz::face::WindowUsageText() : vz::face::WindowVersionText());
+        PrintToConsole(arguments.version ? vz::face::WindowVersionText()
+                       : station         ? vz::face::StationUsageText()
+                                         : vz::face::WindowUsageText());
         return 0;
     }
+    if (station) return RunStation(show);
 
     vz::win::TWinMainFich window;
     if (!arguments.script.empty()) window.Driver().SetScriptArgument(arguments.script);
@@ -101,13 +151,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int show) {
     window.SetAboutBox(&aboutBox);
 
     window.Show(show);
-    MSG message;
-    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-        // Tab between the buttons and Space on the focused one, as in any dialog;
-        // the menus keep their Alt keys (no button has a mnemonic).
-        if (IsDialogMessageW(window.Handle(), &message)) continue;
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
+    // The menus keep their Alt keys: no button has a mnemonic.
+    RunMessages(window.Handle());
     return window.UnattendedFailed() ? 1 : 0;
 }

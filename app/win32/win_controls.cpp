@@ -120,6 +120,14 @@ TFont DialogFont(int dpi) {
     return TFont(CreateFontIndirectW(&description));
 }
 
+TFont DialogFont(int dpi, int percent, bool bold) {
+    LOGFONTW description = MessageFont(dpi);
+    description.lfHeight = MulDiv(description.lfHeight, percent, 100);
+    description.lfWidth = 0;
+    description.lfWeight = bold ? FW_BOLD : FW_NORMAL;
+    return TFont(CreateFontIndirectW(&description));
+}
+
 std::wstring FaceName(HFONT font) {
     HDC screen = GetDC(nullptr);
     HGDIOBJ old = SelectObject(screen, font);

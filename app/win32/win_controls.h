@@ -37,6 +37,8 @@ int MetricForDpi(int index, int dpi);
 TFont MakeFont(const face::Font& font, int dpi = face::kLayoutDpi);
 // The system's dialog font at its own size.
 TFont DialogFont(int dpi = face::kLayoutDpi);
+// The same face, `percent` of its size, bold or not.
+TFont DialogFont(int dpi, int percent, bool bold);
 // The name of the face a font really draws with.
 std::wstring FaceName(HFONT font);
 

@@ -23,15 +23,17 @@ struct alignas(4) TEmptyDialog {
     WORD title = 0;
 };
 
+template <typename T> T* Self(HWND dialog, UINT message, LPARAM lParam) {
+    if (message == WM_INITDIALOG) SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+    return reinterpret_cast<T*>(GetWindowLongPtrW(dialog, DWLP_USER));
+}
+
+} // namespace
+
 INT_PTR RunDialog(HWND owner, DLGPROC proc, void* self) {
     static const TEmptyDialog kTemplate;
     return DialogBoxIndirectParamW(GetModuleHandleW(nullptr), &kTemplate.header, owner, proc,
                                    reinterpret_cast<LPARAM>(self));
-}
-
-template <typename T> T* Self(HWND dialog, UINT message, LPARAM lParam) {
-    if (message == WM_INITDIALOG) SetWindowLongPtrW(dialog, DWLP_USER, lParam);
-    return reinterpret_cast<T*>(GetWindowLongPtrW(dialog, DWLP_USER));
 }
 
 void SizeClient(HWND dialog, face::Size client, int dpi) {
@@ -39,8 +41,6 @@ void SizeClient(HWND dialog, face::Size client, int dpi) {
                                  static_cast<DWORD>(GetWindowLongPtrW(dialog, GWL_EXSTYLE)), false, dpi);
     SetWindowPos(dialog, nullptr, 0, 0, outer.cx, outer.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
-
-} // namespace
 
 TWinAboutBox::TWinAboutBox(std::string programPath) {
     // Without a version resource the design caption stays.

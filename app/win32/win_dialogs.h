@@ -10,6 +10,12 @@
 
 namespace vz::win {
 
+// A modal dialog with no controls of its own: `proc` makes them in pixels at
+// WM_INITDIALOG, where lParam is `self`.
+INT_PTR RunDialog(HWND owner, DLGPROC proc, void* self);
+// Sizes `dialog` so that its client area is `client` (96-DPI pixels) at `dpi`.
+void SizeClient(HWND dialog, face::Size client, int dpi);
+
 // TAboutBox: the product title and the program's file version.
 class TWinAboutBox {
 public:

@@ -24,4 +24,14 @@ std::wstring WideText(const std::string& text) {
     return Decode(1252, 0, text);
 }
 
+std::string Utf8Text(const std::wstring& text) {
+    if (text.empty()) return {};
+    const int length = static_cast<int>(text.size());
+    const int count = WideCharToMultiByte(CP_UTF8, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
+    if (count <= 0) return {};
+    std::string bytes(static_cast<std::size_t>(count), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), length, bytes.data(), count, nullptr, nullptr);
+    return bytes;
+}
+
 } // namespace vz::win
