@@ -42,11 +42,12 @@ station_window_test() {
   shown "Ports of the station" | sed -n 2,4p
   shown "Ports of the station" | sed -n 3p | grep -q "^COM1" && shown "Ports of the station" | sed -n 5p | grep -q "^COM2" ||
     { echo "the dialog does not list COM1 and COM2 first:" >&2; shown "Ports of the station" >&2; return 1; }
-  picture windows-station-ports.png "$dialog"
   # Space checks a port, Tab goes to its label, and on to the next port; Enter is OK.
-  xdotool key space Tab type A1
+  xdotool key space Tab
+  xdotool type A1
   xdotool key Tab space Tab
   xdotool type B1
+  picture windows-station-ports.png "$dialog"
   xdotool key Return
   wait_until 30 sh -c "wine '$window_text' '$station_title' | tr -d '\r' | grep -c '^updating  KRA350' | grep -qx 2" ||
     { echo "the station did not update on both ports:" >&2; station_shown >&2; return 1; }

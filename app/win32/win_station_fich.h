@@ -67,6 +67,7 @@ private:
     void BuildTiles();
     void MakeFonts();
     void PlaceControls();
+    void PlaceHeader();
     // The frames around the tiles.
     void Paint();
     void DpiChanged(int dpi, const RECT* suggested);

@@ -40,9 +40,29 @@ int LineHeight(HFONT font) {
     return static_cast<int>(metrics.tmHeight + metrics.tmExternalLeading);
 }
 
+int TextWidth(HFONT font, const std::string& text) {
+    const std::wstring wide = WideText(text);
+    HDC screen = GetDC(nullptr);
+    HGDIOBJ old = SelectObject(screen, font);
+    SIZE size{};
+    GetTextExtentPoint32W(screen, wide.c_str(), static_cast<int>(wide.size()), &size);
+    SelectObject(screen, old);
+    ReleaseDC(nullptr, screen);
+    return static_cast<int>(size.cx);
+}
+
 void Place(HWND control, int left, int top, int width, int height) {
     SetWindowPos(control, nullptr, left, top, std::max(0, width), std::max(0, height),
                  SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// Moved only when its place changed: the header is placed again at every refresh.
+void PlaceIfMoved(HWND control, int left, int top, int width, int height) {
+    RECT now{};
+    GetWindowRect(control, &now);
+    MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&now), 2);
+    if (now.left != left || now.top != top || now.right - now.left != width || now.bottom - now.top != height)
+        Place(control, left, top, width, height);
 }
 
 COLORREF Rgb(face::Colour colour) {
@@ -70,9 +90,10 @@ void TWinStationFich::BuildControls() {
                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
         SendMessageW(*control, WM_SETFONT, reinterpret_cast<WPARAM>(bold_.Handle()), FALSE);
     }
-    package_ = MakeStatic(window_, font_.Handle(), SS_LEFTNOWORDWRAP);
-    people_ = MakeStatic(window_, font_.Handle(), SS_LEFTNOWORDWRAP);
-    report_ = MakeStatic(window_, font_.Handle(), SS_LEFTNOWORDWRAP);
+    // A long path keeps its end, where the file's name is.
+    package_ = MakeStatic(window_, font_.Handle(), SS_LEFTNOWORDWRAP | SS_PATHELLIPSIS);
+    people_ = MakeStatic(window_, font_.Handle(), SS_LEFTNOWORDWRAP | SS_ENDELLIPSIS);
+    report_ = MakeStatic(window_, font_.Handle(), SS_LEFTNOWORDWRAP | SS_PATHELLIPSIS);
     totals_ = MakeStatic(window_, bold_.Handle(), SS_LEFTNOWORDWRAP);
     elapsed_ = MakeStatic(window_, font_.Handle(), SS_LEFTNOWORDWRAP);
     BuildTiles();
@@ -104,20 +125,8 @@ void TWinStationFich::PlaceControls() {
     GetClientRect(window_, &client);
     const int margin = face::Scaled(8, dpi_);
     const int line = LineHeight(font_.Handle()) + face::Scaled(2, dpi_);
-    const int buttonWidth = face::Scaled(140, dpi_);
     const int buttonHeight = face::Scaled(44, dpi_);
-
-    // The header: three lines beside the two buttons.
-    const int buttonsLeft = client.right - margin - 2 * buttonWidth - margin;
-    Place(start_, buttonsLeft, margin, buttonWidth, buttonHeight);
-    Place(stop_, buttonsLeft + buttonWidth + margin, margin, buttonWidth, buttonHeight);
-    const int linesWidth = buttonsLeft - 2 * margin;
-    const int half = linesWidth / 2;
-    Place(package_, margin, margin, linesWidth, line);
-    Place(people_, margin, margin + line, half, line);
-    Place(report_, margin + half, margin + line, linesWidth - half, line);
-    Place(totals_, margin, margin + 2 * line, half, line);
-    Place(elapsed_, margin + half, margin + 2 * line, linesWidth - half, line);
+    PlaceHeader();
     const int top = margin + std::max(3 * line, buttonHeight) + margin;
 
     // The tiles fill the rest, in rows.
@@ -153,6 +162,36 @@ void TWinStationFich::PlaceControls() {
         Place(tile.last, x, y, inner, std::min(7 * line, tileTop + height - pad - y));
     }
     InvalidateRect(window_, nullptr, TRUE);
+}
+
+void TWinStationFich::PlaceHeader() {
+    if (window_ == nullptr || start_ == nullptr) return;
+    RECT client{};
+    GetClientRect(window_, &client);
+    const int margin = face::Scaled(8, dpi_);
+    const int line = LineHeight(font_.Handle()) + face::Scaled(2, dpi_);
+    const int buttonWidth = face::Scaled(140, dpi_);
+    const int buttonHeight = face::Scaled(44, dpi_);
+    // Three lines beside the two buttons.
+    const int buttonsLeft = client.right - margin - 2 * buttonWidth - margin;
+    PlaceIfMoved(start_, buttonsLeft, margin, buttonWidth, buttonHeight);
+    PlaceIfMoved(stop_, buttonsLeft + buttonWidth + margin, margin, buttonWidth, buttonHeight);
+    const int width = buttonsLeft - 2 * margin;
+    PlaceIfMoved(package_, margin, margin, width, line);
+    // The second column starts after what the first shows, or in the middle, whichever is further.
+    const auto shownWidth = [](HWND control, HFONT font) {
+        const int length = GetWindowTextLengthW(control);
+        std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+        GetWindowTextW(control, text.data(), length + 1);
+        return TextWidth(font, Utf8Text(text.substr(0, static_cast<std::size_t>(length))));
+    };
+    const int gap = face::Scaled(24, dpi_);
+    const int column = std::min(width, std::max({width / 2, shownWidth(people_, font_.Handle()) + gap,
+                                                 shownWidth(totals_, bold_.Handle()) + gap}));
+    PlaceIfMoved(people_, margin, margin + line, column, line);
+    PlaceIfMoved(report_, margin + column, margin + line, width - column, line);
+    PlaceIfMoved(totals_, margin, margin + 2 * line, column, line);
+    PlaceIfMoved(elapsed_, margin + column, margin + 2 * line, width - column, line);
 }
 
 void TWinStationFich::Paint() {
@@ -238,6 +277,8 @@ void TWinStationFich::DrawHeader() {
     SetText(totals_, header.totals);
     SetText(elapsed_, header.elapsed);
     SetText(report_, header.report);
+    // The totals grow through a shift: the second column keeps clear of them.
+    PlaceHeader();
 }
 
 void TWinStationFich::DrawButtons() {
