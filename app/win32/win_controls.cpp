@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <memory>
 
 namespace vz::win {
 
@@ -217,6 +218,31 @@ void CentreWindow(HWND window, HWND over) {
     const int top = area.top + (area.bottom - area.top - height) / 2;
     SetWindowPos(window, nullptr, std::max(0, left), std::max(0, top), 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void RegisterFormClass(const wchar_t* name, WNDPROC proc) {
+    constexpr int kIconId = 1;
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = proc;
+    windowClass.hInstance = instance;
+    windowClass.hIcon =
+        static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kIconId), IMAGE_ICON,
+                                      GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0));
+    windowClass.hIconSm =
+        static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kIconId), IMAGE_ICON,
+                                      GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
+    windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512)); // the arrow
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    windowClass.lpszClassName = name;
+    RegisterClassExW(&windowClass);
+}
+
+void PostWork(HWND target, UINT message, std::function<void()> work) {
+    auto owned = std::make_unique<std::function<void()>>(std::move(work));
+    if (target != nullptr && PostMessageW(target, message, 0, reinterpret_cast<LPARAM>(owned.get())))
+        owned.release();
 }
 
 } // namespace vz::win

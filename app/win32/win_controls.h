@@ -7,9 +7,18 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 namespace vz::win {
+
+// Registers a top-level window class of the program: its icon (resource 1) at
+// both sizes, the arrow, the dialog face's colour.
+void RegisterFormClass(const wchar_t* name, WNDPROC proc);
+
+// Hands `work` to the thread of `target` as `message` (an owned std::function in
+// lParam, which the handler frees); freed here when it cannot be posted.
+void PostWork(HWND target, UINT message, std::function<void()> work);
 
 // A font the window owns.
 class TFont {

@@ -14,7 +14,6 @@ namespace {
 
 constexpr wchar_t kWindowClass[] = L"TMainFich";
 constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
-constexpr int kIconId = 1;
 
 } // namespace
 
@@ -31,20 +30,7 @@ TWinMainFich::~TWinMainFich() {
 
 bool TWinMainFich::Create() {
     const HINSTANCE instance = GetModuleHandleW(nullptr);
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = &TWinMainFich::WindowProc;
-    windowClass.hInstance = instance;
-    windowClass.hIcon =
-        static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kIconId), IMAGE_ICON,
-                                      GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0));
-    windowClass.hIconSm =
-        static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kIconId), IMAGE_ICON,
-                                      GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
-    windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512)); // the arrow
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    windowClass.lpszClassName = kWindowClass;
-    RegisterClassExW(&windowClass);
+    RegisterFormClass(kWindowClass, &TWinMainFich::WindowProc);
 
     BuildMenus();
     dpi_ = WindowDpi(nullptr);

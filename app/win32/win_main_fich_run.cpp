@@ -164,12 +164,7 @@ void TWinMainFich::StopTimer() {
 }
 
 void TWinMainFich::Post(std::function<void()> work) {
-    // The handler owns the work; it is freed here when the window is gone.
-    auto owned = std::make_unique<std::function<void()>>(std::move(work));
-    const HWND target = postTarget_;
-    if (target != nullptr &&
-        PostMessageW(target, kPostedWorkMessage, 0, reinterpret_cast<LPARAM>(owned.get())))
-        owned.release();
+    PostWork(postTarget_, kPostedWorkMessage, std::move(work));
 }
 
 void TWinMainFich::AskLinkFailure(const std::string& text, const std::string& advice) {

@@ -12,7 +12,6 @@ namespace vz::win {
 namespace {
 
 constexpr wchar_t kWindowClass[] = L"TStationFich";
-constexpr int kIconId = 1;
 // Work handed over to the window's thread (an owned std::function in lParam).
 constexpr UINT kPostedWorkMessage = WM_APP + 1;
 // A box shown once the station's call that asked for it has returned.
@@ -61,20 +60,7 @@ TWinStationFich::~TWinStationFich() {
 
 bool TWinStationFich::Create() {
     const HINSTANCE instance = GetModuleHandleW(nullptr);
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = &TWinStationFich::WindowProc;
-    windowClass.hInstance = instance;
-    windowClass.hIcon =
-        static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kIconId), IMAGE_ICON,
-                                      GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0));
-    windowClass.hIconSm =
-        static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kIconId), IMAGE_ICON,
-                                      GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
-    windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512)); // the arrow
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    windowClass.lpszClassName = kWindowClass;
-    RegisterClassExW(&windowClass);
+    RegisterFormClass(kWindowClass, &TWinStationFich::WindowProc);
 
     window_ = CreateWindowExW(0, kWindowClass, WideText(face::kStationTitle).c_str(),
                               WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT,
