@@ -16,6 +16,19 @@ namespace vz::win {
 // both sizes, the arrow, the dialog face's colour.
 void RegisterFormClass(const wchar_t* name, WNDPROC proc);
 
+// The window procedure of a form made with the form as its creation parameter:
+// the form learns its handle at WM_NCCREATE, then dispatches every message.
+template <typename Form> LRESULT CALLBACK FormProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        auto* form = static_cast<Form*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        form->window_ = window;
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
+    }
+    auto* form = reinterpret_cast<Form*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (form == nullptr) return DefWindowProcW(window, message, wParam, lParam);
+    return form->Dispatch(window, message, wParam, lParam);
+}
+
 // Hands `work` to the thread of `target` as `message` (an owned std::function in
 // lParam, which the handler frees); freed here when it cannot be posted.
 void PostWork(HWND target, UINT message, std::function<void()> work);

@@ -30,7 +30,7 @@ TWinMainFich::~TWinMainFich() {
 
 bool TWinMainFich::Create() {
     const HINSTANCE instance = GetModuleHandleW(nullptr);
-    RegisterFormClass(kWindowClass, &TWinMainFich::WindowProc);
+    RegisterFormClass(kWindowClass, &FormProc<TWinMainFich>);
 
     BuildMenus();
     dpi_ = WindowDpi(nullptr);
@@ -95,18 +95,6 @@ void TWinMainFich::Timer1Timer() {
 
 void TWinMainFich::DataReceived() {
     if (!closed_) driver_->DataReceived();
-}
-
-LRESULT CALLBACK TWinMainFich::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
-        auto* self = static_cast<TWinMainFich*>(create->lpCreateParams);
-        self->window_ = window;
-        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    }
-    auto* self = reinterpret_cast<TWinMainFich*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (self == nullptr) return DefWindowProcW(window, message, wParam, lParam);
-    return self->Dispatch(window, message, wParam, lParam);
 }
 
 LRESULT TWinMainFich::Dispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

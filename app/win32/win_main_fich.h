@@ -70,7 +70,7 @@ public:
     void Advise(const std::string& text) override;
 
 private:
-    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    template <typename Form> friend LRESULT CALLBACK FormProc(HWND, UINT, WPARAM, LPARAM);
     LRESULT Dispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void BuildControls();
     void BuildMenus();

@@ -60,7 +60,7 @@ TWinStationFich::~TWinStationFich() {
 
 bool TWinStationFich::Create() {
     const HINSTANCE instance = GetModuleHandleW(nullptr);
-    RegisterFormClass(kWindowClass, &TWinStationFich::WindowProc);
+    RegisterFormClass(kWindowClass, &FormProc<TWinStationFich>);
 
     window_ = CreateWindowExW(0, kWindowClass, WideText(face::kStationTitle).c_str(),
                               WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT,
@@ -166,18 +166,6 @@ bool TWinStationFich::MayClose() {
 HWND TWinStationFich::FocusedButton() const {
     const HWND focus = GetFocus();
     return focus == start_ || focus == stop_ ? focus : nullptr;
-}
-
-LRESULT CALLBACK TWinStationFich::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
-        auto* self = static_cast<TWinStationFich*>(create->lpCreateParams);
-        self->window_ = window;
-        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    }
-    auto* self = reinterpret_cast<TWinStationFich*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (self == nullptr) return DefWindowProcW(window, message, wParam, lParam);
-    return self->Dispatch(window, message, wParam, lParam);
 }
 
 LRESULT TWinStationFich::Dispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

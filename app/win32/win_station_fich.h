@@ -54,7 +54,7 @@ private:
         face::TileLook lastLook = face::TileLook::Idle;
     };
 
-    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    template <typename Form> friend LRESULT CALLBACK FormProc(HWND, UINT, WPARAM, LPARAM);
     LRESULT Dispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     // WM_CLOSE: true when the window may close (a device mid-update asks first).
     bool MayClose();
