@@ -12,12 +12,9 @@
 #include "app/core/model_root.h"
 #include "app/core/run_log.h"
 #include "app/core/updater_core.h"
-#include "engines/constante.h"
 #include "formats/printable_text.h"
-#include "link/port_list.h"
 #include "link/port_names.h"
 
-#include <algorithm>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
@@ -33,10 +30,6 @@ std::atomic<int> g_stopCause{0};
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-bool Has(const std::vector<std::string>& list, const std::string& item) {
-    return std::find(list.begin(), list.end(), item) != list.end();
-}
 
 std::string Join(const std::vector<std::string>& items, const char* separator) {
     std::string text;
@@ -102,24 +95,17 @@ void WriteLogHeader(TRunLog& log, const RunOptions& options, const RunChoices& c
 }
 
 std::optional<RunChoices> ChoicesFor(const RunOptions& options, std::ostream& err) {
-    RunChoices choices;
-    if (!options.port.empty() && std::all_of(options.port.begin(), options.port.end(), ::isdigit)) {
-        choices.port = std::stoi(options.port.substr(0, 4));
-        if (choices.port < 1 || choices.port > 9) {
-            err << "--port takes 1 to 9 or a device path, not " << options.port << "\n";
-            return std::nullopt;
-        }
-    } else {
-        // Names as vzflash ports gives them: device paths, by-id links, COM12.
-        choices.portPath = PortOpenName(options.port);
+    std::optional<RunChoices> choices = PortChoices(options.port);
+    if (!choices) {
+        err << BadPortText(options.port) << "\n";
+        return std::nullopt;
     }
-    choices.slow = options.speed == "slow";
-    choices.menuModel = ChosenModelCode(options.device);
-    choices.manual = options.mode == "manual";
-    choices.keyb = Has(options.components, "keyb");
-    choices.prom1 = Has(options.components, "prom1");
-    choices.prom2 = Has(options.components, "prom2");
+    SetRunWords(RunWords(options), *choices);
     return choices;
+}
+
+TRunWords RunWords(const RunOptions& options) {
+    return {options.device, options.mode, options.components, options.speed};
 }
 
 void UseRunPackage(TRunDriver& driver, const RunOptions& options) {

@@ -4,6 +4,7 @@
 #include "app/core/model_root.h"
 #include "app/core/run_driver.h"
 #include "app/core/run_log.h"
+#include "app/core/station_setup.h"
 
 #include <atomic>
 #include <chrono>
@@ -53,6 +54,8 @@ inline constexpr double kSilenceAfterAnswer = 60;
 // The window's choices the options stand for; nothing, after a line on `err`, when
 // the port is no port.
 std::optional<RunChoices> ChoicesFor(const RunOptions& options, std::ostream& err);
+// The device, mode, components and speed of the options.
+TRunWords RunWords(const RunOptions& options);
 // The update package (--root, or looked for) and the script given, for the driver.
 void UseRunPackage(TRunDriver& driver, const RunOptions& options);
 // --timeout, and the silence after the device has called.

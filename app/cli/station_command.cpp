@@ -7,13 +7,12 @@
 #include "app/core/identity.h"
 #include "app/core/memory_text.h"
 #include "app/core/station.h"
-#include "app/core/station_preflight.h"
+#include "app/core/station_setup.h"
 #include "formats/printable_text.h"
 
 #include <algorithm>
 #include <filesystem>
 #include <ostream>
-#include <set>
 
 namespace vz::cli {
 
@@ -203,12 +202,7 @@ std::string StationFace::RowText(std::size_t port) const {
 } // namespace
 
 int RunStation(const StationOptions& options, std::ostream& out, std::ostream& err) {
-    if (options.ports.empty()) {
-        err << "Give at least one --port\n";
-        return kBadArguments;
-    }
-    TStationSettings settings;
-    std::set<std::string> seen;
+    TStationAsk ask;
     std::vector<std::string> names; // as the screen shows each port
     for (const std::string& given : options.ports) {
         const auto [label, port] = SplitLabel(given);
@@ -217,27 +211,23 @@ int RunStation(const StationOptions& options, std::ostream& out, std::ostream& e
                 << " printable characters\n";
             return kBadArguments;
         }
-        RunOptions one = options.run;
-        one.port = port;
-        const std::optional<RunChoices> chosen = ChoicesFor(one, err);
-        if (!chosen) return kBadArguments;
-        const std::string name = chosen->portPath.empty() ? std::to_string(chosen->port) : chosen->portPath;
-        if (!seen.insert(name).second) {
-            err << "The port " << port << " is given twice\n";
-            return kBadArguments;
-        }
-        settings.ports.push_back({port, label, *chosen});
+        ask.ports.push_back({label, port});
         names.push_back(label.empty() ? ShortName(PrintableText(port)) : label);
-        // A locked product: every device is identified, and one of another model refused.
-        settings.lockedModel = chosen->menuModel;
-        settings.ports.back().choices.menuModel = 0;
     }
-    TSessionRecord& session = settings.session;
-    const std::string root = options.run.root.empty() ? FindDefaultRoot().dir : options.run.root;
-    std::optional<std::string> problem = LogDirectoryProblem(options.logDir);
-    if (!problem) problem = PackageProblem(root, options.run.device, options.run.script, session);
-    if (problem) {
-        // Names and faults come from the package: each line made printable on its own.
+    ask.run = RunWords(options.run);
+    ask.root = options.run.root.empty() ? FindDefaultRoot().dir : options.run.root;
+    ask.script = options.run.script;
+    ask.logDir = options.logDir;
+    ask.report = options.report;
+    ask.count = options.count;
+    ask.stopAfter = options.stopAfter;
+    ask.stationName = options.station;
+    ask.hostName = HostName();
+    ask.operatorName = options.operatorName;
+    ask.version = ProgramVersion();
+    TStationSettings settings;
+    if (const std::optional<std::string> problem = SetUpStation(ask, settings)) {
+        // Ports as given, names and faults from the package: each line made printable on its own.
         for (std::size_t start = 0; start <= problem->size();) {
             const std::size_t end = std::min(problem->find('\n', start), problem->size());
             err << PrintableText(problem->substr(start, end - start)) << "\n";
@@ -245,15 +235,7 @@ int RunStation(const StationOptions& options, std::ostream& out, std::ostream& e
         }
         return kBadArguments;
     }
-    session.station = options.station.empty() ? HostName() : options.station;
-    session.operatorName = options.operatorName;
-    session.runId = NewRunId();
-    settings.count = options.count;
-    settings.stopAfter = options.stopAfter;
-    settings.report = options.report;
-    settings.logDir = options.logDir;
     settings.silenceSeconds = options.run.timeout >= 0 ? options.run.timeout : kSilenceAfterAnswer;
-    settings.version = ProgramVersion();
     settings.preparePort = [&options](TRunDriver& driver) { UseRunPackage(driver, options.run); };
     settings.writeLogHeader = [&options](TRunLog& log, const TStationPort& port) {
         RunOptions one = options.run;
