@@ -47,6 +47,10 @@ std::optional<std::string> SetUpStation(const TStationAsk& ask, TStationSettings
     if (ask.ports.empty()) return "Give at least one --port";
     std::set<std::string> seen;
     for (const TStationAskPort& port : ask.ports) {
+        // A single run without a port takes COM 1; a station's port is always named.
+        if (port.port.empty())
+            return "--port " + (port.label.empty() ? std::string() : port.label + "=") +
+                   ": the port is missing";
         std::optional<RunChoices> choices = PortChoices(port.port);
         if (!choices) return BadPortText(port.port);
         const std::string name =

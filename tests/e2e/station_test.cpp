@@ -245,6 +245,10 @@ TEST_F(Station, RefusesToStartOnWhatWouldFailEveryDevice) {
     StartStation({"same", "same"}, {});
     EXPECT_EQ(station_->Wait(30), 3);
     EXPECT_NE(station_->Err().find("given twice"), std::string::npos);
+    station_ = std::make_unique<Process>(std::vector<std::string>{VZFLASH_PATH, "station", "--root",
+                                                                  (base_ / "pkg").string(), "--port", "A1="});
+    EXPECT_EQ(station_->Wait(30), 3);
+    EXPECT_NE(station_->Err().find("--port A1=: the port is missing"), std::string::npos) << station_->Err();
     // A FIFO where the report goes is refused at once, not waited on.
     const fs::path fifo = dir_ / "fifo";
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
