@@ -96,6 +96,23 @@ station_window_test() {
     { echo "the device stopped by closing has no record:" >&2; cat "$dir/closed.jsonl" >&2; return 1; }
   echo "closed mid-update: asked first, Yes stopped the device, recorded as stopped"
 
+  phase "station window: a refusal at start in a box"
+  # A report that cannot be written: nothing is taken, the box says why, Start keeps the keys.
+  start_device "$work/com1" --erase-ms 0
+  start_station --port A1=COM1 --report "$(winepath -w "$dir/logs")"
+  xdotool key Return
+  activate "The station cannot start" > /dev/null || { echo "an unwritable report gave no box" >&2; return 1; }
+  shown "The station cannot start" | grep -q "^Cannot write the report " ||
+    { echo "the refusal box says:" >&2; shown "The station cannot start" >&2; return 1; }
+  xdotool key Return
+  wait_until 5 sh -c "! wine '$window_text' 'The station cannot start'" || { echo "the box stayed" >&2; return 1; }
+  [ "$(focused "$station_title")" = "&Start" ] || { echo "Start lost the keys after the box" >&2; return 1; }
+  station_shown | grep -q "^not started" || { echo "a port started after the refusal" >&2; return 1; }
+  xdotool key alt+F4
+  wait_until 10 ended || { echo "Alt+F4 did not close the refused station window" >&2; return 1; }
+  stop_devices
+  echo "refusal: the box named the report, no port started, Start kept the keys"
+
   phase "station window at 144 DPI"
   wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 144 /f > /dev/null 2>&1
   start_station --port A1=COM1 --port B1=COM2
