@@ -174,9 +174,10 @@ bool Count(std::string_view line, Tally& tally) {
 }
 
 std::string CountsText(const Counts& counts) {
-    std::string text = std::to_string(counts.Devices()) + " devices: " + std::to_string(counts.completed) +
-                       " completed, " + std::to_string(counts.failed) + " failed, " +
-                       std::to_string(counts.stopped) + " stopped";
+    std::string text = std::to_string(counts.Devices()) +
+                       (counts.Devices() == 1 ? " device: " : " devices: ") +
+                       std::to_string(counts.completed) + " completed, " + std::to_string(counts.failed) +
+                       " failed, " + std::to_string(counts.stopped) + " stopped";
     if (counts.Yield() >= 0) text += ", yield " + std::to_string(counts.Yield()) + " %";
     return text;
 }

@@ -33,8 +33,8 @@ TEST(Report, CountsEveryGroupingAndNamesWhatIsNoRecord) {
               file.string() + ":4: not a station record\n" + file.string() + ":5: not a station record\n");
     for (const char* line :
          {"All: 3 devices: 1 completed, 1 failed, 1 stopped, yield 50 %",
-          "  line3  2 devices: 1 completed, 1 failed, 0 stopped, yield 50 %", "  A1  1 devices",
-          "  /dev/ttyUSB1  1 devices", "  KRB350_256  1 devices", "  (unidentified)  1 devices",
+          "  line3  2 devices: 1 completed, 1 failed, 0 stopped, yield 50 %", "  A1  1 device:",
+          "  /dev/ttyUSB1  1 device:", "  KRB350_256  1 device:", "  (unidentified)  1 device:",
           "  write_error  1", "  2026-12-09T15  2 devices: 0 completed, 1 failed, 1 stopped, yield 0 %"})
         EXPECT_NE(out.str().find(line), std::string::npos) << line << " in\n" << out.str();
 
