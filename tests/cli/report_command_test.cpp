@@ -31,11 +31,11 @@ TEST(Report, CountsEveryGroupingAndNamesWhatIsNoRecord) {
     EXPECT_EQ(RunReport({{file.string()}, true, false}, out, err), 1);
     EXPECT_EQ(err.str(),
               file.string() + ":4: not a station record\n" + file.string() + ":5: not a station record\n");
-    for (const char* line :
-         {"All: 3 devices: 1 completed, 1 failed, 1 stopped, yield 50 %",
-          "  line3  2 devices: 1 completed, 1 failed, 0 stopped, yield 50 %", "  A1  1 device:",
-          "  /dev/ttyUSB1  1 device:", "  KRB350_256  1 device:", "  (unidentified)  1 device:",
-          "  write_error  1", "  2026-12-09T15  2 devices: 0 completed, 1 failed, 1 stopped, yield 0 %"})
+    for (const char* line : {"All: 3 devices: 1 completed, 1 failed, 1 stopped, yield 50 %",
+                             "  line3  2 devices: 1 completed, 1 failed, 0 stopped, yield 50 %",
+                             "  A1  1 device:", "  /dev/ttyUSB1  1 device:", "  KRB350_256  1 device:",
+                             "  (unidentified)  1 device:", "  write_error  1",
+                             "  2026-12-09T15  2 devices: 0 completed, 1 failed, 1 stopped, yield 0 %"})
         EXPECT_NE(out.str().find(line), std::string::npos) << line << " in\n" << out.str();
 
     std::ostringstream json, ignored;
