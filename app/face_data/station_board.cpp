@@ -48,18 +48,19 @@ std::optional<std::string> StationBoard::Start(TStationLoop& loop) {
     TStationSettings settings;
     if (const auto problem = FillStationSettings(arguments_, context_, settings))
         return PrintableLines(*problem);
+    if (context_.adjust) context_.adjust(settings);
     session_ = settings.session;
     views_.assign(arguments_.ports.size(), PortView{});
     refusalShown_ = false;
     TStationEvents& events = *this;
-    station_ = std::make_unique<TStation>(std::move(settings), loop, events);
+    station_ = std::make_unique<TStation>(std::move(settings), loop, events, context_.time);
     if (!station_->OpenReport()) {
         const std::string reason =
             PrintableText("Cannot write the report " + arguments_.report + ": " + station_->ReportReason());
         station_.reset();
         return reason;
     }
-    started_ = std::chrono::steady_clock::now();
+    started_ = context_.time.steady();
     elapsedSeconds_ = 0;
     station_->Start();
     face_.DrawButtons();
@@ -256,8 +257,7 @@ void StationBoard::ReportFailed(const std::string& reason) {
 void StationBoard::Heartbeat() {
     if (Running())
         elapsedSeconds_ = static_cast<long>(
-            std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - started_)
-                .count());
+            std::chrono::duration_cast<std::chrono::seconds>(context_.time.steady() - started_).count());
     for (std::size_t port = 0; port < PortCount(); ++port)
         face_.DrawTile(port);
     face_.DrawHeader();

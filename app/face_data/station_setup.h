@@ -5,6 +5,7 @@
 #include "app/core/station.h"
 #include "app/face_data/station_arguments.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -23,6 +24,10 @@ struct StationContext {
     PackagePlaces places;
     std::string hostName; // the station's name when none is given
     std::string version;  // the program's, for the records and transcripts
+    // The station's clocks, and what a test changes in its settings (its links, the
+    // drivers' clock); the system's and nothing for the programs.
+    TTimeSource time = TTimeSource::System();
+    std::function<void(TStationSettings&)> adjust;
 };
 
 // Fills `settings` (a new session) from the arguments; the reasons, one a line, when

@@ -1,15 +1,9 @@
-// The station in the core on virtual time: emulated devices behind links without a
-// thread, and a loop that serves posted work, then jumps to the next timer or deadline.
-#include "app/core/station.h"
-#include "emulator/models.h"
-#include "emulator/package.h"
-#include "emulator/series.h"
+// The station in the core on virtual time (virtual_station.h).
+#include "tests/app/virtual_station.h"
 #include "tests/support/unique_temp.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -18,87 +12,12 @@ namespace vz {
 namespace {
 
 namespace fs = std::filesystem;
-using emu::Micros;
-constexpr Micros kSecond = 1000 * emu::kMillisecond;
 
-// Devices one after another behind a port: the host's bytes reach them at once.
-class EmuLink : public TLinkControl {
-public:
-    EmuLink(emu::DeviceSeries& devices, const Micros& now, std::function<void()> received)
-        : devices_(devices), now_(now), received_(std::move(received)) {}
-    void SelectLinkPort(int) override {}
-    void SelectLinkPath(const std::string&) override {}
-    bool SetLinkRun(bool run) override {
-        if (open_ && !run) devices_.hostClosed(now_);
-        return open_ = run, true;
-    }
-    void PostTx(const std::string& text) override {
-        for (char c : text)
-            if (open_) devices_.receive(c, now_);
-        Tick();
-    }
-    std::string TakeReceived() override { return std::exchange(rx_, {}); }
-    void SetSpeedFast() override {}
-    void SetSpeedSlow() override {}
-    // What the device said is handed over; a closed port hears nothing.
-    void Tick() {
-        devices_.tick(now_);
-        const bool waiting = !rx_.empty();
-        for (const emu::Emission& e : devices_.takeOutput())
-            if (open_) rx_ += e.bytes;
-        if (!waiting && !rx_.empty()) received_();
-    }
-
-private:
-    emu::DeviceSeries& devices_;
-    const Micros& now_;
-    std::function<void()> received_;
-    std::string rx_;
-    bool open_ = false;
-};
+using testing::kSecond;
 
 // The test is the station's loop and its face.
-class StationCore : public ::testing::Test, public TStationLoop, public TStationEvents {
+class StationCore : public ::testing::Test, public testing::VirtualLoop, public TStationEvents {
 protected:
-    struct Timer : TTimer {
-        Timer(StationCore& l, std::function<void()> f) : loop(l), fire(std::move(f)) {
-            loop.timers_.push_back(this);
-        }
-        ~Timer() override { std::erase(loop.timers_, this); }
-        void Arm(int ms) override { due = loop.now_ + ms * emu::kMillisecond; }
-        void Stop() override { due = emu::kNever; }
-        StationCore& loop;
-        std::function<void()> fire;
-        Micros due = emu::kNever;
-    };
-    std::unique_ptr<TTimer> NewTimer(std::function<void()> fire) override {
-        return std::make_unique<Timer>(*this, std::move(fire));
-    }
-    void Post(std::function<void()> work) override { work_.push_back(std::move(work)); }
-
-    // False when `done` did not come within ten virtual minutes.
-    bool Run(const std::function<bool()>& done) {
-        for (const Micros end = now_ + 600 * kSecond; !done();) {
-            if (!work_.empty()) {
-                for (auto& job : std::exchange(work_, {}))
-                    job();
-                continue;
-            }
-            Timer* next = nullptr;
-            for (Timer* timer : timers_)
-                if (!next || timer->due < next->due) next = timer;
-            Micros at = next ? next->due : emu::kNever;
-            for (const auto& devices : devices_)
-                at = std::min(at, devices->nextDeadline());
-            if (at > end) return false;
-            now_ = std::max(now_, at);
-            for (EmuLink* link : links_)
-                link->Tick();
-            if (work_.empty() && next && next->due <= now_) next->due = emu::kNever, next->fire();
-        }
-        return true;
-    }
-
     void PortChanged(std::size_t p) override {
         if (states_[p].empty() || states_[p].back() != station_->Port(p).state)
             states_[p].push_back(station_->Port(p).state);
@@ -118,31 +37,17 @@ protected:
 
     // A port whose devices come one after another, each with `fault`.
     void AddPort(long devices, const emu::FaultEntry& fault = {}) {
-        emu::DeviceConfig config;
-        config.deviceId = static_cast<std::uint16_t>(0x1001 + 0x100 * devices_.size());
-        config.bootChecksum = static_cast<std::uint16_t>(0x2400 + devices_.size());
-        devices_.push_back(std::make_unique<emu::DeviceSeries>(
-            config, emu::SeriesConfig{true, devices, kSecond / 2, {fault}}, emu::DeviceMemory{}, &expected_,
-            now_));
+        AddDevices(devices, fault, &expected_);
         settings_.ports.push_back({"hub-" + std::to_string(devices_.size()), "", {}});
     }
     TStation& Start(long count) {
         settings_.count = count;
         settings_.report = (dir_ / "report.jsonl").string();
-        settings_.silenceSeconds = 2;
         settings_.preparePort = [this](TRunDriver& driver) {
             driver.UsePackageRoot((dir_ / "pkg").string(), "", "", "", "", false);
         };
-        settings_.newLink = [this](std::size_t port, std::function<void()> received) {
-            auto link = std::make_unique<EmuLink>(*devices_[port], now_, std::move(received));
-            links_.push_back(link.get());
-            return link;
-        };
-        settings_.clock.Now = [this] { return static_cast<std::uint32_t>(now_ / emu::kMillisecond); };
-        const TTimeSource time{
-            [this] { return std::time_t{1'800'000'000} + now_ / kSecond; },
-            [this] { return std::chrono::steady_clock::time_point(std::chrono::microseconds(now_)); }};
-        station_ = std::make_unique<TStation>(std::move(settings_), *this, *this, time);
+        UseLoop(settings_);
+        station_ = std::make_unique<TStation>(std::move(settings_), *this, *this, Time());
         EXPECT_TRUE(station_->OpenReport());
         station_->Start();
         return *station_;
@@ -157,13 +62,8 @@ protected:
         return found;
     }
 
-    Micros now_ = kSecond;
-    std::deque<std::function<void()>> work_;
-    std::vector<Timer*> timers_;
     fs::path dir_ = vz::testing::UniqueTempPath("vz_station_core");
     emu::ExpectedMemories expected_;
-    std::vector<std::unique_ptr<emu::DeviceSeries>> devices_;
-    std::vector<EmuLink*> links_;
     std::map<std::size_t, std::vector<TPortState>> states_;
     std::map<std::size_t, std::vector<std::string>> lines_, advice_;
     std::map<std::size_t, std::vector<TDeviceIdentity>> identified_;
@@ -176,7 +76,7 @@ TEST_F(StationCore, PortsUpdateDeviceAfterDeviceUntilTheirCount) {
     AddPort(2);
     AddPort(2);
     TStation& station = Start(2);
-    ASSERT_TRUE(Run([&] { return station.Done(); }));
+    ASSERT_TRUE(RunUntil([&] { return station.Done(); }));
     std::vector<TMemory> every{{mkBootArea, 0}};
     for (int bank = 0; bank < 8; ++bank)
         every.push_back({mkKeyboardBank, bank});
@@ -214,7 +114,7 @@ TEST_F(StationCore, AFailingDeviceIsRecordedWithItsReasonWhileOtherPortsGoOn) {
     AddPort(1, silent);
     AddPort(1);
     TStation& station = Start(1);
-    ASSERT_TRUE(Run([&] { return station.Done(); }));
+    ASSERT_TRUE(RunUntil([&] { return station.Done(); }));
     const TDeviceRecord& writing = records_[0].at(0);
     EXPECT_EQ(writing.result, TDeviceResult::Failed);
     EXPECT_EQ(writing.error, "Error while writing!!!");
@@ -231,9 +131,9 @@ TEST_F(StationCore, StopAllEndsTheUpdateWithAdviceAndARecord) {
     AddPort(3);
     TStation& station = Start(0);
     // In the middle of the first keyboard bank.
-    ASSERT_TRUE(Run([&] { return !lines_[0].empty() && lines_[0].back() == "Upload Bank0"; }));
+    ASSERT_TRUE(RunUntil([&] { return !lines_[0].empty() && lines_[0].back() == "Upload Bank0"; }));
     station.StopAll();
-    ASSERT_TRUE(Run([&] { return station.Done(); }));
+    ASSERT_TRUE(RunUntil([&] { return station.Done(); }));
     ASSERT_EQ(records_[0].size(), 1u);
     const TDeviceRecord& record = records_[0][0];
     EXPECT_EQ(record.result, TDeviceResult::Stopped);

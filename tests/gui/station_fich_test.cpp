@@ -85,7 +85,10 @@ protected:
 
     // Opens the window and presses Enter on what has the focus: Start.
     std::unique_ptr<TStationFich> OpenAndStart(std::vector<PortInfo> found = {}) {
-        auto window = std::make_unique<TStationFich>(arguments_, face::StationContext{{}, "host", "0.0.0.0"});
+        face::StationContext context;
+        context.hostName = "host";
+        context.version = "0.0.0.0";
+        auto window = std::make_unique<TStationFich>(arguments_, context);
         window->SetPortLister([found] { return found; });
         QObject::connect(window.get(), &TStationFich::Refused,
                          [this](const QString& text) { refusals_ << text; });
